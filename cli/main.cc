@@ -1,0 +1,43 @@
+// zazozav-cli: the headless tool over the viewer's core.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_command.h"
+
+namespace {
+
+const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup()};
+
+void printHelp(FILE* out) {
+  std::fprintf(out,
+               "Usage: zazozav-cli COMMAND [ARGS]\n"
+               "Reads Oracle optimizer traces and SQL the way the Marrow Viewer does, without a display.\n"
+               "\"The text\" of a FILE is its bytes followed by \"\\r\\n\", as the viewer scans it.\n"
+               "Fields are separated by one TAB and every record line ends in \"\\n\".\n\nCommands:\n");
+  for (const CliCommandGroup& group : kGroups) {
+    for (int i = 0; i < group.count; ++i) {
+      const CliCommand& command = group.commands[i];
+      std::fprintf(out, "  %s %s\n%s\n", command.name, command.synopsis, command.description);
+    }
+  }
+  std::fprintf(out, "\nExit codes: 0 success, 1 an error (message on stderr), 2 a usage error.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+      std::strcmp(argv[1], "help") == 0) {
+    printHelp(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  for (const CliCommandGroup& group : kGroups) {
+    for (int i = 0; i < group.count; ++i) {
+      if (std::strcmp(group.commands[i].name, argv[1]) == 0) {
+        return group.commands[i].run(argc - 2, argv + 2);
+      }
+    }
+  }
+  std::fprintf(stderr, "zazozav-cli: unknown command '%s' (see zazozav-cli --help)\n", argv[1]);
+  return 2;
+}

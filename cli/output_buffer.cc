@@ -1,0 +1,51 @@
+#include "cli/output_buffer.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+constexpr int32_t kFlushThreshold = 1 << 20;
+}
+
+OutputBuffer::~OutputBuffer() { flush(); }
+
+void OutputBuffer::printf(const char* fmt, ...) {
+  char small[512];
+  va_list args;
+  va_start(args, fmt);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(small, sizeof small, fmt, args);
+  va_end(args);
+  if (n < 0) {
+    failed_ = true;
+  } else if (static_cast<size_t>(n) < sizeof small) {
+    write(small, static_cast<size_t>(n));
+  } else {
+    SVString large;
+    if (large.ensureCapacity(static_cast<int64_t>(n) + 1) == 0) {
+      std::vsnprintf(large.data(), static_cast<size_t>(n) + 1, fmt, again);
+      write(large.data(), static_cast<size_t>(n));
+    } else {
+      failed_ = true;
+    }
+  }
+  va_end(again);
+}
+
+void OutputBuffer::write(const char* bytes, size_t length) {
+  if (pending_.append(bytes, static_cast<int64_t>(length)) != 0) failed_ = true;
+  if (pending_.length() >= kFlushThreshold) flush();
+}
+
+void OutputBuffer::flush() {
+  const size_t n = static_cast<size_t>(pending_.length());
+  if (n && std::fwrite(pending_.data(), 1, n, stdout) != n) failed_ = true;
+  pending_.clear();
+}
+
+int OutputBuffer::finish() {
+  flush();
+  if (std::fflush(stdout) != 0) failed_ = true;
+  return failed_ ? 1 : 0;
+}

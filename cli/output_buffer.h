@@ -1,0 +1,21 @@
+// Buffered formatted output to stdout for record listings, which can run to
+// millions of lines.
+#pragma once
+
+#include <cstddef>
+
+#include "base/sv_string.h"
+
+class OutputBuffer {
+ public:
+  ~OutputBuffer();
+  void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  void write(const char* bytes, size_t length);
+  // Flushes; returns 0, or 1 when a write failed or memory ran out.
+  int finish();
+
+ private:
+  void flush();
+  SVString pending_;
+  bool failed_ = false;
+};

@@ -1,0 +1,132 @@
+// Trace subcommands: tokens, key points, outline and text of a trace file.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_command.h"
+#include "cli/output_buffer.h"
+#include "outline/key_points.h"
+#include "outline/outline_model.h"
+#include "trace/trace_scanner.h"
+
+namespace {
+
+// The arguments of a trace command: [--no-format] FILE.
+struct TraceArguments {
+  bool noFormat = false;
+  const char* path = nullptr;
+};
+
+int parseTraceArguments(const CliCommand& command, int argc, char** argv, TraceArguments& out) {
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-format") == 0) {
+      out.noFormat = true;
+    } else if (argv[i][0] == '-' && argv[i][1] != 0 && !out.path) {
+      return usageError(command, "unknown option");
+    } else if (!out.path) {
+      out.path = argv[i];
+    } else {
+      return usageError(command, "only one FILE may be named");
+    }
+  }
+  if (!out.path) return usageError(command, "FILE is missing");
+  return 0;
+}
+
+// Loads the trace and, unless --no-format, re-formats its final queries as
+// the viewer shows them by default. `keyPoints` describe the text as
+// loaded; `shown` is what the viewer would display.
+struct LoadedTrace {
+  SVString text;
+  KeyPoints_c keyPoints;
+};
+
+int loadTrace(const CliCommand& command, int argc, char** argv, LoadedTrace& trace) {
+  TraceArguments args;
+  if (int code = parseTraceArguments(command, argc, argv, args)) return code;
+  if (!args.noFormat) {
+    std::fprintf(stderr, "zazozav-cli %s: re-formatting final queries is not available yet; use --no-format\n",
+                 command.name);
+    return 2;
+  }
+  if (int code = loadTraceText(args.path, trace.text)) return code;
+  scanKeyPoints(trace.keyPoints, trace.text);
+  return 0;
+}
+
+int runTraceTokens(int argc, char** argv);
+int runKeyPoints(int argc, char** argv);
+int runOutline(int argc, char** argv);
+int runText(int argc, char** argv);
+
+const CliCommand kCommands[] = {
+    {"trace-tokens", "FILE",
+     "      One line per token of the text: kind, tokenStart, pos, line, column, mode (the state after it).",
+     runTraceTokens},
+    {"keypoints", "[--no-format] FILE",
+     "      One line per key point: index, level, kind, line, column, pos, queryStart, queryLength, caption.",
+     runKeyPoints},
+    {"outline", "[--no-format] FILE",
+     "      One line per outline node reachable from node 0, depth first: depth, nodeIndex,\n"
+     "      keyPointIndex, line, caption1, and caption2 for roots.",
+     runOutline},
+    {"text", "[--no-format] FILE", "      The text exactly, as the viewer shows it.", runText},
+};
+
+int runTraceTokens(int argc, char** argv) {
+  if (argc != 1) return usageError(kCommands[0], "exactly one FILE is needed");
+  SVString text;
+  if (int code = loadTraceText(argv[0], text)) return code;
+  buildTraceDispatch();
+  ScanState state;
+  scanInit(state, text.c_str(), text.length());
+  OutputBuffer out;
+  while (nextTraceToken(state)) {
+    out.printf("%d\t%d\t%d\t%d\t%d\t%d\n", state.kind, state.tokenStart, state.pos, state.line, state.column,
+               state.mode);
+  }
+  return out.finish();
+}
+
+int runKeyPoints(int argc, char** argv) {
+  LoadedTrace trace;
+  if (int code = loadTrace(kCommands[1], argc, argv, trace)) return code;
+  OutputBuffer out;
+  for (int32_t i = 0; i < trace.keyPoints.count(); ++i) {
+    const KeyPoint& k = trace.keyPoints[i];
+    out.printf("%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\n", i, k.level, k.kind, k.line, k.column, k.pos, k.queryStart,
+               k.queryLength, k.caption);
+  }
+  return out.finish();
+}
+
+void printOutlineFrom(const NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, int32_t first, int depth,
+                      OutputBuffer& out) {
+  for (int32_t i = first; i != kNoNode; i = nodes[i].nextSibling) {
+    const OutlineNode& node = nodes[i];
+    out.printf("%d\t%d\t%d\t%d\t%s", depth, node.nodeIndex, node.keyPointIndex, keyPoints[node.keyPointIndex].line,
+               nodes.caption(i, 1));
+    if (const char* second = nodes.caption(i, 2)) out.printf("\t%s", second);
+    out.printf("\n");
+    if (node.firstChild != kNoNode) printOutlineFrom(nodes, keyPoints, node.firstChild, depth + 1, out);
+  }
+}
+
+int runOutline(int argc, char** argv) {
+  LoadedTrace trace;
+  if (int code = loadTrace(kCommands[2], argc, argv, trace)) return code;
+  NodeMarrow_Array_c nodes;
+  buildOutline(nodes, trace.keyPoints, trace.text.c_str(), trace.text.length());
+  OutputBuffer out;
+  if (nodes.count() > 0) printOutlineFrom(nodes, trace.keyPoints, 0, 0, out);
+  return out.finish();
+}
+
+int runText(int argc, char** argv) {
+  LoadedTrace trace;
+  if (int code = loadTrace(kCommands[3], argc, argv, trace)) return code;
+  return writeOutput(trace.text.c_str(), static_cast<size_t>(trace.text.length()));
+}
+
+}  // namespace
+
+CliCommandGroup traceCommandGroup() { return {kCommands, static_cast<int>(sizeof kCommands / sizeof kCommands[0])}; }

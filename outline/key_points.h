@@ -1,0 +1,41 @@
+// Key points: the marker phrases of a trace that matter for navigation,
+// one fixed-size record each, found by one scan over the whole text.
+#pragma once
+
+#include <cstdint>
+
+#include "base/packed_records.h"
+#include "base/sv_string.h"
+
+// One record, 92 bytes: seven 32-bit fields and a 64-byte caption.
+struct KeyPoint {
+  int32_t level;        // outline level 0..3
+  int32_t kind;         // TraceTokenKind of the marker
+  int32_t line;         // line feeds before the marker (moved by re-formatting)
+  int32_t column;       // column just past the marker
+  int32_t pos;          // offset just past the marker, in the scanned text
+  int32_t queryStart;   // final queries: start of the line after the marker
+  int32_t queryLength;  // final queries: bytes up to the next line feed
+  char caption[64];     // zero-terminated, may carry caption codes
+};
+static_assert(sizeof(KeyPoint) == 92, "key point records are 92 bytes");
+
+constexpr int kKeyPointCaptionSize = 64;
+
+class KeyPoints_c : public PackedRecords<KeyPoint> {};
+
+// Count 0, buffer kept.
+void resetKeyPoints(KeyPoints_c& list);
+// Appends a zero-filled record; null (and the list released) when the
+// buffer cannot grow.
+KeyPoint* appendKeyPoint(KeyPoints_c& list);
+
+// Appends the key points of `text` (followed by a zero byte) to `list` and
+// returns 0. Does not reset the list. When the list cannot grow, the scan
+// stops with the list empty. Uses the fast scanner.
+int scanKeyPoints(KeyPoints_c& list, const SVString& text);
+int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length);
+
+// The same records, found token by token with nextTraceToken. Kept as the
+// reference the fast scanner is checked against.
+int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length);
