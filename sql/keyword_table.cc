@@ -1,8 +1,584 @@
-// SQL keyword table (being filled in).
+// The SQL keyword table: the word lists, the chain hash and the lookup.
+//
+// The lists are kept exactly in the order the table is built from, since
+// the build order decides each chain's order among words of equal length.
 #include "sql/keyword_table.h"
 
-void buildKeywordTable() {}
-int keywordHash(const unsigned char*, int32_t) { return 0; }
-const KeywordEntry* lookupKeyword(const unsigned char*, int32_t) { return nullptr; }
-const KeywordEntry* keywordEntries() { return nullptr; }
-const KeywordEntry* keywordChain(int) { return nullptr; }
+#include <cstring>
+#include <iterator>
+
+#include "sql/sql_tokenizer.h"
+
+namespace {
+
+struct WordList {
+  uint16_t wordClass;
+  const char* const* words;
+  size_t count;
+};
+
+// Class 20, 6 words.
+const char* const kwDmlWords[] = {
+    "DELETE", "INSERT", "MERGE", "SELECT", "UPDATE", "WITH",
+};
+
+// Class 21, 11 words.
+const char* const kwClauseWords[] = {
+    "CONNECT", "FROM", "GROUP", "HAVING", "LOG", "ORDER", "REJECT",
+    "RETURNING", "SET", "START", "WHERE",
+};
+
+// Class 22, 7 words.
+const char* const kwJoinModifierWords[] = {
+    "FULL", "LEFT", "RIGHT", "INNER", "NATURAL", "OUTER", "CROSS",
+};
+
+// Class 23, 1 words.
+const char* const kwJoinWords[] = {
+    "JOIN",
+};
+
+// Class 25, 4 words.
+const char* const kwSetOperatorWords[] = {
+    "EXCEPT", "INTERSECT", "MINUS", "UNION",
+};
+
+// Class 24, 1 words.
+const char* const kwOnWords[] = {
+    "ON",
+};
+
+// Class 26, 1 words.
+const char* const kwAllWords[] = {
+    "ALL",
+};
+
+// Class 27, 1 words.
+const char* const kwFirstWords[] = {
+    "FIRST",
+};
+
+// Class 28, 1 words.
+const char* const kwIntoWords[] = {
+    "INTO",
+};
+
+// Class 29, 1 words.
+const char* const kwValuesWords[] = {
+    "VALUES",
+};
+
+// Class 30, 2 words.
+const char* const kwAndOrWords[] = {
+    "AND", "OR",
+};
+
+// Class 31, 1 words.
+const char* const kwInWords[] = {
+    "IN",
+};
+
+// Class 32, 1 words.
+const char* const kwByWords[] = {
+    "BY",
+};
+
+// Class 33, 4 words.
+const char* const kwCaseWords[] = {
+    "CASE", "THEN", "WHEN", "ELSE",
+};
+
+// Class 34, 1 words.
+const char* const kwEndWords[] = {
+    "END",
+};
+
+// Class 35, 573 words.
+const char* const kwReservedWords[] = {
+    "ACCESS", "ACCESSED", "ACCOUNT", "ACTIVATE", "ACTIVE_INSTANCE_COUNT",
+    "ADD", "ADMIN", "ADVISE", "AGENT", "ALLOCATE", "ALTER", "ANALYZE",
+    "ANCILLARY", "ANY", "AQ_TM_PROCESSES", "ARCHIVE_LAG_TARGET", "ARCHIVELOG",
+    "AS", "ASC", "ASSOCIATE", "ATTRIBUTES", "AUDIT", "AUDIT_FILE_DEST",
+    "AUDIT_SYS_OPERATIONS", "AUDIT_TRAIL", "AUTHENTICATED", "AUTHID",
+    "AUTOALLOCATE", "AUTOEXTEND", "AUTOMATIC", "BACKGROUND_CORE_DUMP",
+    "BACKGROUND_DUMP_DEST", "BACKUP", "BACKUP_TAPE_IO_SLAVES", "BECOME",
+    "BEFORE", "BEHALF", "BETWEEN", "BINDING", "BITMAP",
+    "BITMAP_MERGE_AREA_SIZE", "BLANK_TRIMMING", "BLOCK", "BLOCKSIZE",
+    "BUFFER_POOL", "BUFFER_POOL_KEEP", "BUFFER_POOL_RECYCLE", "CACHE",
+    "CANCEL", "CASCADE", "CAST", "CATEGORY", "CHAINED", "CHANGE", "CHARACTER",
+    "CHECK", "CHECKPOINT", "CHILD", "CHUNK", "CIRCUITS", "CLASS", "CLONE",
+    "CLUSTER_DATABASE", "CLUSTER_DATABASE_INSTANCES", "CLUSTER_INTERCONNECTS",
+    "COALESCE", "COBOL", "COLUMN", "COLUMNS", "COMMENT",
+    "COMMIT_POINT_STRENGTH", "COMPATIBLE", "COMPILE", "COMPLETE",
+    "COMPOSITE_LIMIT", "COMPRESS", "COMPUTE", "CONNECT_TIME", "CONSIDER",
+    "CONSTRAINT", "CONSTRAINTS", "CONTENTS", "CONTINUE", "CONTROL",
+    "CONTROL_FILE_RECORD_KEEP_TIME", "CONTROL_FILES", "CORE_DUMP_DEST",
+    "COST", "CPU_COUNT", "CPU_PER_CALL", "CPU_PER_SESSION", "CREATE",
+    "CREATE_BITMAP_AREA_SIZE", "CREATE_STORED_OUTLINES", "CUBE", "CURRENT",
+    "CURRENT_USER", "CURSOR_SHARING", "CURSOR_SPACE_FOR_TIME", "CURRVAL",
+    "CYCLE", "DANGLING", "DATAFILE", "DB_BLOCK_BUFFERS", "DB_BLOCK_CHECKING",
+    "DB_BLOCK_CHECKSUM", "DB_BLOCK_SIZE", "DB_CACHE_ADVICE", "DB_CACHE_SIZE",
+    "DB_CREATE_FILE_DEST", "DB_DOMAIN", "DB_FILE_MULTIBLOCK_READ_COUNT",
+    "DB_FILE_NAME_CONVERT", "DB_FILES", "DB_KEEP_CACHE_SIZE", "DB_NAME",
+    "DB_RECYCLE_CACHE_SIZE", "DB_WRITER_PROCESSES", "DBLINK_ENCRYPT_LOGIN",
+    "DBWR_IO_SLAVES", "DEALLOCATE", "DEBUG", "DEFAULT", "DEFERRED", "DEFINER",
+    "DEMAND", "DETERMINES", "DG_BROKER_START", "DICTIONARY", "DISABLE",
+    "DISASSOCIATE", "DISK_ASYNCH_IO", "DISMOUNT", "DISPATCHERS", "DISTINCT",
+    "DISTRIBUTED", "DISTRIBUTED_LOCK_TIMEOUT", "DML", "DML_LOCKS", "DOCUMENT",
+    "DROP", "DRS_START", "ENABLE", "ENQUEUE_RESOURCES", "ESCAPE", "ESTIMATE",
+    "EVENT", "EVENTS", "EXCEPTIONS", "EXCHANGE", "EXCLUDING", "EXCLUSIVE",
+    "EXISTS", "EXPIRE", "EXPLAIN", "EXTENT", "EXTERNALLY",
+    "FAILED_LOGIN_ATTEMPTS", "FAL_CLIENT", "FAL_SERVER", "FAST",
+    "FAST_START_IO_TARGET", "FAST_START_MTTR_TARGET",
+    "FAST_START_PARALLEL_ROLLBACK", "FILE", "FILE_MAPPING",
+    "FILESYSTEMIO_OPTIONS", "FIXED_DATE", "FLASHBACK", "FLUSH", "FOR",
+    "FORCE", "FOREIGN", "FORTRAN", "FREELIST", "FREELISTS", "FRESH",
+    "FROM_TZ", "FUNCTIONS", "GC_FILES_TO_LOCKS", "GENERATED", "GLOBAL",
+    "GLOBAL_CONTEXT_POOL_SIZE", "GLOBAL_NAME", "GLOBAL_NAMES", "GLOBALLY",
+    "GO", "GRANT", "GROUPS", "HASH", "HASH_AREA_SIZE", "HASH_JOIN_ENABLED",
+    "HASHKEYS", "HEAP", "HI_SHARED_MEMORY_ADDRESS", "HIERARCHY",
+    "HS_AUTOREGISTER", "IDENTIFIED", "IDLE_TIME", "IFILE", "IMMEDIATE",
+    "INCLUDING", "INCREMENT", "INDEXTYPES", "INFILE", "INITIAL",
+    "INITIALIZED", "INITIALLY", "INITRANS", "INSTANCE", "INT", "INVALIDATE",
+    "IS", "ISOLATION", "JAVA_MAX_SESSIONSPACE_SIZE", "JAVA_POOL_SIZE",
+    "JAVA_SOFT_SESSIONSPACE_LIMIT", "JOB_QUEUE_PROCESSES", "KEEP", "KEY",
+    "KILL", "LARGE_POOL_SIZE", "LAYERLISTS", "LEVEL", "LICENSE_MAX_SESSIONS",
+    "LICENSE_MAX_USERS", "LICENSE_SESSIONS_WARNING", "LIKE", "LIMIT", "LINK",
+    "LIST", "LOB", "LOCAL", "LOCAL_LISTENER", "LOCATOR", "LOCK",
+    "LOCK_NAME_SPACE", "LOCK_SGA", "LOG_ARCHIVE_DEST",
+    "LOG_ARCHIVE_DUPLEX_DEST", "LOG_ARCHIVE_FORMAT",
+    "LOG_ARCHIVE_MAX_PROCESSES", "LOG_ARCHIVE_MIN_SUCCEED_DEST",
+    "LOG_ARCHIVE_START", "LOG_ARCHIVE_TRACE", "LOG_BUFFER",
+    "LOG_CHECKPOINT_INTERVAL", "LOG_CHECKPOINT_TIMEOUT",
+    "LOG_CHECKPOINTS_TO_ALERT", "LOG_FILE_NAME_CONVERT", "LOG_PARALLELISM",
+    "LOGFILE", "LOGGING", "LOGICAL_READS_PER_CALL",
+    "LOGICAL_READS_PER_SESSION", "LOGMNR_MAX_PERSISTENT_SESSIONS", "MANAGE",
+    "MANAGED", "MANUAL", "MAP", "MASTER", "MATCHED",
+    "MAX_COMMIT_PROPAGATION_DELAY", "MAX_DISPATCHERS", "MAX_DUMP_FILE_SIZE",
+    "MAX_ENABLED_ROLES", "MAX_ROLLBACK_SEGMENTS", "MAX_SHARED_SERVERS",
+    "MAXDATAFILES", "MAXEXTENTS", "MAXINSTANCES", "MAXLOGFILES",
+    "MAXLOGHISTORY", "MAXLOGMEMBERS", "MAXSIZE", "MAXTRANS", "MAXVALUE",
+    "MEMBER", "MINEXTENTS", "MINIMIZE", "MINIMUM", "MINVALUE", "MODE",
+    "MODIFY", "MODULE", "MONITORING", "MOUNT", "MOVE", "MOVEMENT", "MULTISET",
+    "NAMED", "NATIONAL", "NESTED", "NEVER", "NEXT", "NEXTVAL", "NLS_CALENDAR",
+    "NLS_COMP", "NLS_CURRENCY", "NLS_DATE_FORMAT", "NLS_DATE_LANGUAGE",
+    "NLS_DUAL_CURRENCY", "NLS_ISO_CURRENCY", "NLS_LANGUAGE",
+    "NLS_LENGTH_SEMANTICS", "NLS_NCHAR_CONV_EXCP", "NLS_NUMERIC_CHARACTERS",
+    "NLS_TERRITORY", "NLS_TIMESTAMP_FORMAT", "NLS_TIMESTAMP_TZ_FORMAT", "NO",
+    "NOARCHIVELOG", "NOAUDIT", "NOCACHE", "NOCOMPRESS", "NOCOPY", "NOCYCLE",
+    "NOFORCE", "NOLOGGING", "NOMAXVALUE", "NOMINIMIZE", "NOMINVALUE",
+    "NOMONITORING", "NONE", "NOORDER", "NORELY", "NORESETLOGS", "NOREVERSE",
+    "NORMAL", "NOROWDEPENDENCIES", "NOSORT", "NOT", "NOTHING", "NOVALIDATE",
+    "NOWAIT", "NULL", "O7_DICTIONARY_ACCESSIBILITY",
+    "OBJECT_CACHE_MAX_SIZE_PERCENT", "OBJECT_CACHE_OPTIMAL_SIZE", "OF",
+    "OFFLINE", "OID", "OLAP_PAGE_POOL_SIZE", "ONLINE", "ONLY", "OPEN_CURSORS",
+    "OPEN_LINKS", "OPEN_LINKS_PER_INSTANCE", "OPTIMAL",
+    "OPTIMIZER_DYNAMIC_SAMPLING", "OPTIMIZER_FEATURES_ENABLE",
+    "OPTIMIZER_INDEX_CACHING", "OPTIMIZER_INDEX_COST_ADJ",
+    "OPTIMIZER_MAX_PERMUTATIONS", "OPTIMIZER_MODE", "OPTION",
+    "ORACLE_TRACE_COLLECTION_NAME", "ORACLE_TRACE_COLLECTION_PATH",
+    "ORACLE_TRACE_COLLECTION_SIZE", "ORACLE_TRACE_ENABLE",
+    "ORACLE_TRACE_FACILITY_NAME", "ORACLE_TRACE_FACILITY_PATH",
+    "OS_AUTHENT_PREFIX", "OS_ROLES", "OVERFLOW", "OWN", "PARALLEL",
+    "PARALLEL_ADAPTIVE_MULTI_USER", "PARALLEL_AUTOMATIC_TUNING",
+    "PARALLEL_EXECUTION_MESSAGE_SIZE", "PARALLEL_INSTANCE_GROUP",
+    "PARALLEL_MAX_SERVERS", "PARALLEL_MIN_PERCENT", "PARALLEL_MIN_SERVERS",
+    "PARALLEL_THREADS_PER_CPU", "PARAMETERS", "PARTITION",
+    "PARTITION_VIEW_ENABLED", "PARTITIONS", "PASSWORD", "PASSWORD_GRACE_TIME",
+    "PASSWORD_LIFE_TIME", "PASSWORD_LOCK_TIME", "PASSWORD_REUSE_MAX",
+    "PASSWORD_REUSE_TIME", "PASSWORD_VERIFY_FUNCTION", "PCTFREE",
+    "PCTINCREASE", "PCTTHRESHOLD", "PCTUSED", "PCTVERSION", "PERCENT",
+    "PERMANENT", "PGA_AGGREGATE_TARGET", "PIPELINED", "PLAN", "PLI",
+    "PLSQL_COMPILER_FLAGS", "PLSQL_NATIVE_C_COMPILER",
+    "PLSQL_NATIVE_LIBRARY_DIR", "PLSQL_NATIVE_LIBRARY_SUBDIR_COUNT",
+    "PLSQL_NATIVE_LINKER", "PLSQL_NATIVE_MAKE_FILE_NAME",
+    "PLSQL_NATIVE_MAKE_UTILITY", "PLSQL_V2_COMPATIBILITY", "POST_TRANSACTION",
+    "PRE_PAGE_SGA", "PREBUILD", "PRECISION", "PRIMARY", "PRIOR",
+    "PRIVATE_SGA", "PRIVILEGES", "PROCESSES", "PUBLIC", "PURGE", "QUERY",
+    "QUERY_REWRITE_ENABLED", "QUERY_REWRITE_INTEGRITY", "QUIESCE", "QUOTA",
+    "RDBMS_SERVER_DN", "READ", "READ_ONLY_OPEN_DELAYED", "REBUILD",
+    "RECORDS_PER_BLOCK", "RECOVER", "RECOVERABLE", "RECOVERY",
+    "RECOVERY_PARALLELISM", "RECYCLE", "RECYCLEBIN", "REDUCED", "REFERENCES",
+    "REFRESH", "REGISTER", "RELY", "REMOTE_ARCHIVE_ENABLE",
+    "REMOTE_DEPENDENCIES_MODE", "REMOTE_LISTENER",
+    "REMOTE_LOGIN_PASSWORDFILE", "REMOTE_OS_AUTHENT", "REMOTE_OS_ROLES",
+    "RENAME", "REPLICATION_DEPENDENCY_TRACKING", "RESET", "RESETLOGS",
+    "RESIZE", "RESOLVE", "RESOLVER", "RESOURCE", "RESOURCE_LIMIT",
+    "RESOURCE_MANAGER_PLAN", "RESTRICT", "RESTRICTED", "RESUMABLE", "RESUME",
+    "REUSE", "REVOKE", "REWRITE", "RNDS", "RNPS", "ROLLBACK_SEGMENTS",
+    "ROLLUP", "ROW", "ROW_LOCKING", "ROWDEPENDENCIES", "ROWLABEL", "ROWNUM",
+    "ROWS", "SAMPLE", "SCN", "SCOPE", "SECTION", "SEGMENT", "SELECTIVITY",
+    "SERIAL_REUSE", "SERVICE_NAMES", "SESSION", "SESSION_CACHED_CURSORS",
+    "SESSION_MAX_OPEN_FILES", "SESSIONS", "SESSIONS_PER_USER", "SGA_MAX_SIZE",
+    "SHADOW_CORE_DUMP", "SHARE", "SHARED", "SHARED_MEMORY_ADDRESS",
+    "SHARED_POOL", "SHARED_POOL_RESERVED_SIZE", "SHARED_POOL_SIZE",
+    "SHARED_SERVER_SESSIONS", "SHARED_SERVERS", "SHRINK", "SIBLINGS", "SIZE",
+    "SNAPSHOT", "SOME", "SORT", "SORT_AREA_RETAINED_SIZE", "SORT_AREA_SIZE",
+    "SOURCE", "SPECIFICATION", "SPECIFIED", "SPLIT", "SQL_TRACE",
+    "SQL92_SECURITY", "STANDBY", "STANDBY_ARCHIVE_DEST",
+    "STANDBY_FILE_MANAGEMENT", "STAR_TRANSFORMATION_ENABLED", "START_DATE",
+    "STATIC", "STATISTICS", "STATISTICS_LEVEL", "STOP", "STORAGE",
+    "STRUCTURE", "SUBPARTITION", "SUBPARTITIONS", "SUCCESSFUL", "SUSPEND",
+    "SWITCH", "SYSTEM", "TAPE_ASYNCH_IO", "TEMPFILE", "TEMPORARY", "THE",
+    "THREAD", "THROUGH", "TIME", "TIMED_OS_STATISTICS", "TIMED_STATISTICS",
+    "TIMEOUT", "TO", "TRACE_ENABLED", "TRACEFILE_IDENTIFIER", "TRACING",
+    "TRANSACTION", "TRANSACTION_AUDITING", "TRANSACTIONS",
+    "TRANSACTIONS_PER_ROLLBACK_SEGMENT", "TRUNCATE", "TRUST", "TYPES",
+    "UNARCHIVED", "UNDER", "UNDO", "UNDO_MANAGEMENT", "UNDO_RETENTION",
+    "UNDO_SUPPRESS_ERRORS", "UNDO_TABLESPACE", "UNIFORM", "UNIQUE",
+    "UNLIMITED", "UNLOCK", "UNQUIESCE", "UNRECOVERABLE", "UNTIL", "UNUSABLE",
+    "UNUSED", "USAGE", "USE_INDIRECT_DATA_BUFFERS", "USER_DUMP_DEST", "USING",
+    "VALIDATE", "VALIDATION", "VARGRAPHIC", "VARRAY", "WITHOUT", "WNDS",
+    "WNPS", "WORKAREA_SIZE_POLICY",
+};
+
+// Class 36, 32 words.
+const char* const kwObjectTypeWords[] = {
+    "CLUSTER", "CONTEXT", "CONTROLFILE", "DATABASE", "DIMENSION", "DIRECTORY",
+    "DISKGROUP", "EDITION", "FUNCTION", "INDEX", "INDEXTYPE", "JAVA",
+    "LIBRARY", "MATERIALIZED", "OPERATOR", "OUTLINE", "PACKAGE", "PFILE",
+    "PROCEDURE", "PROFILE", "RESTORE", "ROLE", "SCHEMA", "SEQUENCE", "SPFILE",
+    "SYNONYM", "TABLE", "TABLESPACE", "TRIGGER", "TYPE", "USER", "VIEW",
+};
+
+// Class 37, 151 words.
+const char* const kwProceduralWords[] = {
+    "ABORT", "ACCEPT", "AFTER", "ARRAY", "ARRAYLEN", "ASSERT", "ASSIGN", "AT",
+    "AUTHORIZATION", "AUTONOMOUS_TRANSACTION", "BASE_TABLE", "BEGIN", "BODY",
+    "BULK", "BULK_ROWCOUNT", "CALL", "CALLING", "CHAR_BASE", "CHARSETFORM",
+    "CHARSETID", "CLOSE", "CLUSTERS", "COLAUTH", "COLLECT", "COMMIT",
+    "CONNECTION", "CONSTANT", "COOKIE", "COOKIE_TABLE", "CRASH", "CURSOR",
+    "DATA_BASE", "DBA", "DEBUGOFF", "DEBUGON", "DECLARE", "DEFINITION",
+    "DELAY", "DELTA", "DEQUEUE_OPTIONS_T", "DETERMINISTIC", "DIGITS",
+    "DISPOSE", "DO", "EACH", "ELSIF", "ENQUEUE_OPTIONS_T", "ENTRY",
+    "EXCEPTION", "EXCEPTION_INIT", "EXIT", "EXTERNAL", "FALSE", "FETCH",
+    "FIXED", "FORALL", "FORM", "FOUND", "GENERIC", "GOTO", "IF", "INDEXES",
+    "INDICATOR", "INSTEAD", "INTERFACE", "ISOPEN", "LANGUAGE",
+    "LCR$_DDL_RECORD", "LCR$_ROW_LIST", "LCR$_ROW_RECORD", "LCR$_ROW_UNIT",
+    "LIMITED", "LOOP", "MAXLEN", "MESSAGE_PROPERTIES_T", "MGW_BASIC_MSG_T",
+    "MGW_MQSERIES_PROPERTIES", "MGW_NAME_TYPE_ARRAY_T", "MGW_NAME_VALUE_T",
+    "MGW_PROPERTIES", "MGW_PROPERTY", "MGW_RAW_VALUE_T", "MGW_TEXT_VALUE_T",
+    "NAME", "NEW", "NOTFOUND", "NUMBER_BASE", "OLD", "OPEN", "OUT",
+    "PARALLEL_ENABLE", "PASCAL", "PRAGMA", "PRIVATE", "RAISE", "RANGE",
+    "RE$ATTRIBUTE_VALUE", "RE$ATTRIBUTE_VALUE_LIST", "RE$COLUMN_VALUE",
+    "RE$COLUMN_VALUE_LIST", "RE$NAME_ARRAY", "RE$NV_ARRAY", "RE$NV_LIST",
+    "RE$NV_NODE", "RE$RULE_HIT", "RE$RULE_HIT_LIST", "RE$TABLE_ALIAS",
+    "RE$TABLE_ALIAS_LIST", "RE$TABLE_VALUE", "RE$TABLE_VALUE_LIST",
+    "RE$VARIABLE_TYPE", "RE$VARIABLE_TYPE_LIST", "RE$VARIABLE_VALUE",
+    "RE$VARIABLE_VALUE_LIST", "RECORD", "REF", "REFERENCING", "RELEASE",
+    "REMR", "REQ", "RESP", "RESTRICT_REFERENCES", "RETURN", "REVERSE",
+    "ROLLBACK", "ROWCOUNT", "ROWTYPE", "RUNTIME_INFO", "SAVEPOINT", "SELF",
+    "SEPARATE", "SERIALLY_REUSABLE", "SPACE", "SQL", "SQLERROR", "STATEMENT",
+    "STRUCT", "SUBTYPE", "TABAUTH", "TABLES", "TASK", "TDO", "TERMINATE",
+    "TRUE", "USE", "VARYING", "VIEWS", "WHILE", "WORK", "WRITE", "XOR",
+};
+
+// Class 38, 45 words.
+const char* const kwDataTypeWords[] = {
+    "ANYDATA", "ANYDATASET", "ANYTYPE", "BFILE", "BINARY_INTEGER", "BLOB",
+    "BOOLEAN", "CHAR", "CLOB", "DATE", "DAY", "DBURIType", "DEC", "DECIMAL",
+    "DOUBLE", "FLOAT", "HTTPURIType", "INTEGER", "LONG", "MLSLABEL", "MONTH",
+    "NATURALN", "NCHAR", "NCLOB", "NUMBER", "NUMERIC", "NVARCHAR2",
+    "PLS_INTEGER", "POSITIVE", "POSITIVEN", "RAW", "REAL", "ROWID", "SECOND",
+    "SMALLINT", "TIMESTAMP", "URIType", "UROWID", "VARCHAR", "VARCHAR2",
+    "XDBURIType", "XMLDATA", "XMLType", "YEAR", "ZONE",
+};
+
+// Class 39, 20 words.
+const char* const kwExceptionWords[] = {
+    "ACCESS_INTO_NULL", "COLLECTION_IS_NULL", "CURSOR_ALREADY_OPEN",
+    "DUP_VAL_ON_INDEX", "INVALID_CURSOR", "INVALID_NUMBER", "LOGIN_DENIED",
+    "NO_DATA_FOUND", "NOT_LOGGED_ON", "OTHERS", "PROGRAM_ERROR",
+    "ROWTYPE_MISMATCH", "STORAGE_ERROR", "SUBSCRIPT_BEYOND_COUNT",
+    "SUBSCRIPT_OUTSIDE_LIMIT", "SYS_INVALID_ROWID", "TIMEOUT_ON_RESOURCE",
+    "TOO_MANY_ROWS", "VALUE_ERROR", "ZERO_DIVIDE",
+};
+
+// Class 40, 362 words.
+const char* const kwFunctionWords[] = {
+    "ABS", "ACOS", "ADD_MONTHS", "AGGREGATE", "ANALYTIC", "ASCII", "ASCIISTR",
+    "ASIN", "ATAN", "ATAN2", "AVERAGE", "AVG", "BASE64_DECODE",
+    "BASE64_ENCODE", "BEGIN_REQUEST", "BFILENAME", "BIN_TO_NUM", "BIT_AND",
+    "BIT_COMPLEMENT", "BIT_OR", "BIT_XOR", "BITAND",
+    "CAST_FROM_BINARY_INTEGER", "CAST_FROM_NUMBER", "CAST_TO_BINARY_INTEGER",
+    "CAST_TO_NUMBER", "CAST_TO_RAW", "CAST_TO_VARCHAR2", "CEIL",
+    "CHARTOROWID", "CHR", "COLUMN_PRESENT", "COMPARE", "COMPARE_TEMPLATES",
+    "COMPOSE", "CONCAT", "CONVERSION", "CONVERT",
+    "CONVERT_ANYDATA_TO_LCR_DDL", "CONVERT_ANYDATA_TO_LCR_ROW", "COPIES",
+    "COPY_TEMPLATE", "CORR", "COS", "COSH", "COUNT", "COVAR_POP",
+    "COVAR_SAMP", "CREATE_OBJECT_FROM_EXISTING", "CREATE_PIPE",
+    "CREATE_REFRESH_TEMPLATE", "CREATE_TEMPLATE_OBJECT",
+    "CREATE_TEMPLATE_PARM", "CREATE_USER_AUTHORIZATION",
+    "CREATE_USER_PARM_VALUE", "CRLF", "CUME_DIST", "CURRENT_DATE",
+    "CURRENT_INSTANCE", "CURRENT_TIMESTAMP", "DATA_BLOCK_ADDRESS_BLOCK",
+    "DATA_BLOCK_ADDRESS_FILE", "DBTIMEZONE", "DECODE", "DECOMPOSE",
+    "DELETE_BREAKPOINT", "DELETE_OER_BREAKPOINT", "DENSE_RANK", "DEPTH",
+    "DEREF", "DISABLE_BREAKPOINT", "DISABLED", "DISPLAY", "DROP_ALL",
+    "DROP_ELEMENT", "DROP_FILE", "DUMP", "EMPTY_BLOB", "EMPTY_CLOB",
+    "ENABLE_BREAKPOINT", "EQUALS_PATH", "ESTIMATE_CPU_UNITS", "EXCLUDE_PUSH",
+    "EXECUTE_AND_FETCH", "EXECUTE_NON_QUERY", "EXISTSNODE", "EXP", "EXTEND",
+    "EXTRACT", "EXTRACTVALUE", "FCOPY", "FETCH_ROW", "FETCH_ROWS", "FGETPOS",
+    "FILEEXISTS", "FILEISOPEN", "FIRST_VALUE", "FLOOR", "FLUSH_DATA", "FOPEN",
+    "FOPEN_NCHAR", "FORMAT_CALL_STACK", "FORMAT_ERROR_STACK", "FREMOVE",
+    "FRENAME", "FROM_REMOTE", "FSEEK", "GET_ARG_FORM", "GET_ARG_TYPE",
+    "GET_COOKIE_COUNT", "GET_COOKIES", "GET_DETAILED_SQLCODE",
+    "GET_DETAILED_SQLERRM", "GET_ERROR_MESSAGE", "GET_HASH_VALUE",
+    "GET_HEADER_COUNT", "GET_INDEXES", "GET_INFORMATION",
+    "GET_OBJECT_NULL_VECTOR_ARG", "GET_PARAMETER_VALUE",
+    "GET_PERSISTENT_CONN_COUNT", "GET_RAW", "GET_RESPONSE",
+    "GET_RUNTIME_INFO", "GET_RUNTIME_PARM_ID", "GET_SESSION_TIMEOUT",
+    "GET_SYSTEM_CHANGE_NUMBER", "GET_TAG", "GET_TIME", "GET_TIMEOUT",
+    "GET_TIMEOUT_BEHAVIOR", "GET_VALUE", "GETCHUNKSIZE", "GETLENGTH", "GLB",
+    "GREATEST", "GREATEST_LB", "GROUP_ID", "GROUPING", "GROUPING_ID",
+    "HEXTORAW", "I_AM_A_REFRESH", "INITCAP", "INITIALIZE",
+    "INSTANTIATE_OFFLINE", "INSTANTIATE_ONLINE", "INSTR", "INSTRB",
+    "INTERNAL_VERSION_CHECK", "IS_CLUSTER_DATABASE", "IS_LOCATOR", "IS_OPEN",
+    "IS_ROLE_ENABLED", "IS_SESSION_ALIVE", "IS_TRIGGER_FIRE_ONCE",
+    "ISTEMPORARY", "LAG", "LAST", "LAST_DAY", "LAST_ERROR_POSITION",
+    "LAST_ROW_COUNT", "LAST_ROW_ID", "LAST_SQL__CODE", "LAST_VALUE", "LEAD",
+    "LEAST", "LEAST_LB", "LENGTH", "LENGTHB", "LINEAR", "LN",
+    "LOCAL_TRANSACTION_ID", "LOCALTIMESTAMP", "LOWER", "LPAD", "LTRIM", "LUB",
+    "MAKE_DATA_BLOCK_ADDRESS", "MAKE_REF", "MAP_ALL", "MAP_ELEMENT",
+    "MAP_FILE", "MAP_OBJECT", "MAX", "MIN", "MINE_VALUE", "MISCELLANEOUS",
+    "MOD", "MONTHS_BETWEEN", "NCHR", "NEW_TIME", "NEXT_DAY", "NEXT_ITEM_TYPE",
+    "NLS_CHARSET_DECL_LEN", "NLS_CHARSET_ID", "NLS_CHARSET_NAME",
+    "NLS_INITCAP", "NLS_LOWER", "NLS_SORT", "NLS_UPPER", "NLSSORT", "NTILE",
+    "NULLIF", "NUMTODSINTERVAL", "NUMTOYMINTERVAL", "NVARRAY_FIND_NAME",
+    "NVARRAY_FIND_NAME_TYPE", "NVARRAY_GET", "NVARRAY_GET_BOOLEAN",
+    "NVARRAY_GET_BYTE", "NVARRAY_GET_DATE", "NVARRAY_GET_DOUBLE",
+    "NVARRAY_GET_FLOAT", "NVARRAY_GET_INTEGER", "NVARRAY_GET_LONG",
+    "NVARRAY_GET_RAW", "NVARRAY_GET_SHORT", "NVARRAY_GET_TEXT", "NVL", "NVL2",
+    "OBJECT", "OPEN_CURSOR", "OVER", "OVERLAY", "PATH", "PAUSE_PROFILER",
+    "PERCENT_RANK", "PERCENTILE_CONT", "PERCENTILE_DISC", "PMARKER",
+    "PORT_STRING", "POWER", "PUSH", "PUT_RAW", "QUOTED_PRINTABLE_DECODE",
+    "QUOTED_PRINTABLE_ENCODE", "RANDOM", "RANK", "RATIO_TO_REPORT",
+    "RATION_TO_REPORT", "RAWTOHEX", "RAWTONHEX", "RECEIVE_MESSAGE",
+    "REFERENCE", "REFTOHEX", "REGR_AVGX", "REGR_AVGY", "REGR_COUNT",
+    "REGR_INTERCEPT", "REGR_R2", "REGR_SLOPE", "REGR_SXX", "REGR_SXY",
+    "REGR_SYY", "REGRESSION", "REMOVE_PIPE", "REPLACE", "REPLICATION_IS_ON",
+    "REQUEST", "REQUEST_PIECES", "RESUME_PROFILER", "ROUND", "ROW_NUMBER",
+    "ROWID_BLOCK_NUMBER", "ROWID_CREATE", "ROWID_OBJECT",
+    "ROWID_RELATIVE_FNO", "ROWID_ROW_NUMBER", "ROWID_TO_ABSOLUTE_FNO",
+    "ROWID_TO_EXTENDED", "ROWID_TO_RESTRICTED", "ROWID_TYPE", "ROWID_VERIFY",
+    "ROWIDTOCHAR", "ROWIDTONCHAR", "RPAD", "RTRIM", "SEND_MESSAGE",
+    "SESSIONTIMEZONE", "SET_BREAKPOINT", "SET_OER_BREAKPOINT", "SET_TIMEOUT",
+    "SET_VALUE", "SIGN", "SIN", "SINH", "SOUNDEX", "SPACE_ERROR_INFO",
+    "SQLCODE", "SQLERRM", "SQRT", "START_PROFILER", "STDDEV", "STDDEV_POP",
+    "STDDEV_SAMP", "STDDEVP", "STDDEVS", "STEP_ID", "STOP_PROFILER", "SUBSTR",
+    "SUBSTRB", "SUM", "SYNCHRONIZE", "SYS_CONNECT_BY_PATH", "SYS_CONTEXT",
+    "SYS_DBURIGEN", "SYS_EXTRACT_UTC", "SYS_GUID", "SYS_TYPEID", "SYS_XMLAGG",
+    "SYS_XMLGEN", "SYSDATE", "SYSTIMESTAMP", "TAN", "TANH", "TO_CHAR",
+    "TO_CLOB", "TO_DATE", "TO_DSINTERVAL", "TO_LABEL", "TO_LOB",
+    "TO_MULTI_BYTE", "TO_NCHAR", "TO_NCLOB", "TO_NUMBER", "TO_SINGLE_BYTE",
+    "TO_TIMESTAMP", "TO_TIMESTAMP_TZ", "TO_YMINTERVAL", "TRANSLATE",
+    "TRANSLITERATE", "TREAT", "TRIM", "TRUNC", "TZ_OFFSET", "UID",
+    "UNDER_PATH", "UNESCAPE", "UNIQUE_SESSION_ID", "UNIQUE_SESSION_NAME",
+    "UNISTR", "UPDATEXML", "UPPER", "USERENV", "UUDECODE", "UUENCODE",
+    "VALUE", "VAR_POP", "VAR_SAMP", "VARIANCE", "VARP", "VARS", "VSIZE",
+    "WIDTH_BUCKET", "XMLAGG", "XMLCOLATTVAL", "XMLCONCAT", "XMLELEMENT",
+    "XMLFOREST", "XMLSEQUENCE", "XMLTRANSFORM", "XRANGE",
+};
+
+// Class 41, 181 words.
+const char* const kwPackageWords[] = {
+    "DBMS_ALERT", "DBMS_APPLICATION_INFO", "DBMS_APPLY_ADM", "DBMS_AQ",
+    "DBMS_AQ_EXP_HISTORY_TABLES", "DBMS_AQ_EXP_INDEX_TABLES",
+    "DBMS_AQ_EXP_QUEUE_TABLES", "DBMS_AQ_EXP_QUEUES",
+    "DBMS_AQ_EXP_SUBSCRIBER_TABLES", "DBMS_AQ_EXP_TIMEMGR_TABLES",
+    "DBMS_AQ_EXP_ZECURITY", "DBMS_AQ_IMP_INTERNAL", "DBMS_AQ_IMP_ZECURITY",
+    "DBMS_AQ_IMPORT_INTERNAL", "DBMS_AQ_SYS_EXP_ACTIONS",
+    "DBMS_AQ_SYS_EXP_INTERNAL", "DBMS_AQ_SYS_IMP_INTERNAL", "DBMS_AQADM",
+    "DBMS_AQADM_SYS", "DBMS_AQADM_SYSCALLS", "DBMS_AQELM", "DBMS_AQIN",
+    "DBMS_AQJMS", "DBMS_BACKUP_RESTORE", "DBMS_CAPTURE_ADM", "DBMS_DDL",
+    "DBMS_DEBUG", "DBMS_DEFER", "DBMS_DEFER_IMPORT_INTERNAL",
+    "DBMS_DEFER_QUERY", "DBMS_DEFER_SYS", "DBMS_DESCRIBE",
+    "DBMS_DISTRIBUTED_TRUST_ADMIN", "DBMS_EXPORT_EXTENSION", "DBMS_FGA",
+    "DBMS_FLASHBACK", "DBMS_HS_PASSTHROUGH", "DBMS_IJOB",
+    "DBMS_INTERNAL_TRIGGER", "DBMS_IOT", "DBMS_IREFRESH", "DBMS_ISNAPSHOT",
+    "DBMS_JAVA_TEST", "DBMS_JOB", "DBMS_LDAP", "DBMS_LIBCACHE", "DBMS_LOB",
+    "DBMS_LOCK", "DBMS_LOGMNR", "DBMS_LOGMNR_CDC_PUBLISH",
+    "DBMS_LOGMNR_CDC_SUBSCRIBE", "DBMS_LOGMNR_D", "DBMS_LOGSTDBY",
+    "DBMS_METADATA", "DBMS_MGWADM", "DBMS_MGWMSG", "DBMS_MVIEW",
+    "DBMS_OBFUSCATION_TOOLKIT", "DBMS_ODCI", "DBMS_OFFLINE_OG",
+    "DBMS_OFFLINE_SNAPSHOT", "DBMS_OLAP", "DBMS_ORACLE_TRACE_AGENT",
+    "DBMS_ORACLE_TRACE_USER", "DBMS_OUTLN", "DBMS_OUTLN_EDIT", "DBMS_OUTPUT",
+    "DBMS_PCLXUTIL", "DBMS_PICKLER", "DBMS_PIPE", "DBMS_PITR", "DBMS_PLUGTS",
+    "DBMS_PROFILER", "DBMS_PROPAGATION_ADM", "DBMS_PRVTAQIM", "DBMS_PRVTAQIP",
+    "DBMS_PRVTAQIS", "DBMS_PRVTRMIE", "DBMS_PSP", "DBMS_PSWMG_IMPORT",
+    "DBMS_RANDOM", "DBMS_RCVMAN", "DBMS_RECTIFIER_DIFF", "DBMS_REDEFINITION",
+    "DBMS_REFRESH", "DBMS_REFRESH_EXP_LWM", "DBMS_REFRESH_EXP_SITES",
+    "DBMS_REPAIR", "DBMS_REPCAT", "DBMS_REPCAT_ADMIN", "DBMS_REPCAT_AUTH",
+    "DBMS_REPCAT_INSTANTIATE", "DBMS_REPCAT_RGT", "DBMS_REPUTIL",
+    "DBMS_RESOURCE_MANAGER", "DBMS_RESOURCE_MANAGER_PRIVS", "DBMS_RESUMABLE",
+    "DBMS_RLS", "DBMS_RMGR_GROUP_EXPORT", "DBMS_RMGR_PACT_EXPORT",
+    "DBMS_RMGR_PLAN_EXPORT", "DBMS_RMIN", "DBMS_ROWID", "DBMS_RULE",
+    "DBMS_RULE_ADM", "DBMS_RULE_EXIMP", "DBMS_SESSION", "DBMS_SHARED_POOL",
+    "DBMS_SNAP_INTERNAL", "DBMS_SNAP_REPAPI", "DBMS_SNAPSHOT",
+    "DBMS_SNAPSHOT_UTL", "DBMS_SPACE", "DBMS_SPACE_ADMIN", "DBMS_SQL",
+    "DBMS_STANDARD", "DBMS_STATS", "DBMS_STORAGE_MAP", "DBMS_STREAMS",
+    "DBMS_STREAMS_ADM", "DBMS_SUMADV", "DBMS_SUMMARY", "DBMS_SUMREF_CHILD",
+    "DBMS_SUMREF_PARENT", "DBMS_SUMREF_UTIL", "DBMS_SUMREF_UTIL2",
+    "DBMS_SUMVDM", "DBMS_SYS_ERROR", "DBMS_SYS_SQL", "DBMS_SYSTEM",
+    "DBMS_TRACE", "DBMS_TRANSACTION", "DBMS_TRANSFORM", "DBMS_TTS",
+    "DBMS_TYPES", "DBMS_UTILITY", "DBMS_WM", "DBMS_XDB", "DBMS_XDB_VERSION",
+    "DBMS_XDBT", "DBMS_XMLDOM", "DBMS_XMLGEN", "DBMS_XMLPARSER",
+    "DBMS_XMLQUERY", "DBMS_XMLSAVE", "DBMS_XPLAN", "DBMS_XSLPROCESSOR",
+    "DBMS_ZHELP", "DBMS_ZHELP_IR", "DBMSZEXP_SYSPKGGRNT", "DEBUG_EXTPROC",
+    "DIANA", "DIUTIL", "ODCICONST", "OUTLN_PKG", "PBREAK", "PBRPH", "PBSDE",
+    "PBUTL", "PIDL", "PLITBLM", "SDO_CS", "SDO_GEOM", "SDO_LRS",
+    "SDO_MIGRATE", "SDO_TUNE", "SDO_UTIL", "STANDARD",
+    "SYS_STUB_FOR_PURITY_ANALYSIS", "UTL_COLL", "UTL_ENCODE", "UTL_FILE",
+    "UTL_FILE_DIR", "UTL_HTTP", "UTL_INADDR", "UTL_PG", "UTL_RAW", "UTL_REF",
+    "UTL_SMTP", "UTL_TCP", "UTL_URL",
+};
+
+// Class 42, 182 words.
+const char* const kwClientCommandWords[] = {
+    "APP", "APPINFO", "AQ$_AGENT", "AQ$_AGENT_LIST_T", "AQ$_DESCRIPTOR",
+    "AQ$_POST_INFO", "AQ$_POST_INFO_LIST", "AQ$_RECIPIENT_LIST_T",
+    "AQ$_REG_INFO", "AQ$_REG_INFO_LIST", "AQ$_SUBSCRIBER_LIST_T", "ARCHIVE",
+    "ARRAYSIZE", "ATTRIBUTE", "AUTOCOMMIT", "AUTOP", "AUTOPRINT",
+    "AUTORECOVERY", "AUTOT", "AUTOTRACE", "BLO", "BLOCKTERMINATOR", "BRE",
+    "BREAK", "BTI", "BTITLE", "BUFFER", "CLEAR", "CLOSECURSOR", "CMDS",
+    "CMDSEP", "COL", "COLSEP", "COM", "COMP", "COMPAT", "COMPATIBILITY",
+    "CON", "CONN", "COPY", "COPYC", "COPYCOMMIT", "COPYTYPECHECK", "DEF",
+    "DEFINE", "DESC", "DESCR", "DESCRI", "DESCRIB", "DESCRIBE", "DISC",
+    "DISCO", "DISCON", "DISCONN", "DISCONNE", "DISCONNEC", "DISCONNECT", "EA",
+    "ECHO", "EDITF", "EDITFILE", "EMB", "EMBEDDED", "ESC", "EXEC", "EXECUTE",
+    "FAILURE", "FEED", "FEEDBACK", "FLAGGER", "FLU", "GET", "HEA", "HEADING",
+    "HEADS", "HEADSEP", "HELP", "HO", "HOST", "INPUT", "INTERMED",
+    "INTERMEDIATE", "INV", "INVISIBLE", "LIN", "LINESIZE", "LO", "LOBOF",
+    "LOBOFFSET", "LOGON", "LOGSOURCE", "LONGC", "LONGCHUNKSIZE", "MARKUP",
+    "MAXDATA", "MIX", "MIXED", "NATIVE", "NEWP", "NEWPAGE", "NUM", "NUMF",
+    "NUMFORMAT", "NUMWIDTH", "OFF", "ORADEBUG", "OSERROR", "PAGES",
+    "PAGESIZE", "PASSW", "PAU", "PAUSE", "PPRINT", "PRI", "PRINT", "PROMPT",
+    "RECSEP", "RECSEPCHAR", "REPF", "REPFOOTER", "REPH", "REPHEADER", "RUN",
+    "SAVE", "SCAN", "SERVEROUTPUT", "SHIFT", "SHIFTINOUT", "SHO", "SHOW",
+    "SHUTDOWN", "SILENT", "SPOOL", "SQLBL", "SQLBLANKLINES", "SQLC",
+    "SQLCASE", "SQLCO", "SQLCONTINUE", "SQLN", "SQLNUMBER", "SQLP", "SQLPRE",
+    "SQLPREFIX", "SQLPROMPT", "SQLT", "SQLTERMINATOR", "STA", "STARTUP",
+    "STATEMENT_ID", "STORE", "SUCCESS", "SUF", "SUFFIX", "TAB", "TERM",
+    "TERMOUT", "TI", "TIMI", "TIMING", "TRIMOUT", "TRIMS", "TRIMSPOOL", "TTI",
+    "TTITLE", "UND", "UNDEF", "UNDEFINE", "UNDERLINE", "UP", "VAR",
+    "VARIABLE", "VER", "VERIFY", "VERSION", "VIS", "VISIBLE", "WHENEVER",
+    "WR", "WRA", "WRAP", "WRAPPED",
+};
+
+// Class 43, 4 words.
+const char* const kwRemarkWords[] = {
+    "REM", "REMA", "REMAR", "REMARK",
+};
+
+// The lists in the order they enter the table.
+const WordList wordLists[] = {
+    {kwDml, kwDmlWords, std::size(kwDmlWords)},
+    {kwClause, kwClauseWords, std::size(kwClauseWords)},
+    {kwJoinModifier, kwJoinModifierWords, std::size(kwJoinModifierWords)},
+    {kwJoin, kwJoinWords, std::size(kwJoinWords)},
+    {kwSetOperator, kwSetOperatorWords, std::size(kwSetOperatorWords)},
+    {kwOn, kwOnWords, std::size(kwOnWords)},
+    {kwAll, kwAllWords, std::size(kwAllWords)},
+    {kwFirst, kwFirstWords, std::size(kwFirstWords)},
+    {kwInto, kwIntoWords, std::size(kwIntoWords)},
+    {kwValues, kwValuesWords, std::size(kwValuesWords)},
+    {kwAndOr, kwAndOrWords, std::size(kwAndOrWords)},
+    {kwIn, kwInWords, std::size(kwInWords)},
+    {kwBy, kwByWords, std::size(kwByWords)},
+    {kwCase, kwCaseWords, std::size(kwCaseWords)},
+    {kwEnd, kwEndWords, std::size(kwEndWords)},
+    {kwReserved, kwReservedWords, std::size(kwReservedWords)},
+    {kwObjectType, kwObjectTypeWords, std::size(kwObjectTypeWords)},
+    {kwProcedural, kwProceduralWords, std::size(kwProceduralWords)},
+    {kwDataType, kwDataTypeWords, std::size(kwDataTypeWords)},
+    {kwException, kwExceptionWords, std::size(kwExceptionWords)},
+    {kwFunction, kwFunctionWords, std::size(kwFunctionWords)},
+    {kwPackage, kwPackageWords, std::size(kwPackageWords)},
+    {kwClientCommand, kwClientCommandWords, std::size(kwClientCommandWords)},
+    {kwRemark, kwRemarkWords, std::size(kwRemarkWords)},
+};
+
+// Per-byte weight of the chain hash, indexed by the byte: letters count
+// case-blind as 2..27, '_' as 1, and "[\]^`" as 0 (they still shift the
+// hash). Other bytes (digits, '$', '#', 0x80 and up) are marked
+// kNoWeight and leave the hash unchanged, so "SYS$X" and "SYSX" share a
+// chain. One table lookup per byte keeps the hash branch-free.
+constexpr uint8_t kNoWeight = 0xFF;
+
+struct ByteTables {
+  uint8_t weight[256];
+  uint8_t fold[256];  // ASCII letters upper-cased, every other byte itself
+};
+
+constexpr ByteTables makeByteTables() {
+  ByteTables t{};
+  for (int b = 0; b < 256; ++b) {
+    t.weight[b] = kNoWeight;
+    t.fold[b] = static_cast<uint8_t>(b);
+  }
+  for (int b = 0x41; b < 0x7B; ++b) t.weight[b] = 0;
+  for (int i = 0; i < 26; ++i) {
+    t.weight['A' + i] = t.weight['a' + i] = static_cast<uint8_t>(2 + i);
+    t.fold['a' + i] = static_cast<uint8_t>('A' + i);
+  }
+  t.weight['_'] = 1;
+  return t;
+}
+
+constexpr ByteTables kBytes = makeByteTables();
+
+KeywordEntry entries[keywordCount];
+const KeywordEntry* chains[keywordChainCount];
+
+}  // namespace
+
+void buildKeywordTable() {
+  int n = 0;
+  for (const WordList& list : wordLists) {
+    for (size_t i = 0; i < list.count; ++i) {
+      KeywordEntry& e = entries[n++];
+      e.next = nullptr;
+      e.text = list.words[i];
+      e.length = static_cast<uint16_t>(std::strlen(list.words[i]));
+      e.wordClass = list.wordClass;
+    }
+  }
+  for (const KeywordEntry*& head : chains) head = nullptr;
+  // Insert in array order in front of the first entry not shorter: chains
+  // ascend by length, and a later entry precedes earlier ones of its length.
+  for (KeywordEntry& e : entries) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(e.text);
+    const KeywordEntry** link = &chains[keywordHash(bytes, e.length)];
+    while (*link != nullptr && (*link)->length < e.length)
+      link = &entries[*link - entries].next;
+    e.next = *link;
+    *link = &e;
+  }
+}
+
+int keywordHash(const unsigned char* word, int32_t length) {
+  uint32_t h = 0;  // unsigned: only the low 8 bits matter, overflow is fine
+  for (int32_t i = 0; i < length; ++i) {
+    uint8_t w = kBytes.weight[word[i]];
+    if (w != kNoWeight) h = 2 * h + w;
+  }
+  return static_cast<int>(h & (keywordChainCount - 1));
+}
+
+const KeywordEntry* lookupKeyword(const unsigned char* word, int32_t length) {
+  for (const KeywordEntry* e = chains[keywordHash(word, length)]; e != nullptr;
+       e = e->next) {
+    if (e->length < length) continue;
+    if (e->length > length) return nullptr;  // chains ascend by length
+    const auto* text = reinterpret_cast<const unsigned char*>(e->text);
+    int32_t i = 0;
+    while (i < length && kBytes.fold[word[i]] == kBytes.fold[text[i]]) ++i;
+    if (i == length) return e;
+  }
+  return nullptr;
+}
+
+const KeywordEntry* keywordEntries() { return entries; }
+
+const KeywordEntry* keywordChain(int bucket) {
+  return chains[bucket & (keywordChainCount - 1)];
+}
