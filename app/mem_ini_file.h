@@ -1,0 +1,116 @@
+// SMemIniFile: an INI file held in memory, read whole, changed in memory
+// and written back in one piece.
+//
+// The file is kept as its lines, each with its original bytes, so that a
+// rewrite reproduces everything it did not change: comment lines (";" or
+// "#"), blank lines, lines before the first section, unreadable lines and
+// other sections. Sections and keys compare without regard to ASCII case.
+//
+// Line forms, after blanks (space, tab) at either end are set aside:
+//   [name]       section header; text after "]" is ignored. A "[" line
+//                without "]" is kept but starts nothing.
+//   key=value    key line when the key (text before the first "=",
+//                trimmed) is not empty; the value is the trimmed rest.
+//   ; or #       comment. Anything else is kept verbatim and ignored.
+// LF, CRLF and a lone CR all end a line; a UTF-8 byte-order mark at the
+// start is kept but not read as part of the first line. NUL bytes are
+// ordinary bytes. A key that occurs twice in a section (or in two blocks
+// of one section name) is read from its first occurrence; writing changes
+// that first occurrence and leaves later copies as they are.
+#pragma once
+
+#include <cstdint>
+
+#include "base/packed_records.h"
+#include "base/sv_string.h"
+
+// Larger settings files are not read (and so never overwritten).
+constexpr int64_t kMaxIniFileSize = 16 * 1024 * 1024;
+
+enum IniResult : int {
+  IniOk = 0,
+  IniMissing = 1,        // open: no file yet; the object is empty and may be written
+  IniCannotRead = -1,    // open: exists but unreadable; update refuses to replace it
+  IniTooLarge = -2,      // open: over kMaxIniFileSize; update refuses as well
+  IniNoMemory = -3,      // the object is incomplete; update refuses
+  IniCannotWrite = -4,   // update: the file could not be replaced; the old one is intact
+  IniNoPath = -5,        // update: the object was not opened on a path
+};
+
+// One line of the file: where its bytes are in the pool and what it is.
+struct IniLine {
+  int32_t textPos;   // the whole line, without its line end
+  int32_t textLen;
+  int32_t namePos;   // section name or key, trimmed
+  int32_t nameLen;
+  int32_t valuePos;  // value of a key line, trimmed
+  int32_t valueLen;
+  int32_t kind;      // IniLineKind
+};
+
+enum IniLineKind : int32_t {
+  IniOther = 0,  // comment, blank or unreadable: kept verbatim
+  IniBlank = 1,
+  IniSection = 2,
+  IniKey = 3,
+  IniErased = 4,  // removed from the listing
+};
+
+class SMemIniFile {
+ public:
+  SMemIniFile() = default;
+  SMemIniFile(const SMemIniFile&) = delete;
+  SMemIniFile& operator=(const SMemIniFile&) = delete;
+
+  // Forgets any content and reads the file at `path`, which update() will
+  // replace. Returns IniOk, IniMissing (no such file: empty), or
+  // IniCannotRead / IniTooLarge / IniNoMemory (empty, and update() will
+  // refuse so that a file that could not be read is never clobbered).
+  int open(const char* path);
+
+  // Forgets any content and parses `size` bytes from memory. No path is
+  // set. Returns IniOk or IniNoMemory.
+  int parse(const char* data, int64_t size);
+
+  // The integer value of `key` in `section`, or `fallback` when the key is
+  // missing or its value is not an integer. A value is an optional sign and
+  // decimal digits within the 32-bit range, or "0x"/"0X" and one to eight
+  // significant hex digits read as the 32-bit pattern (0xFFFFFFFF is -1).
+  // Anything else, trailing text or blanks between digits included, is not
+  // an integer.
+  int32_t readInteger(const char* section, const char* key, int32_t fallback) const;
+
+  // Stores `value` in decimal. An existing key line is rewritten as
+  // key=value; a new key goes after the last key of the section; a missing
+  // section is added at the end of the file. Returns IniOk or IniNoMemory.
+  int writeInteger(const char* section, const char* key, int32_t value);
+
+  // Removes every header of `section` with its key and blank lines. Its
+  // comment and unreadable lines stay in place, joining the section above.
+  void eraseSection(const char* section);
+
+  // Number of lines the listing has.
+  int32_t lineCount() const;
+
+  // Appends the listing to `out`: the kept lines in order, each ended by
+  // the file's line end (CRLF when the file's first line ended so, else
+  // LF). Returns IniOk or IniNoMemory.
+  int listText(SVString& out) const;
+
+  // Replaces the file given to open() with the listing: written to a
+  // temporary file in the same directory, flushed to disk and renamed over
+  // it, so the old file stays whole when anything fails. A symbolic link is
+  // followed and its target replaced. Returns IniOk or a negative IniResult.
+  int update();
+
+ private:
+  int addLine(int32_t textPos, int32_t textLen);
+  int32_t findSection(const char* section, int32_t* lastContent) const;
+  int32_t findKey(const char* section, const char* key) const;
+
+  SVString pool_;  // bytes of every line, original and written
+  PackedRecords<IniLine> lines_;
+  SVString path_;
+  bool crlf_ = false;
+  bool writable_ = false;  // update() may replace the file
+};
