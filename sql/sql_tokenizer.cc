@@ -61,10 +61,11 @@ using SqlRoutine = void (*)(ScanState&);
 // reports the end, so callers looping until false always stop.
 void scanZero(ScanState& s) { s.kind = sqlEnd; }
 
+// White space stops before a zero byte, which ends the text.
 void scanSpace(ScanState& s) {
   const int32_t end = textEnd(s);
   int32_t i = s.pos;
-  while (i < end && s.text[i] <= 0x20) {
+  while (i < end && s.text[i] <= 0x20 && s.text[i] != 0) {
     if (s.text[i] == '\n') ++s.line;
     ++i;
   }
