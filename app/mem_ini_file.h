@@ -35,6 +35,7 @@ enum IniResult : int {
   IniNoMemory = -3,      // the object is incomplete; update refuses
   IniCannotWrite = -4,   // update: the file could not be replaced; the old one is intact
   IniNoPath = -5,        // update: the object was not opened on a path
+  IniBadName = -6,       // writeInteger: a name that would not read back as itself
 };
 
 // One line of the file: where its bytes are in the pool and what it is.
@@ -82,7 +83,11 @@ class SMemIniFile {
 
   // Stores `value` in decimal. An existing key line is rewritten as
   // key=value; a new key goes after the last key of the section; a missing
-  // section is added at the end of the file. Returns IniOk or IniNoMemory.
+  // section is added at the end of the file, after a blank line when the
+  // file does not end in one. Returns IniOk, IniNoMemory, or IniBadName
+  // (nothing changed) when the section holds "]" or a line end, or the key
+  // is empty, holds "=" or a line end, starts with "[", ";" or "#", or has
+  // blanks at either end.
   int writeInteger(const char* section, const char* key, int32_t value);
 
   // Removes every header of `section` with its key and blank lines. Its
@@ -104,13 +109,19 @@ class SMemIniFile {
   int update();
 
  private:
-  int addLine(int32_t textPos, int32_t textLen);
-  int32_t findSection(const char* section, int32_t* lastContent) const;
+  void reset();
+  int splitLines();
+  int outOfMemory();
+  int setLineText(IniLine& line, const char* text, int64_t length);
+  int insertLine(int32_t insertAfter, const char* text, int64_t length);
   int32_t findKey(const char* section, const char* key) const;
+  int32_t findInsertPoint(const char* section) const;
 
   SVString pool_;  // bytes of every line, original and written
   PackedRecords<IniLine> lines_;
   SVString path_;
-  bool crlf_ = false;
-  bool writable_ = false;  // update() may replace the file
+  bool crlf_ = false;            // lines end in CRLF (as the file's first did)
+  bool bom_ = false;             // the file starts with a UTF-8 byte-order mark
+  int openResult_ = IniNoPath;  // what update() reports when it may not write
+  bool writable_ = false;       // update() may replace the file
 };
