@@ -1,0 +1,58 @@
+// Final-query re-formatting over a whole trace text.
+#include "sql/final_query_reformat.h"
+
+#include <utility>
+
+#include "base/packed_records.h"
+#include "sql/format_sql.h"
+#include "sql/sql_formatter.h"
+#include "trace/trace_scanner.h"
+
+namespace {
+
+constexpr int32_t kWidth = 80;
+
+// The lines one final query adds, kept per tkFinalQuery record so that
+// the key points are moved only once the new text is complete.
+class Shifts_c : public PackedRecords<int32_t> {};
+
+}  // namespace
+
+int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints) {
+  SVString result;
+  SVString formatted;
+  Shifts_c shifts;
+  if (result.ensureCapacity(static_cast<int64_t>(text.length()) + 1) != 0) return -1;
+
+  const char* bytes = text.c_str();
+  const int32_t length = text.length();
+  int32_t copied = 0;       // text before this offset is in `result`
+  int32_t previousEnd = 0;  // end of the previous query taken
+  for (const KeyPoint& k : keyPoints) {
+    if (k.kind != tkFinalQuery) continue;
+    int32_t* shift = shifts.append();
+    if (shift == nullptr) return -1;
+    // Records the walk cannot take in order, or that point outside the
+    // text, are left alone: their bytes are copied with the rest.
+    if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
+    previousEnd = k.queryStart + k.queryLength;
+    if (result.append(bytes + copied, k.queryStart - copied) != 0) return -1;
+    copied = k.queryStart;
+    if (formatSql(bytes + k.queryStart, k.queryLength, 0, compactLists, kWidth, formatted) != formatSqlOk) continue;
+    if (result.append(formatted) != 0) return -1;
+    *shift = countLineFeeds(formatted.c_str(), formatted.length());
+    copied = k.queryStart + k.queryLength;
+  }
+  if (result.append(bytes + copied, length - copied) != 0) return -1;
+
+  // Every key point after a final query moves by that query's shift; the
+  // query's own record stays, since its marker lies above the query.
+  int32_t moved = 0;
+  int32_t next = 0;
+  for (KeyPoint& k : keyPoints) {
+    k.line += moved;
+    if (k.kind == tkFinalQuery) moved += shifts[next++];
+  }
+  text = std::move(result);
+  return 0;
+}
