@@ -24,9 +24,9 @@ constexpr struct ByteClasses {
     for (int b = '0'; b <= '9'; ++b) bits[b] = kName | kDigit;
     for (int b = 'A'; b <= 'Z'; ++b) bits[b] = kName;
     for (int b = 'a'; b <= 'z'; ++b) bits[b] = kName;
-    bits['_'] = kName;
-    bits['$'] = kName;
-    bits['#'] = kName;
+    bits[uint8_t{'_'}] = kName;
+    bits[uint8_t{'$'}] = kName;
+    bits[uint8_t{'#'}] = kName;
     for (const char* op = "!#%&*+<=>?[]^`{}~"; *op != '\0'; ++op)
       bits[static_cast<uint8_t>(*op)] |= kOperator;
   }
@@ -252,15 +252,15 @@ void buildSqlDispatch() {
     else if (hasClass(byte, kName) && b != '$') r = scanWord;
     dispatch[b] = r;
   }
-  dispatch['('] = scanOpenParen;
+  dispatch[uint8_t{'('}] = scanOpenParen;
   for (unsigned char b : {')', ',', '.', ';'}) dispatch[b] = scanPunctuation;
-  dispatch['\''] = scanString;
-  dispatch['"'] = scanQuotedName;
-  dispatch['-'] = scanMinus;
-  dispatch['/'] = scanSlash;
-  dispatch['|'] = scanBar;
-  dispatch[':'] = scanColon;
-  dispatch['@'] = scanAt;
+  dispatch[uint8_t{'\''}] = scanString;
+  dispatch[uint8_t{'"'}] = scanQuotedName;
+  dispatch[uint8_t{'-'}] = scanMinus;
+  dispatch[uint8_t{'/'}] = scanSlash;
+  dispatch[uint8_t{'|'}] = scanBar;
+  dispatch[uint8_t{':'}] = scanColon;
+  dispatch[uint8_t{'@'}] = scanAt;
 }
 
 bool isNameByte(unsigned char byte) { return hasClass(byte, kName); }
