@@ -4,13 +4,8 @@
 
 size_t boundedCopy(char* dest, size_t capacity, const char* source) {
   if (capacity == 0) return 0;
-  size_t n = 0;
-  if (source) {
-    while (n + 1 < capacity && source[n]) {
-      dest[n] = source[n];
-      ++n;
-    }
-  }
+  const size_t n = source ? strnlen(source, capacity - 1) : 0;
+  std::memcpy(dest, source, n);
   dest[n] = 0;
   return n;
 }

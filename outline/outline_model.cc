@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/bounded_copy.h"
+#include "base/find_bytes.h"
 #include "trace/trace_scanner.h"
 
 // ---- NodeMarrow_Array_c ----------------------------------------------------
@@ -25,10 +26,14 @@ int32_t NodeMarrow_Array_c::appendNode() {
 }
 
 int NodeMarrow_Array_c::setCaption(int32_t node, int which, const char* text) {
+  return setCaption(node, which, text, static_cast<int32_t>(std::strlen(text)));
+}
+
+int NodeMarrow_Array_c::setCaption(int32_t node, int which, const char* text, int32_t length) {
   if (node < 0 || node >= count() || which < 1 || which > 4) return -1;
   const int32_t offset = captions_.length();
   // Each caption keeps its own zero byte inside the pool.
-  if (captions_.append(text, static_cast<int64_t>(std::strlen(text)) + 1) != 0) return -1;
+  if (captions_.append(text, static_cast<int64_t>(length) + 1) != 0) return -1;
   OutlineNode& record = nodes_[node];
   int32_t* fields[4] = {&record.caption1, &record.caption2, &record.caption3, &record.caption4};
   *fields[which - 1] = offset;
@@ -92,8 +97,8 @@ int32_t findStartingBefore(const char* text, int32_t length, int32_t from, int32
   const int64_t windowEnd = static_cast<int64_t>(startLimit) - 1 + needleLength;
   const int32_t end = windowEnd < length ? static_cast<int32_t>(windowEnd) : length;
   if (end - from < needleLength) return -1;
-  const void* hit = memmem(text + from, static_cast<size_t>(end - from), needle, static_cast<size_t>(needleLength));
-  return hit ? static_cast<int32_t>(static_cast<const char*>(hit) - text) : -1;
+  const long hit = findBytes(text + from, static_cast<size_t>(end - from), needle, static_cast<size_t>(needleLength));
+  return hit < 0 ? -1 : from + static_cast<int32_t>(hit);
 }
 
 class OutlineBuilder {
@@ -163,8 +168,9 @@ class OutlineBuilder {
 
   bool addKeyPoint(int32_t k, int32_t end) {
     const KeyPoint& point = keyPoints_[k];
-    char caption[kKeyPointCaptionSize];
-    boundedCopy(caption, sizeof caption, point.caption);
+    const char* caption = point.caption;
+    int32_t length = static_cast<int32_t>(strnlen(caption, kKeyPointCaptionSize - 1));
+    char marked[kKeyPointCaptionSize];
     switch (point.kind) {
       case tkBestSoFar:
         return true;
@@ -175,12 +181,16 @@ class OutlineBuilder {
         if (!startOptimizingGroup(k, end)) return false;
         break;
       case tkJoinOrder:
-        if (++joinOrderCounter_ == bestJoinOrder_) boundedAppend(caption, sizeof caption, " #04#- best");
+        if (++joinOrderCounter_ == bestJoinOrder_) {
+          boundedCopy(marked, sizeof marked, caption);
+          length = static_cast<int32_t>(boundedAppend(marked, sizeof marked, " #04#- best"));
+          caption = marked;
+        }
         break;
       default:
         break;
     }
-    return addNode(k, point.level, caption);
+    return addNode(k, point.level, caption, length);
   }
 
   bool startOptimizingGroup(int32_t k, int32_t end) {
@@ -201,10 +211,10 @@ class OutlineBuilder {
     return true;
   }
 
-  bool addNode(int32_t k, int32_t level, const char* caption) {
+  bool addNode(int32_t k, int32_t level, const char* caption, int32_t length) {
     if (level < 0 || level > 3) level = 3;
     const int32_t node = nodes_.appendNode();
-    if (node == kNoNode || nodes_.setCaption(node, 1, caption) != 0) return false;
+    if (node == kNoNode || nodes_.setCaption(node, 1, caption, length) != 0) return false;
     nodes_[node].keyPointIndex = k;
     for (int32_t i = level + 1; i <= prevLevel_; ++i) levelStack_[i] = kNoNode;
     if (levelStack_[level] != kNoNode) {

@@ -41,7 +41,9 @@ class NodeMarrow_Array_c {
   // Appends a zero-filled node with its links and captions set to none and
   // its nodeIndex set. Returns the index, or kNoNode when out of memory.
   int32_t appendNode();
-  // Stores a caption for the node (`which` 1..4). Returns 0 or -1.
+  // Stores a caption of `length` bytes for the node (`which` 1..4).
+  // Returns 0 or -1.
+  int setCaption(int32_t node, int which, const char* text, int32_t length);
   int setCaption(int32_t node, int which, const char* text);
   // Appends text to caption 1 of the node. Returns 0 or -1.
   int extendCaption1(int32_t node, const char* suffix);
