@@ -354,3 +354,7 @@ void TFMarrow::setFormatFinalQuery(bool on) {
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, row);
   showHighlight();
 }
+
+void TFMarrow::find() {}
+void TFMarrow::findNext() {}
+void TFMarrow::findPrevious() {}

@@ -1,0 +1,50 @@
+// The viewer program: the application object, its default font and the
+// main window, which takes the command line.
+#include <QApplication>
+#include <QFontDatabase>
+#include <QScreen>
+
+#include <vector>
+
+#include "gui/main_window.h"
+
+namespace {
+
+// The controls' face: the first candidate that is installed, the first
+// one only at 96 dots per inch (it is a bitmap face made for it). When
+// none is installed the platform's default face stays, which is one that
+// is installed.
+void chooseDefaultFont(QApplication& app) {
+  const QStringList families = QFontDatabase::families();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const bool at96 = screen != nullptr && qRound(screen->logicalDotsPerInchY()) == 96;
+  for (const char* face : {"MS Sans Serif", "Microsoft Sans Serif", "Arial"}) {
+    if (!at96 && QLatin1String(face) == QLatin1String("MS Sans Serif")) continue;
+    if (!families.contains(face, Qt::CaseInsensitive)) continue;
+    QFont font(face);
+    font.setPointSize(8);
+    app.setFont(font);
+    return;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(TForm1::kTitle);
+  chooseDefaultFont(app);
+
+  // The arguments as the system passed them, without the program path;
+  // the toolkit has taken out only its own options.
+  const QStringList arguments = QApplication::arguments();
+  std::vector<QByteArray> bytes;
+  std::vector<const char*> pointers;
+  for (qsizetype i = 1; i < arguments.size(); ++i) bytes.push_back(arguments[i].toLocal8Bit());
+  for (const QByteArray& argument : bytes) pointers.push_back(argument.constData());
+
+  TForm1 window(static_cast<int>(pointers.size()), pointers.data());
+  window.show();
+  app.exec();
+  return 0;
+}
