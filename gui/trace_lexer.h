@@ -84,7 +84,25 @@ class TraceLexer : public QsciLexerCustom {
   const StylingStats& stylingStats() const { return stats_; }
 
  private:
+  long send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
+  int lineCount() const;
+  int lineStart(int line) const;
+  int lineOf(int position) const;
+  // The document lines on screen, with a page of margin either side.
+  void visibleLines(int& first, int& last) const;
+  bool isHighlighted(int line) const;
+  // The scanner mode at the start of `line`: the state of the line before
+  // it, trusted when that line lies above `firstUnstyledLine` or was styled
+  // since the text last changed; otherwise that one line is scanned.
+  int modeBefore(int line, int firstUnstyledLine);
+  // Styles lines [first, last], one SCI_SETSTYLINGEX per line, and stores
+  // each line's end mode as its line state.
+  void styleLines(int first, int last, int firstUnstyledLine);
+
   std::unique_ptr<ZAzozav_Hiliter_c> highlighter_;
+  std::vector<uint8_t> lineStyles_;  // one line's styles, reused
+  QMetaObject::Connection modifiedConnection_;
+  uint32_t generation_ = 0;  // bumped by every text change
   QFont baseFont_;
   int32_t highlightStart_ = -1;
   int32_t highlightEnd_ = -1;

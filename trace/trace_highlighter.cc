@@ -1,5 +1,7 @@
 #include "trace/trace_highlighter.h"
 
+#include <cstring>
+
 namespace {
 constexpr HighlightColor kNavy = rgbColor(0x00, 0x00, 0x80);
 constexpr HighlightColor kBlue = rgbColor(0x00, 0x00, 0xFF);
@@ -49,3 +51,22 @@ ZAzozav_Hiliter_c::ZAzozav_Hiliter_c() {
 }
 
 void ZAzozav_Hiliter_c::advance() { nextTraceToken(state_); }
+
+void fillTraceLineStyles(ZAzozav_Hiliter_c& highlighter, const char* text, int32_t textLength,
+                         int32_t eolLength, uint8_t styleOffset, uint8_t* styles) {
+  if (textLength < 0) textLength = 0;
+  if (eolLength < 0) eolLength = 0;
+  // Plain first, so every byte is defined even if the line could not be
+  // copied for scanning.
+  std::memset(styles, styleOffset + tkText, static_cast<size_t>(textLength));
+  highlighter.beginLine(text, textLength, 0);
+  while (!highlighter.isLineEnd()) {
+    const int32_t start = highlighter.currentTokenStart();
+    const int32_t length = static_cast<int32_t>(highlighter.currentTokenText().size());
+    if (start >= 0 && length > 0 && start + length <= textLength) {
+      std::memset(styles + start, styleOffset + highlighter.currentTokenKind(), static_cast<size_t>(length));
+    }
+    highlighter.advance();
+  }
+  std::memset(styles + textLength, styleOffset + tkSpace, static_cast<size_t>(eolLength));
+}

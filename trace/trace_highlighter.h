@@ -31,6 +31,14 @@ class ZAzozav_Hiliter_c : public THi0 {
   const HighlighterAttribute* created_[kTraceAttributeCount];
 };
 
+// Fills styles[0 .. textLength + eolLength) for one editor line: each
+// token's bytes get its kind plus `styleOffset`, the line-end bytes after
+// the text get tkSpace plus the offset. Scans from the mode the highlighter
+// holds (restoreRange or clearRange first); the mode the line ends in is
+// then what saveRange returns. `styles` must hold that many bytes.
+void fillTraceLineStyles(ZAzozav_Hiliter_c& highlighter, const char* text, int32_t textLength,
+                         int32_t eolLength, uint8_t styleOffset, uint8_t* styles);
+
 // The attributes in creation order, and the token kind each belongs to.
 struct TraceAttributeEntry {
   int32_t kind;
