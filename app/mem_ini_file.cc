@@ -15,6 +15,8 @@ namespace {
 // writes, and refusing beyond this keeps the arithmetic safe.
 constexpr int64_t kMaxPoolSize = int64_t{1} << 30;
 
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -33,8 +35,12 @@ void trim(const char* base, int32_t& begin, int32_t& end) {
 }
 
 // Classifies the line [begin, end) of `base` and fills the rest of `line`.
+// A byte-order mark is skipped at the start of every line, not only the
+// file's first: where a line sits must not change what it is, or a file
+// whose first lines were erased could read back differently.
 void classifyLine(const char* base, int32_t begin, int32_t end, IniLine& line) {
   line.kind = IniOther;
+  if (end - begin >= 3 && memcmp(base + begin, kByteOrderMark, 3) == 0) begin += 3;
   trim(base, begin, end);
   if (begin == end) {
     line.kind = IniBlank;
@@ -109,13 +115,16 @@ bool parseInteger(const char* p, int32_t n, int32_t& out) {
 
 // A name is written only when parsing the written line gives it back.
 bool validSectionName(const char* name) {
-  return strpbrk(name, "]\r\n") == nullptr;
+  const size_t n = strlen(name);
+  if (strpbrk(name, "]\r\n")) return false;
+  return n == 0 || (!isBlank(name[0]) && !isBlank(name[n - 1]));
 }
 
 bool validKeyName(const char* key) {
   const size_t n = strlen(key);
   if (n == 0 || strpbrk(key, "=\r\n")) return false;
   if (key[0] == '[' || key[0] == ';' || key[0] == '#') return false;
+  if (strncmp(key, kByteOrderMark, 3) == 0) return false;
   return !isBlank(key[0]) && !isBlank(key[n - 1]);
 }
 
@@ -261,7 +270,7 @@ int SMemIniFile::splitLines() {
   }
   // The byte-order mark belongs to the file, not to its first line, so it
   // stays at the start even when that line is erased.
-  bom_ = size >= 3 && memcmp(base, "\xEF\xBB\xBF", 3) == 0;
+  bom_ = size >= 3 && memcmp(base, kByteOrderMark, 3) == 0;
   int32_t start = bom_ ? 3 : 0;
   for (int32_t i = 0; i <= size; ++i) {
     const bool atEnd = i == size;
@@ -400,7 +409,7 @@ int SMemIniFile::listText(SVString& out) const {
   }
   if (total + 1 > kMaxPoolSize || out.ensureCapacity(total + 1) != 0) return IniNoMemory;
   // Capacity is reserved above, so these appends cannot fail.
-  if (bom_) out.append("\xEF\xBB\xBF", 3);
+  if (bom_) out.append(kByteOrderMark, 3);
   const char* base = pool_.c_str();
   for (const IniLine& line : lines_) {
     if (line.kind == IniErased) continue;

@@ -13,7 +13,8 @@
 //                trimmed) is not empty; the value is the trimmed rest.
 //   ; or #       comment. Anything else is kept verbatim and ignored.
 // LF, CRLF and a lone CR all end a line; a UTF-8 byte-order mark at the
-// start is kept but not read as part of the first line. NUL bytes are
+// start of the file is kept there, and one at the start of any line is not
+// read as part of it. NUL bytes are
 // ordinary bytes. A key that occurs twice in a section (or in two blocks
 // of one section name) is read from its first occurrence; writing changes
 // that first occurrence and leaves later copies as they are.
@@ -85,9 +86,10 @@ class SMemIniFile {
   // key=value; a new key goes after the last key of the section; a missing
   // section is added at the end of the file, after a blank line when the
   // file does not end in one. Returns IniOk, IniNoMemory, or IniBadName
-  // (nothing changed) when the section holds "]" or a line end, or the key
-  // is empty, holds "=" or a line end, starts with "[", ";" or "#", or has
-  // blanks at either end.
+  // (nothing changed) when the section holds "]" or a line end or has
+  // blanks at either end, or the key is empty, holds "=" or a line end,
+  // starts with "[", ";", "#" or a byte-order mark, or has blanks at either
+  // end.
   int writeInteger(const char* section, const char* key, int32_t value);
 
   // Removes every header of `section` with its key and blank lines. Its

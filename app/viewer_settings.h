@@ -34,7 +34,7 @@ constexpr int32_t kSettingDescriptorCount = 7;
 // Top, Left, Height, Width, SplitterPos, FontSize, Options, in field order.
 extern const SettingDescriptor kSettingDescriptors[kSettingDescriptorCount];
 
-// Fields hold garbage-free zeros until applySettingDefaults runs.
+// The fields are zero until applySettingDefaults runs.
 struct ViewerSettings {
   int32_t Top = 0;
   int32_t Left = 0;

@@ -144,8 +144,8 @@ TEST(SMemIniFile, RewritingTheLastSectionIsStable) {
 }
 
 TEST(SMemIniFile, RefusesNamesThatWouldNotReadBack) {
-  const char* sections[] = {"a]b", "a\nb"};
-  const char* keys[] = {"", "a=b", "a\rb", "[a", ";a", "#a", " a", "a\t"};
+  const char* sections[] = {"a]b", "a\nb", " a", "a "};
+  const char* keys[] = {"", "a=b", "a\rb", "[a", ";a", "#a", " a", "a\t", "\xEF\xBB\xBFk"};
   SMemIniFile file;
   parseText(file, "[S]\nk=1\n");
   for (const char* s : sections) EXPECT_EQ(file.writeInteger(s, "k", 1), IniBadName) << s;
