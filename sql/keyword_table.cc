@@ -497,39 +497,30 @@ const WordList wordLists[] = {
     {kwRemark, kwRemarkWords, std::size(kwRemarkWords)},
 };
 
-// Per-byte weight of the chain hash, indexed by the byte: letters count
-// case-blind as 2..27, '_' as 1, and "[\]^`" as 0 (they still shift the
-// hash). Other bytes (digits, '$', '#', 0x80 and up) are marked
-// kNoWeight and leave the hash unchanged, so "SYS$X" and "SYSX" share a
-// chain. One table lookup per byte keeps the hash branch-free.
-constexpr uint8_t kNoWeight = 0xFF;
-
-struct ByteTables {
-  uint8_t weight[256];
-  uint8_t fold[256];  // ASCII letters upper-cased, every other byte itself
-};
-
-constexpr ByteTables makeByteTables() {
-  ByteTables t{};
-  for (int b = 0; b < 256; ++b) {
-    t.weight[b] = kNoWeight;
-    t.fold[b] = static_cast<uint8_t>(b);
+// Letters fold to upper case for the lookup's comparison; every other
+// byte compares as itself, so '@' never matches 'A' nor '`' 'a'.
+constexpr struct FoldTable {
+  uint8_t fold[256];
+  constexpr FoldTable() : fold() {
+    for (int b = 0; b < 256; ++b) fold[b] = static_cast<uint8_t>(b);
+    for (int b = 'a'; b <= 'z'; ++b) fold[b] = static_cast<uint8_t>(b - 'a' + 'A');
   }
-  for (int b = 0x41; b < 0x7B; ++b) t.weight[b] = 0;
-  for (int i = 0; i < 26; ++i) {
-    t.weight['A' + i] = t.weight['a' + i] = static_cast<uint8_t>(2 + i);
-    t.fold['a' + i] = static_cast<uint8_t>('A' + i);
-  }
-  t.weight['_'] = 1;
-  return t;
-}
-
-constexpr ByteTables kBytes = makeByteTables();
+} kFold;
 
 KeywordEntry entries[keywordCount];
 const KeywordEntry* chains[keywordChainCount];
 
 }  // namespace
+
+// A table rather than tests so the tokenizer's word loop stays branch-free.
+constexpr KeywordHashSteps makeHashSteps() {
+  KeywordHashSteps t{};
+  for (int b = 0x41; b < 0x7B; ++b) t.byByte[b] = {1, 0};
+  for (int i = 0; i < 26; ++i) t.byByte['A' + i] = t.byByte['a' + i] = {1, static_cast<uint8_t>(2 + i)};
+  t.byByte[uint8_t{'_'}] = {1, 1};
+  return t;
+}
+constinit const KeywordHashSteps keywordHashSteps = makeHashSteps();
 
 void buildKeywordTable() {
   int n = 0;
@@ -557,21 +548,21 @@ void buildKeywordTable() {
 
 int keywordHash(const unsigned char* word, int32_t length) {
   uint32_t h = 0;  // unsigned: only the low 8 bits matter, overflow is fine
-  for (int32_t i = 0; i < length; ++i) {
-    uint8_t w = kBytes.weight[word[i]];
-    if (w != kNoWeight) h = 2 * h + w;
-  }
+  for (int32_t i = 0; i < length; ++i) h = keywordHashByte(h, word[i]);
   return static_cast<int>(h & (keywordChainCount - 1));
 }
 
 const KeywordEntry* lookupKeyword(const unsigned char* word, int32_t length) {
-  for (const KeywordEntry* e = chains[keywordHash(word, length)]; e != nullptr;
-       e = e->next) {
+  return lookupKeywordInChain(keywordHash(word, length), word, length);
+}
+
+const KeywordEntry* lookupKeywordInChain(int bucket, const unsigned char* word, int32_t length) {
+  for (const KeywordEntry* e = chains[bucket & (keywordChainCount - 1)]; e != nullptr; e = e->next) {
     if (e->length < length) continue;
     if (e->length > length) return nullptr;  // chains ascend by length
     const auto* text = reinterpret_cast<const unsigned char*>(e->text);
     int32_t i = 0;
-    while (i < length && kBytes.fold[word[i]] == kBytes.fold[text[i]]) ++i;
+    while (i < length && kFold.fold[word[i]] == kFold.fold[text[i]]) ++i;
     if (i == length) return e;
   }
   return nullptr;

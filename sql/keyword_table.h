@@ -21,6 +21,26 @@ constexpr int keywordChainCount = 256;
 // inserted later comes first. Running it again rebuilds the same table.
 void buildKeywordTable();
 
+// One byte's step of the chain hash: h = (h << shift) + add. Letters add
+// 2..27 case-blind, '_' 1 and "[\]^`" 0, each after doubling h; other
+// bytes (digits, '$', '#', 0x80 and up) leave h as it is.
+struct KeywordHashStep {
+  uint8_t shift;
+  uint8_t add;
+};
+struct KeywordHashSteps {
+  KeywordHashStep byByte[256];
+};
+extern const KeywordHashSteps keywordHashSteps;
+
+// Advances a word's hash over one more byte; starting from 0 and masking
+// the result with 255 gives keywordHash. Inline so that the tokenizer can
+// hash a word while it scans it.
+inline uint32_t keywordHashByte(uint32_t h, unsigned char byte) {
+  const KeywordHashStep step = keywordHashSteps.byByte[byte];
+  return (h << step.shift) + step.add;
+}
+
 // The chain a word belongs to, 0 to 255. Letters count case-blind; digits,
 // '$', '#' and bytes from 0x80 do not change the hash.
 int keywordHash(const unsigned char* word, int32_t length);
@@ -28,6 +48,8 @@ int keywordHash(const unsigned char* word, int32_t length);
 // The entry whose text equals the word without regard to ASCII letter
 // case, or null. Allocates nothing. buildKeywordTable must have run.
 const KeywordEntry* lookupKeyword(const unsigned char* word, int32_t length);
+// The same, for a caller that already has the word's keywordHash.
+const KeywordEntry* lookupKeywordInChain(int bucket, const unsigned char* word, int32_t length);
 
 // The whole entry array in table order (keywordCount entries), and the
 // head of chain `bucket`; for tests and diagnostics.

@@ -91,10 +91,15 @@ void scanNumber(ScanState& s) {
   finish(s, i, sqlNumber);
 }
 
+// A word, hashed while it is scanned so the keyword lookup reads it once.
 void scanWord(ScanState& s) {
-  int32_t start = s.pos;
-  int32_t i = skipClass(s, start + 1, kName);
-  const KeywordEntry* entry = lookupKeyword(s.text + start, i - start);
+  const int32_t end = textEnd(s);
+  const unsigned char* p = s.text;
+  const int32_t start = s.pos;
+  uint32_t h = keywordHashByte(0, p[start]);
+  int32_t i = start + 1;
+  for (; i < end && hasClass(p[i], kName); ++i) h = keywordHashByte(h, p[i]);
+  const KeywordEntry* entry = lookupKeywordInChain(static_cast<int>(h & 255), p + start, i - start);
   finish(s, i, entry != nullptr ? int32_t{entry->wordClass} : int32_t{sqlWord});
   s.keywordEntry = entry;
 }
