@@ -1,0 +1,142 @@
+// zazozav-cli as a whole process: output formats, exit codes and messages,
+// also on inputs that must never crash or hang it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct CliRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+// Runs the tool with a time limit, so a hang fails instead of blocking.
+CliRun runCli(const std::string& arguments) {
+  const std::string out = "/tmp/zazozav_cli_test.out";
+  const std::string err = "/tmp/zazozav_cli_test.err";
+  const std::string command =
+      "timeout 60 " + std::string(ZAZOZAV_CLI_PATH) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(err)};
+}
+
+std::string sample(const char* name) { return std::string(ZAZOZAV_SAMPLES_DIR) + "/" + name; }
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/zazozav_cli_XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  std::string write(const char* name, const std::string& bytes) const {
+    const std::string path = path_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  std::string path(const char* name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+TEST(Cli, TextIsTheFileAndALineEnd) {
+  const CliRun run = runCli("text --no-format " + sample("cp1252_no_final_newline.trc"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, readAll(sample("cp1252_no_final_newline.trc")) + "\r\n");
+}
+
+TEST(Cli, OutlineListsNodesDepthFirst) {
+  const CliRun run = runCli("outline --no-format " + sample("hr_two_statements.trc"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::istringstream lines(run.out);
+  std::string first;
+  std::string second;
+  std::getline(lines, first);
+  std::getline(lines, second);
+  EXPECT_EQ(first, "0\t0\t0\t15\t#10#Marrow trace\t  #01#sql_id=7hq2m4rzk0x1d");
+  EXPECT_EQ(second, "1\t1\t0\t15\t#02#QUERY BLOCKS");
+  EXPECT_NE(run.out.find("3\t19\t22\t441\tJoin Order [4]: #07#- aborted #07#- aborted\n"), std::string::npos);
+}
+
+TEST(Cli, KeyPointsAndTokensHaveTheirFields) {
+  CliRun run = runCli("keypoints --no-format " + sample("hr_two_statements.trc"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "0\t0\t18\t15\t47\t582\t0\t0\t\n");
+  run = runCli("trace-tokens " + sample("cp1252_no_final_newline.trc"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "20\t0\t5\t0\t5\t0\n");
+}
+
+TEST(Cli, BadInputGivesTheViewersMessages) {
+  TempDir dir;
+  const std::string big = dir.path("big.trc");
+  const int fd = ::open(big.c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_EQ(::ftruncate(fd, 64 * 1024 * 1024 + 1), 0);
+  ::close(fd);
+  ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0644), 0);
+  struct Case {
+    std::string path;
+    std::string message;
+  };
+  const Case cases[] = {{dir.path("missing.trc"), "Cannot open file " + dir.path("missing.trc") + "\n"},
+                        {dir.path(""), "Cannot open file " + dir.path("") + "\n"},
+                        {dir.path("fifo"), "Cannot open file " + dir.path("fifo") + "\n"},
+                        {big, "File " + big + " is too large\n"}};
+  for (const Case& c : cases) {
+    const CliRun run = runCli("keypoints --no-format '" + c.path + "'");
+    EXPECT_EQ(run.exitCode, 1) << c.path;
+    EXPECT_EQ(run.err, c.message);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST(Cli, HostileTracesNeverCrash) {
+  TempDir dir;
+  std::string noise(1 << 20, '\0');
+  unsigned state = 12345;
+  for (char& c : noise) {
+    state = state * 1103515245 + 12345;
+    c = static_cast<char>(state >> 16);
+  }
+  const std::string cases[] = {dir.write("empty.trc", ""), dir.write("noise.trc", noise),
+                               dir.write("nul.trc", std::string("*** 2020\0Registered qb: A\0\nJoin order\0", 39)),
+                               dir.write("line.trc", "Registered qb: " + std::string(10 * 1024 * 1024, 'x')),
+                               dir.write("cr.trc", "*** 2020\rRegistered qb: A\rJoin order[1]:\r")};
+  for (const std::string& path : cases) {
+    for (const char* command : {"keypoints --no-format", "outline --no-format", "trace-tokens"}) {
+      const CliRun run = runCli(std::string(command) + " " + path);
+      EXPECT_EQ(run.exitCode, 0) << command << " " << path << ": " << run.err;
+    }
+  }
+}
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+  for (const char* arguments : {"", "no-such-command", "keypoints", "keypoints --no-format a b", "trace-tokens"}) {
+    EXPECT_EQ(runCli(arguments).exitCode, 2) << arguments;
+  }
+  const CliRun help = runCli("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* command : {"trace-tokens", "keypoints", "outline", "text"}) {
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
+  }
+}
+
+}  // namespace
