@@ -71,7 +71,7 @@ class SMemIniFile {
   int open(const char* path);
 
   // Forgets any content and parses `size` bytes from memory. No path is
-  // set. Returns IniOk or IniNoMemory.
+  // set. Returns IniOk, IniTooLarge (over kMaxIniFileSize) or IniNoMemory.
   int parse(const char* data, int64_t size);
 
   // The integer value of `key` in `section`, or `fallback` when the key is
@@ -99,9 +99,10 @@ class SMemIniFile {
   // Number of lines the listing has.
   int32_t lineCount() const;
 
-  // Appends the listing to `out`: the kept lines in order, each ended by
-  // the file's line end (CRLF when the file's first line ended so, else
-  // LF). Returns IniOk or IniNoMemory.
+  // Appends the listing to `out`: the file's byte-order mark if it had one,
+  // then the kept lines in order, each ended by the file's line end (CRLF
+  // when the file's first line ended so, else LF). Returns IniOk or
+  // IniNoMemory.
   int listText(SVString& out) const;
 
   // Replaces the file given to open() with the listing: written to a
@@ -122,8 +123,8 @@ class SMemIniFile {
   SVString pool_;  // bytes of every line, original and written
   PackedRecords<IniLine> lines_;
   SVString path_;
-  bool crlf_ = false;            // lines end in CRLF (as the file's first did)
-  bool bom_ = false;             // the file starts with a UTF-8 byte-order mark
+  bool crlf_ = false;           // lines end in CRLF (as the file's first did)
+  bool bom_ = false;            // the file starts with a UTF-8 byte-order mark
   int openResult_ = IniNoPath;  // what update() reports when it may not write
   bool writable_ = false;       // update() may replace the file
 };
