@@ -119,7 +119,8 @@ void expectScansAgree(const std::string& text) {
 }
 
 TEST(KeyPoints, FastScanEqualsReferenceOnSamples) {
-  for (const char* name : {"hr_two_statements.trc", "update_crlf.trc", "cp1252_no_final_newline.trc"}) {
+  for (const char* name : {"hr_two_statements.trc", "update_crlf.trc", "cp1252_no_final_newline.trc",
+                           "edge_zero_bytes_lone_cr.trc"}) {
     SVString text;
     ASSERT_EQ(loadFromFile(text, (std::string(ZAZOZAV_SAMPLES_DIR) + "/" + name).c_str()), 0) << name;
     text.append("\r\n", 2);
