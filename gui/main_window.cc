@@ -23,6 +23,7 @@
 
 #include "app/trace_file.h"
 #include "base/sv_string.h"
+#include "gui/editor_search.h"
 #include "gui/trace_frame.h"
 
 namespace {
@@ -234,10 +235,8 @@ void TForm1::acFontExecute(QAction* action) { TFMarrow1->stepFont(action == acFo
 void TForm1::acHelpExecute() {}
 
 int TForm1::editorSearchHandler(QWidget* control, const QString& text, int flags) {
-  (void)control;
-  (void)text;
-  (void)flags;
-  return -1;
+  auto* editor = qobject_cast<QsciScintilla*>(control);
+  return editor != nullptr ? editorSearch(editor, text, flags) : -1;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

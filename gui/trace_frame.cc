@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gui/editor_search.h"
+#include "gui/find_bar.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_lexer.h"
 #include "sql/final_query_reformat.h"
@@ -82,11 +84,12 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   VirtualStringTree1 = new MultiLineTree0(Splitter1);
   Panel1 = new QWidget(Splitter1);
   SynEdit1 = new QsciScintilla(Panel1);
-  TFFind1 = nullptr;
+  TFFind1 = new TFFind(Panel1);
   auto* panelLayout = new QVBoxLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->setSpacing(0);
   panelLayout->addWidget(SynEdit1);
+  panelLayout->addWidget(TFFind1);
   Splitter1->addWidget(VirtualStringTree1);
   Splitter1->addWidget(Panel1);
   Splitter1->setStretchFactor(0, 0);
@@ -123,6 +126,12 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMOUSESELECTIONRECTANGULARSWITCH, 1L);
   setEditorFont(fontHeight_);
 
+  TFFind1->onSearch = [this](QWidget* control, const QString& text, int flags) {
+    return searchForwarder(control, text, flags);
+  };
+  TFFind1->hideFindBar();
+  TFFind1->beepOnFailure = true;
+
   VirtualStringTree1->setTextInset(2);
   connect(VirtualStringTree1, &MultiLineTree0::changed, this,
           [this](const MultiLineItem* item) { VirtualStringTree1Change(item); });
@@ -132,7 +141,8 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
 TFMarrow::~TFMarrow() = default;
 
 void TFMarrow::applySettings(ViewerSettings& settings, int32_t resolution, const QFont& font) {
-  (void)font;
+  TFFind1->setComboFont(font);
+  TFFind1->barResolution = resolution;
   settings_ = &settings;
   resolution_ = resolution;
   setWrap(hasOption(settings, OptWrapText));
@@ -355,6 +365,12 @@ void TFMarrow::setFormatFinalQuery(bool on) {
   showHighlight();
 }
 
-void TFMarrow::find() {}
-void TFMarrow::findNext() {}
-void TFMarrow::findPrevious() {}
+void TFMarrow::find() { TFFind1->showFindBar(SynEdit1, proposedFindText(SynEdit1)); }
+
+void TFMarrow::findNext() { TFFind1->runSearch(0); }
+
+void TFMarrow::findPrevious() { TFFind1->runSearch(SearchBackward); }
+
+int TFMarrow::searchForwarder(QWidget* control, const QString& text, int flags) {
+  return searchHandler_ ? searchHandler_(control, text, flags) : -1;
+}
