@@ -1,0 +1,259 @@
+// The main window: start-up from the command line, the caption, a failed
+// Open, the check boxes and font shortcuts, and the settings saved on
+// close.
+#include <Qsci/qsciscintilla.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/main_window.h"
+#include "gui/multi_line_tree.h"
+#include "gui/trace_frame.h"
+
+namespace {
+
+constexpr const char* kTwoStatements = ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc";
+constexpr const char* kCrlf = ZAZOZAV_SAMPLES_DIR "/update_crlf.trc";
+
+// A main window started with `arguments` and the settings in `dir`.
+std::unique_ptr<TForm1> start(const QTemporaryDir& dir, std::vector<std::string> arguments) {
+  arguments.push_back("workdir=" + dir.path().toStdString() + "/");
+  std::vector<const char*> pointers;
+  for (const std::string& a : arguments) pointers.push_back(a.c_str());
+  return std::make_unique<TForm1>(static_cast<int>(pointers.size()), pointers.data());
+}
+
+QString settingsFile(const QTemporaryDir& dir) { return dir.filePath("zazozav.ini"); }
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+long send(QsciScintilla* editor, unsigned int message) { return editor->SendScintilla(message); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void commandLineLoadsTheTraceAndSetsTheCaption() {
+    QTemporaryDir dir;
+    auto window = start(dir, {kTwoStatements});
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer - hr_two_statements.trc"));
+    QVERIFY(window->frame()->tree()->nodeCount() > 0);
+    QVERIFY(send(window->frame()->editor(), QsciScintillaBase::SCI_GETLENGTH) > 0);
+  }
+
+  void noTraceAndAFailingOneKeepTheEmptyView_data() {
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("none") << QString();
+    QTest::newRow("missing file") << "/nonexistent/x.trc";
+    QTest::newRow("a directory") << "/tmp";
+  }
+  void noTraceAndAFailingOneKeepTheEmptyView() {
+    QFETCH(QString, argument);
+    QTemporaryDir dir;
+    std::vector<std::string> arguments;
+    if (!argument.isEmpty()) arguments.push_back(argument.toStdString());
+    auto window = start(dir, arguments);
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer"));
+    QCOMPARE(window->frame()->tree()->nodeCount(), 0);
+  }
+
+  void defaultSizeAndCheckBoxes() {
+    QTemporaryDir dir;
+    auto window = start(dir, {});
+    QCOMPARE(window->size(), QSize(1194, 806));
+    QVERIFY(!window->wrapBox()->isChecked());
+    QVERIFY(window->readOnlyBox()->isChecked());
+    QVERIFY(window->formatQueryBox()->isChecked());
+    QCOMPARE(window->wrapBox()->text(), QString("&Wrap Text"));
+    QCOMPARE(window->readOnlyBox()->toolTip(), QString("Uncheck Read only box to edit the content"));
+    QCOMPARE(window->formatQueryBox()->text(), QString("Format Final &Query"));
+  }
+
+  void storedOptionsApplyWithoutBeingStoredAgain() {
+    QTemporaryDir dir;
+    writeFile(settingsFile(dir), "[ZAzozav]\nOptions=0\nWidth=900\n");
+    auto window = start(dir, {kTwoStatements});
+    QVERIFY(!window->wrapBox()->isChecked());
+    QVERIFY(!window->readOnlyBox()->isChecked());
+    QVERIFY(!window->formatQueryBox()->isChecked());
+    QVERIFY(!window->frame()->editor()->isReadOnly());
+    QCOMPARE(window->settings().Options, 0);
+    QCOMPARE(window->width(), 900);
+    QCOMPARE(window->settings().Width, 900);
+  }
+
+  void failedOpenShowsItsMessageAndKeepsTheTrace() {
+    QTemporaryDir dir;
+    auto window = start(dir, {kTwoStatements});
+    const QString caption = window->windowTitle();
+    const long length = send(window->frame()->editor(), QsciScintillaBase::SCI_GETLENGTH);
+    const int32_t nodes = window->frame()->tree()->nodeCount();
+
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      box->accept();
+    });
+    window->openFile("/nonexistent/dir/gone.trc");
+    QCOMPARE(title, QString("Information"));
+    QCOMPARE(text, QString("Cannot open file /nonexistent/dir/gone.trc"));
+    QCOMPARE(icon, QMessageBox::Information);
+    QCOMPARE(window->windowTitle(), caption);
+    QCOMPARE(send(window->frame()->editor(), QsciScintillaBase::SCI_GETLENGTH), length);
+    QCOMPARE(window->frame()->tree()->nodeCount(), nodes);
+  }
+
+  void openReplacesTheTraceAndCaption() {
+    QTemporaryDir dir;
+    auto window = start(dir, {kTwoStatements});
+    window->openFile(kCrlf);
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer - update_crlf.trc"));
+  }
+
+  void droppingAFileOpensIt() {
+    QTemporaryDir dir;
+    auto window = start(dir, {});
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(kTwoStatements)});
+    // The drop reaches the window that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer - hr_two_statements.trc"));
+  }
+
+  void checkBoxesSwitchTheEditorAndTheirBits() {
+    QTemporaryDir dir;
+    auto window = start(dir, {kTwoStatements});
+    QsciScintilla* editor = window->frame()->editor();
+    window->wrapBox()->click();
+    QCOMPARE(send(editor, QsciScintillaBase::SCI_GETWRAPMODE), long(QsciScintillaBase::SC_WRAP_WORD));
+    QCOMPARE(window->settings().Options, 7);
+    window->readOnlyBox()->click();
+    QVERIFY(!editor->isReadOnly());
+    QCOMPARE(window->settings().Options, 5);
+    window->formatQueryBox()->click();
+    QCOMPARE(window->settings().Options, 1);
+    window->wrapBox()->click();
+    QCOMPARE(send(editor, QsciScintillaBase::SCI_GETWRAPMODE), 0L);
+    QCOMPARE(window->settings().Options, 0);
+  }
+
+  void fontShortcutsStepTheFont_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QList<int>>("heights");
+    QTest::newRow("from default") << -1 << QList<int>{15, 17, 19, 21, 23};
+    QTest::newRow("from 10") << 10 << QList<int>{11, 12, 13, 15, 17};
+  }
+  void fontShortcutsStepTheFont() {
+    QFETCH(int, stored);
+    QFETCH(QList<int>, heights);
+    QTemporaryDir dir;
+    if (stored != -1) writeFile(settingsFile(dir), "[ZAzozav]\nFontSize=" + QByteArray::number(stored) + "\n");
+    auto window = start(dir, {});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    for (int height : heights) {
+      QTest::keyClick(window->frame()->editor(), Qt::Key_Equal, Qt::ControlModifier);
+      QCOMPARE(window->frame()->editorFontHeight(), height);
+    }
+    QCOMPARE(window->settings().FontSize, heights.last() == 13 ? -1 : heights.last());
+  }
+
+  void fontDecreaseStopsAtTen() {
+    QTemporaryDir dir;
+    writeFile(settingsFile(dir), "[ZAzozav]\nFontSize=10\n");
+    auto window = start(dir, {});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window->frame()->editor(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(window->frame()->editorFontHeight(), 10);
+    QCOMPARE(window->settings().FontSize, 10);
+    // The shortcut works while the editor is editable too.
+    window->readOnlyBox()->click();
+    QTest::keyClick(window->frame()->editor(), Qt::Key_Equal, Qt::ControlModifier);
+    QCOMPARE(window->frame()->editorFontHeight(), 11);
+  }
+
+  void settingsAreWrittenOnCloseOnlyWhenTheyDiffer() {
+    QTemporaryDir dir;
+    {
+      auto window = start(dir, {});
+      window->show();
+      window->close();
+    }
+    QVERIFY(!QFile::exists(settingsFile(dir)));
+    {
+      auto window = start(dir, {});
+      window->show();
+      window->wrapBox()->click();
+      window->close();
+    }
+    QVERIFY(readFile(settingsFile(dir)).contains("Options=7"));
+    {
+      // Back to the defaults: the file stays, without the section's keys.
+      auto window = start(dir, {});
+      QVERIFY(window->wrapBox()->isChecked());
+      window->show();
+      window->wrapBox()->click();
+      window->close();
+    }
+    QVERIFY(QFile::exists(settingsFile(dir)));
+    QVERIFY(!readFile(settingsFile(dir)).contains("Options"));
+  }
+
+  void windowSizeIsStoredUnlessDefault() {
+    QTemporaryDir dir;
+    auto window = start(dir, {});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->resize(1000, 700);
+    QCOMPARE(window->settings().Width, 1000);
+    QCOMPARE(window->settings().Height, 700);
+    window->resize(1194, 806);
+    QCOMPARE(window->settings().Width, NotSet);
+    QCOMPARE(window->settings().Height, NotSet);
+  }
+
+  void unwritableSettingsPlaceIsSkippedOnClose() {
+    std::vector<std::string> arguments{"workdir=/nonexistent/zazozav-settings/"};
+    std::vector<const char*> pointers{arguments[0].c_str()};
+    TForm1 window(1, pointers.data());
+    window.show();
+    window.wrapBox()->click();
+    QVERIFY(window.close());
+    QVERIFY(!QDir("/nonexistent/zazozav-settings").exists());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
