@@ -6,6 +6,8 @@
 #include "cli/output_buffer.h"
 #include "outline/key_points.h"
 #include "outline/outline_model.h"
+#include "sql/final_query_reformat.h"
+#include "sql/sql_tokenizer.h"
 #include "trace/trace_scanner.h"
 
 namespace {
@@ -37,19 +39,26 @@ int parseTraceArguments(const CliCommand& command, int argc, char** argv, TraceA
 // loaded; `shown` is what the viewer would display.
 struct LoadedTrace {
   SVString text;
+  SVString shown;
   KeyPoints_c keyPoints;
 };
 
 int loadTrace(const CliCommand& command, int argc, char** argv, LoadedTrace& trace) {
   TraceArguments args;
   if (int code = parseTraceArguments(command, argc, argv, args)) return code;
-  if (!args.noFormat) {
-    std::fprintf(stderr, "zazozav-cli %s: re-formatting final queries is not available yet; use --no-format\n",
-                 command.name);
-    return 2;
-  }
   if (int code = loadTraceText(args.path, trace.text)) return code;
   scanKeyPoints(trace.keyPoints, trace.text);
+  if (trace.shown.assign(trace.text) != 0) {
+    std::fprintf(stderr, "zazozav-cli %s: out of memory\n", command.name);
+    return 1;
+  }
+  if (!args.noFormat) {
+    buildSqlDispatch();
+    if (reformatFinalQueries(trace.shown, trace.keyPoints) != 0) {
+      std::fprintf(stderr, "zazozav-cli %s: out of memory\n", command.name);
+      return 1;
+    }
+  }
   return 0;
 }
 
@@ -124,7 +133,7 @@ int runOutline(int argc, char** argv) {
 int runText(int argc, char** argv) {
   LoadedTrace trace;
   if (int code = loadTrace(kCommands[3], argc, argv, trace)) return code;
-  return writeOutput(trace.text.c_str(), static_cast<size_t>(trace.text.length()));
+  return writeOutput(trace.shown.c_str(), static_cast<size_t>(trace.shown.length()));
 }
 
 }  // namespace
