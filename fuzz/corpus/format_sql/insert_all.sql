@@ -1,0 +1,1 @@
+INSERT ALL WHEN a > 1 THEN INTO t1 (x) VALUES (a) ELSE INTO t2 VALUES (a, 'it''s') SELECT a FROM s@remote

@@ -1,0 +1,1 @@
+MERGE INTO t USING (SELECT id, v FROM s) q ON (t.id = q.id) WHEN MATCHED THEN UPDATE SET t.v = q.v WHEN NOT MATCHED THEN INSERT (id, v) VALUES (q.id, q.v)

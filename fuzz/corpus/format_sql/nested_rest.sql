@@ -1,0 +1,1 @@
+SELECT ((((((((((1)))))))))) FROM DUAL; CREATE TABLE x (a NUMBER)

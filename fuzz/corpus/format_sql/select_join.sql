@@ -1,0 +1,1 @@
+SELECT "E"."ID" "ID",NVL("E"."NAME",'n/a') "NAME" FROM "HR"."EMP" "E","HR"."DEPT" "D" WHERE "E"."DEPT_ID"="D"."ID"(+) AND "D"."LOC"=:B1 ORDER BY "E"."ID"

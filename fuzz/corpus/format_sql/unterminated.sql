@@ -1,0 +1,1 @@
+DELETE FROM t WHERE a IN (1, 2e5, 3.5e-2) AND b||c <> 'open
