@@ -6,8 +6,6 @@
 // slices of a larger trace that are not zero-terminated.
 #include "sql/sql_tokenizer.h"
 
-#include <initializer_list>
-
 namespace {
 
 // Byte classes. Names continue over '#' and '$' but those bytes begin an
@@ -115,14 +113,11 @@ void scanOpenParen(ScanState& s) {
     finish(s, s.pos + 1, sqlOpenParen);
 }
 
-void scanPunctuation(ScanState& s) {
-  int32_t kind = sqlSemicolon;
-  switch (s.text[s.pos]) {
-    case ')': kind = sqlCloseParen; break;
-    case ',': kind = sqlComma; break;
-    case '.': kind = sqlDot; break;
-  }
-  finish(s, s.pos + 1, kind);
+// One byte of a fixed kind: ")", ",", ".", ";" and the other bytes. A
+// routine per kind, so the dispatch alone decides the kind.
+template <int32_t Kind>
+void scanSingle(ScanState& s) {
+  finish(s, s.pos + 1, Kind);
 }
 
 // Consumes up to and including the next `quote` from `i`, counting line
@@ -239,8 +234,6 @@ void scanAt(ScanState& s) {
   s.kind = sqlAt;
 }
 
-void scanOther(ScanState& s) { finish(s, s.pos + 1, sqlChar); }
-
 SqlRoutine dispatch[256];
 
 }  // namespace
@@ -248,7 +241,7 @@ SqlRoutine dispatch[256];
 void buildSqlDispatch() {
   buildKeywordTable();
   for (int b = 0; b < 256; ++b) {
-    SqlRoutine r = scanOther;
+    SqlRoutine r = scanSingle<sqlChar>;
     auto byte = static_cast<unsigned char>(b);
     if (b == 0) r = scanZero;
     else if (b <= 0x20) r = scanSpace;
@@ -258,7 +251,10 @@ void buildSqlDispatch() {
     dispatch[b] = r;
   }
   dispatch[uint8_t{'('}] = scanOpenParen;
-  for (unsigned char b : {')', ',', '.', ';'}) dispatch[b] = scanPunctuation;
+  dispatch[uint8_t{')'}] = scanSingle<sqlCloseParen>;
+  dispatch[uint8_t{','}] = scanSingle<sqlComma>;
+  dispatch[uint8_t{'.'}] = scanSingle<sqlDot>;
+  dispatch[uint8_t{';'}] = scanSingle<sqlSemicolon>;
   dispatch[uint8_t{'\''}] = scanString;
   dispatch[uint8_t{'"'}] = scanQuotedName;
   dispatch[uint8_t{'-'}] = scanMinus;
