@@ -23,6 +23,7 @@
 
 #include "app/trace_file.h"
 #include "base/sv_string.h"
+#include "gui/about_box.h"
 #include "gui/editor_search.h"
 #include "gui/trace_frame.h"
 
@@ -232,7 +233,10 @@ void TForm1::cbFormatFQueryClick(bool on) {
 
 void TForm1::acFontExecute(QAction* action) { TFMarrow1->stepFont(action == acFontInc ? 1 : -1); }
 
-void TForm1::acHelpExecute() {}
+void TForm1::acHelpExecute() {
+  TAboutBox box(this);
+  box.exec();
+}
 
 int TForm1::editorSearchHandler(QWidget* control, const QString& text, int flags) {
   auto* editor = qobject_cast<QsciScintilla*>(control);

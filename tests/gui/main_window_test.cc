@@ -204,6 +204,48 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->frame()->editorFontHeight(), 11);
   }
 
+  void f1OpensTheAboutBoxModally() {
+    QTemporaryDir dir;
+    auto window = start(dir, {});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QString shown;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (box == nullptr) return;
+      shown = box->metaObject()->className();
+      modal = box->isModal();
+      box->close();
+    });
+    QTest::keyClick(window->frame()->editor(), Qt::Key_F1);
+    QCOMPARE(shown, QString("TAboutBox"));
+    QVERIFY(modal);
+  }
+
+  void findShortcutsSearchTheEditor() {
+    QTemporaryDir dir;
+    auto window = start(dir, {kTwoStatements});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QsciScintilla* editor = window->frame()->editor();
+    // Ctrl+N before the find bar was ever opened searches nothing.
+    QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(!editor->hasSelectedText());
+    // Ctrl+F proposes the word at the caret; Ctrl+N finds its next place.
+    editor->setCursorPosition(15, 5);  // inside "2021" of the first entry line
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(editor->hasSelectedText());
+    int line = 0, index = 0;
+    editor->getCursorPosition(&line, &index);
+    QVERIFY(line > 15);
+    const int found = line;
+    QTest::keyClick(editor, Qt::Key_P, Qt::ControlModifier);
+    editor->getCursorPosition(&line, &index);
+    QVERIFY(line < found);
+  }
+
   void settingsAreWrittenOnCloseOnlyWhenTheyDiffer() {
     QTemporaryDir dir;
     {
