@@ -5,7 +5,7 @@
 size_t boundedCopy(char* dest, size_t capacity, const char* source) {
   if (capacity == 0) return 0;
   const size_t n = source ? strnlen(source, capacity - 1) : 0;
-  std::memcpy(dest, source, n);
+  if (n) std::memcpy(dest, source, n);
   dest[n] = 0;
   return n;
 }
