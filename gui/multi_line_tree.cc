@@ -160,6 +160,9 @@ void MultiLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 QSize MultiLineDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
   const int32_t node = tree_->nodeOf(index);
   if (node == kNoTreeNode) return QSize(0, MultiLineTree0::kDefaultNodeHeight);
+  // The view asks only for the nodes it lays out, so a large outline is
+  // measured as it is shown, each node once.
+  if (!tree_->isMeasured(node)) tree_->measureItem(node);
   const MultiLineItem& item = tree_->item(node);
   const int32_t tags = item.tagA != 0 || item.tagB != 0 ? MultiLineTree0::kTagWidth : 0;
   return QSize(item.measuredWidth + tags, tree_->nodeHeight(node));
@@ -274,8 +277,11 @@ int32_t MultiLineTree0::measureItem(int32_t node, bool* heightSet) {
   return item.measuredWidth;
 }
 
-void MultiLineTree0::measureAll() {
-  for (int32_t node = 0; node < nodeCount(); ++node) measureItem(node);
+void MultiLineTree0::forgetMeasurements() {
+  for (MultiLineModel::Node& node : model_.nodes) {
+    node.item.measuredWidth = 0;
+    node.item.measuredHeight = 0;
+  }
 }
 
 void MultiLineTree0::drawBranches(QPainter* painter, const QRect& rect,
@@ -295,8 +301,7 @@ void MultiLineTree0::changeEvent(QEvent* event) {
   QTreeView::changeEvent(event);
   if (event->type() != QEvent::FontChange) return;
   fonts_ = CodedTextFonts(font());
-  for (MultiLineModel::Node& node : model_.nodes) node.item.measuredHeight = 0;
-  measureAll();
+  forgetMeasurements();
   doItemsLayout();
 }
 

@@ -1,7 +1,7 @@
 // MultiLineTree0: the outline tree. Every node shows up to four lines of
-// text that carry caption codes (outline/caption_codes.h); nodes are
-// measured once, their heights cached, and painted by a delegate with the
-// toolkit's font metrics. The control knows nothing about traces: its
+// text that carry caption codes (outline/caption_codes.h); each node is
+// measured once, when the view first lays it out, its size cached, and it
+// is painted by a delegate with the toolkit's font metrics. The control knows nothing about traces: its
 // owner adds nodes and sets their lines.
 #pragma once
 
@@ -154,8 +154,11 @@ class MultiLineTree0 : public QTreeView {
   // lines' total changed. Returns the width; `heightSet` tells whether the
   // height was set.
   int32_t measureItem(int32_t node, bool* heightSet = nullptr);
-  // Measures every node, so each has its final height before it is shown.
-  void measureAll();
+  // A node is measured the first time the view lays it out; its width
+  // then includes the insets, so it is never 0.
+  bool isMeasured(int32_t node) const { return model_.nodes[node].item.measuredWidth > 0; }
+  // Makes every node measure again when next laid out (a new font).
+  void forgetMeasurements();
 
   const CodedTextFonts& codedFonts() const { return fonts_; }
 

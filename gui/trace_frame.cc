@@ -172,7 +172,6 @@ int TFMarrow::loadTrace(SVString& text) {
   // is built over the kept copy, not the re-formatted text.
   buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
-  VirtualStringTree1->measureAll();
   VirtualStringTree1->endUpdate();
 
   // Everything starts collapsed; the last statement's sections show.

@@ -197,7 +197,6 @@ class MultiLineTreeTest : public QObject {
     tree.item(first).lines[0].text = "Join Order [1]: #07#- aborted";
     const int32_t second = tree.addChild(kNoTreeNode);
     tree.item(second).lines[0].text = "#02#SEL$1";
-    tree.measureAll();
     tree.endUpdate();
     tree.resize(300, 200);
     tree.show();

@@ -1,0 +1,189 @@
+// The viewer's speed, offscreen, on a 64 MiB trace built from the samples:
+// start-up to a painted window with the outline filled, choosing outline
+// nodes, switching wrap and the final-query option.
+//
+// With "--peak-memory=FILE" the program instead starts the viewer on FILE
+// in this fresh process, paints it and prints the peak resident size, so
+// that nothing of the benchmark's own (the generated trace) is counted.
+#include <benchmark/benchmark.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "gui/main_window.h"
+#include "gui/multi_line_tree.h"
+#include "gui/trace_frame.h"
+
+namespace {
+
+std::string benchDir() { return QDir::tempPath().toStdString() + "/zazozav_viewer_bench"; }
+
+// The 64 MiB trace as a file, written once per run.
+const std::string& largeTraceFile() {
+  static const std::string path = [] {
+    QDir().mkpath(QString::fromStdString(benchDir()));
+    const std::string file = benchDir() + "/large.trc";
+    if (writeGeneratedTrace(file.c_str(), kLargeTraceSize) != 0) {
+      std::fprintf(stderr, "cannot write %s\n", file.c_str());
+    }
+    return file;
+  }();
+  return path;
+}
+
+// A settings directory whose file holds `options` (and nothing when the
+// options are the defaults).
+std::string settingsDir(int options) {
+  const std::string dir = benchDir() + "/settings" + std::to_string(options) + "/";
+  QDir().mkpath(QString::fromStdString(dir));
+  QFile file(QString::fromStdString(dir + "zazozav.ini"));
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    file.write(("[ZAzozav]\nOptions=" + std::to_string(options) + "\n").c_str());
+  }
+  return dir;
+}
+
+std::unique_ptr<TForm1> startWindow(const std::string& trace, int options) {
+  const std::string workdir = "workdir=" + settingsDir(options);
+  const char* arguments[] = {trace.c_str(), workdir.c_str()};
+  auto window = std::make_unique<TForm1>(2, arguments);
+  window->show();
+  window->repaint();  // synchronous: the window is painted when this returns
+  return window;
+}
+
+double peakMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+void BM_StartToPaintedWindow(benchmark::State& state) {
+  const std::string& trace = largeTraceFile();
+  const int options = state.range(0) != 0 ? 7 : 6;
+  int32_t nodes = 0;
+  for (auto _ : state) {
+    auto window = startWindow(trace, options);
+    nodes = window->frame()->tree()->nodeCount();
+    state.PauseTiming();
+    window.reset();
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+  }
+  state.counters["outlineNodes"] = nodes;
+  state.counters["peakMiB"] = peakMiB();
+}
+BENCHMARK(BM_StartToPaintedWindow)->ArgName("wrap")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// One window with the large trace for the interaction benchmarks.
+TForm1& sharedWindow() {
+  static std::unique_ptr<TForm1> window = startWindow(largeTraceFile(), 6);
+  return *window;
+}
+
+// Tree items in document order: the first, the middle and the last.
+int32_t itemAt(MultiLineTree0* tree, int which) {
+  if (which == 0) return 0;
+  if (which == 1) return tree->nodeCount() / 2;
+  return tree->nodeCount() - 1;
+}
+
+void BM_ChooseNode(benchmark::State& state) {
+  TForm1& window = sharedWindow();
+  MultiLineTree0* tree = window.frame()->tree();
+  const int32_t item = itemAt(tree, static_cast<int>(state.range(0)));
+  const int32_t other = item == 0 ? 1 : 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree->chooseNode(other);
+    window.repaint();
+    state.ResumeTiming();
+    tree->chooseNode(item);
+    window.repaint();
+  }
+  state.counters["line"] = window.frame()->highlightStart();
+}
+BENCHMARK(BM_ChooseNode)->ArgName("node")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+void BM_SwitchWrap(benchmark::State& state) {
+  TForm1& window = sharedWindow();
+  window.frame()->tree()->chooseNode(itemAt(window.frame()->tree(), 1));
+  for (auto _ : state) {
+    window.wrapBox()->click();
+    window.repaint();
+  }
+  if (window.wrapBox()->isChecked()) window.wrapBox()->click();
+}
+BENCHMARK(BM_SwitchWrap)->Iterations(6)->Unit(benchmark::kMillisecond);
+
+void BM_SwitchFinalQuery(benchmark::State& state) {
+  TForm1& window = sharedWindow();
+  window.frame()->tree()->chooseNode(itemAt(window.frame()->tree(), 1));
+  for (auto _ : state) {
+    window.formatQueryBox()->click();
+    window.repaint();
+  }
+  state.counters["peakMiB"] = peakMiB();
+}
+BENCHMARK(BM_SwitchFinalQuery)->Iterations(4)->Unit(benchmark::kMillisecond);
+
+// A 10 MB trace that is one line: it opens, and scrolling along it and
+// down to its end repaints.
+void BM_SingleLineTrace(benchmark::State& state) {
+  const std::string path = benchDir() + "/single_line.trc";
+  {
+    QFile file(QString::fromStdString(path));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+      const QByteArray chunk("select a from b where c = 1 and d = 'x'; ");
+      for (int64_t n = 0; n < 10 * 1000 * 1000; n += chunk.size()) file.write(chunk);
+    }
+  }
+  for (auto _ : state) {
+    auto window = startWindow(path, 6);
+    QsciScintilla* editor = window->frame()->editor();
+    for (int x : {2000, 200000, 0}) {
+      editor->SendScintilla(QsciScintillaBase::SCI_SETXOFFSET, static_cast<long>(x));
+      window->repaint();
+    }
+    editor->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    window->repaint();
+    state.PauseTiming();
+    window.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SingleLineTrace)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int peakMemoryRun(const char* path) {
+  auto window = startWindow(path, 6);
+  std::printf("outline nodes %d, peak resident %.1f MiB\n", window->frame()->tree()->nodeCount(),
+              peakMiB());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  constexpr const char* kPeakOption = "--peak-memory=";
+  if (argc > 1 && std::strncmp(argv[1], kPeakOption, std::strlen(kPeakOption)) == 0) {
+    return peakMemoryRun(argv[1] + std::strlen(kPeakOption));
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
