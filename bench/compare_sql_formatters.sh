@@ -16,7 +16,7 @@ cli=${1:-$root/build/zazozav-cli}
 shift || true
 if [ $# -eq 0 ]; then set -- "$root"/samples/*.trc; fi
 size=${QUERY_BYTES:-102400}
-runs=${RUNS:-5}
+min_runs=${MIN_RUNS:-3}
 
 for tool in hyperfine pg_format; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
@@ -28,9 +28,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The line after each final-query marker is the query; only SELECTs can be
-# joined by UNION ALL.
+# joined by UNION ALL, and only ASCII ones, since sqlparse insists on UTF-8.
 awk '/Final query after transformations:/ { if ((getline line) > 0) { sub(/\r$/, "", line); print line } }' "$@" |
-  grep -a '^SELECT ' >"$work/queries" || true
+  LC_ALL=C grep -a '^SELECT ' | LC_ALL=C grep -a -v '[^[:print:]]' >"$work/queries" || true
 [ -s "$work/queries" ] || { echo "no SELECT final queries in: $*" >&2; exit 1; }
 awk -v size="$size" '
   { q[n++] = $0 }
@@ -47,7 +47,9 @@ fi
 echo "query: $(wc -c <"$work/query.sql") bytes from $(wc -l <"$work/queries") final queries;" \
   "formatted: $(wc -c <"$work/formatted.sql") bytes"
 
-hyperfine --style basic --warmup 1 --runs "$runs" --export-json "$work/times.json" \
+# hyperfine runs each command for about 3 s, at least MIN_RUNS times: the
+# fast formatter gets hundreds of runs, the slow ones a few.
+hyperfine --style basic --warmup 1 --min-runs "$min_runs" --export-json "$work/times.json" \
   -n zazozav-cli "'$cli' format-sql < '$work/query.sql'" \
   -n sqlparse "/usr/bin/python3 -m sqlparse -r '$work/query.sql'" \
   -n pg_format "pg_format '$work/query.sql'"
