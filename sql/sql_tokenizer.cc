@@ -274,12 +274,13 @@ bool nextSqlToken(ScanState& s) {
   s.tokenStart = s.pos;
   s.tokenLine = s.line;
   s.keywordEntry = nullptr;
-  switch (s.mode) {
-    case commentMode:
-    case hintMode: scanCommentBody(s, s.pos); break;
-    case stringMode: scanString(s); break;
-    case quotedNameMode: scanQuotedName(s); break;
-    default: dispatch[s.text[s.pos]](s); break;
+  if (s.mode == 0) {
+    dispatch[s.text[s.pos]](s);
+    return s.kind != sqlEnd;
   }
-  return s.kind != sqlEnd;
+  // Continue the token a previous piece of text left open.
+  if (s.mode == stringMode) scanString(s);
+  else if (s.mode == quotedNameMode) scanQuotedName(s);
+  else scanCommentBody(s, s.pos);
+  return true;
 }
