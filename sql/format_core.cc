@@ -88,12 +88,6 @@ bool isPlainComment(int32_t kind) {
 
 }  // namespace
 
-bool DepthGuard::tooDeep() const {
-  if (state.depth <= sqlFormatMaxDepth) return false;
-  if (state.status >= 0) state.status = sqlFormatTooDeep;
-  return true;
-}
-
 void endLine(SqlFormatter& s) {
   if (s.lineStarted == 0) return;
   if (!ensureRoom(s, 2)) return;
