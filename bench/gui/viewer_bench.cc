@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QWindow>
 
 #include <sys/resource.h>
 
@@ -60,7 +61,12 @@ std::unique_ptr<TForm1> startWindow(const std::string& trace, int options) {
   const char* arguments[] = {trace.c_str(), workdir.c_str()};
   auto window = std::make_unique<TForm1>(2, arguments);
   window->show();
-  window->repaint();  // synchronous: the window is painted when this returns
+  // A window paints only once it is exposed; then repaint() paints the
+  // whole window, outline and editor, before it returns.
+  while (window->windowHandle() == nullptr || !window->windowHandle()->isExposed()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  window->repaint();
   return window;
 }
 
