@@ -221,11 +221,17 @@ void TFMarrow::setEditorText(const SVString& text) {
   SynEdit1->setReadOnly(false);
   // No undo record of the whole text: it would be a second copy of it.
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
+  // No change notices either: the editor turns each into a UTF-16 copy of
+  // the inserted text for accessibility, twice the trace's size for a
+  // moment. The lexer needs none: clearing drops the line states it keeps.
+  const long mask = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
+  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0L);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
   // By length, not as a terminated string: a zero byte in a trace must not
   // cut the text short.
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.length()),
                           text.c_str());
+  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, mask);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1L);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);

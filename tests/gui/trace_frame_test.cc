@@ -347,6 +347,30 @@ class TraceFrameTest : public QObject {
     }
   }
 
+  void reloadStylesLikeAFreshLoad() {
+    // The second text goes in without change notices; its styles must be
+    // those of a frame that never saw the first.
+    auto styles = [](FrameFixture& f) {
+      f.editor()->repaint();
+      const long end = send(f.editor(), QsciScintillaBase::SCI_POSITIONFROMLINE, 30);  // shown lines
+      QByteArray out;
+      for (long pos = 0; pos < end; ++pos) out.append(char(send(f.editor(), QsciScintillaBase::SCI_GETSTYLEAT, pos)));
+      return out;
+    };
+    FrameFixture reloaded;
+    QCOMPARE(reloaded.load(ZAZOZAV_SAMPLES_DIR "/update_crlf.trc"), 0);
+    styles(reloaded);
+    QCOMPARE(reloaded.load(kTwoStatements), 0);
+    FrameFixture fresh;
+    QCOMPARE(fresh.load(kTwoStatements), 0);
+    const QByteArray expected = styles(fresh);
+    QVERIFY(expected.count(char(0)) < expected.size());  // something is styled
+    const QByteArray got = styles(reloaded);
+    int at = 0;
+    while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+    QVERIFY2(got == expected, qPrintable(QString("pos %1 got %2 expected %3 sizes %4 %5").arg(at).arg(int(at < got.size() ? got[at] : -1)).arg(int(at < expected.size() ? expected[at] : -1)).arg(got.size()).arg(expected.size())));
+  }
+
   void utf8Check_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("valid");
