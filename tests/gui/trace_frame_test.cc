@@ -371,6 +371,22 @@ class TraceFrameTest : public QObject {
     QVERIFY2(got == expected, qPrintable(QString("pos %1 got %2 expected %3 sizes %4 %5").arg(at).arg(int(at < got.size() ? got[at] : -1)).arg(int(at < expected.size() ? expected[at] : -1)).arg(got.size()).arg(expected.size())));
   }
 
+  void tenMegabyteSingleLineOpensAndScrolls() {
+    FrameFixture f;
+    std::string line;
+    const std::string chunk = "select a from b where c = 1 and d = 'x'; ";
+    while (line.size() < 10 * 1000 * 1000) line += chunk;
+    QCOMPARE(f.loadBytes(line), 0);
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), long(line.size() + 2));
+    f.editor()->repaint();
+    send(f.editor(), QsciScintillaBase::SCI_SETXOFFSET, 500000);
+    f.editor()->repaint();
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETXOFFSET), 500000L);
+    send(f.editor(), QsciScintillaBase::SCI_DOCUMENTEND);
+    f.editor()->repaint();
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETCURRENTPOS), long(line.size() + 2));
+  }
+
   void utf8Check_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("valid");
