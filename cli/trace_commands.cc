@@ -34,30 +34,36 @@ int parseTraceArguments(const CliCommand& command, int argc, char** argv, TraceA
   return 0;
 }
 
-// Loads the trace and, unless --no-format, re-formats its final queries as
-// the viewer shows them by default. `keyPoints` describe the text as
-// loaded; `shown` is what the viewer would display.
+// Loads the trace and, unless --no-format, applies the final-query
+// re-formatting the viewer shows by default: the key points' lines move,
+// and with `wantShownText` the re-formatted text is built too (only the
+// text command needs it, so the others keep one copy of the trace).
 struct LoadedTrace {
-  SVString text;
-  SVString shown;
+  SVString text;       // as loaded, with "\r\n": what the key points describe
+  SVString formatted;  // the re-formatted text, when built
   KeyPoints_c keyPoints;
+  bool isFormatted = false;
+  const SVString& shown() const { return isFormatted ? formatted : text; }
 };
 
-int loadTrace(const CliCommand& command, int argc, char** argv, LoadedTrace& trace) {
+int loadTrace(const CliCommand& command, int argc, char** argv, bool wantShownText, LoadedTrace& trace) {
   TraceArguments args;
   if (int code = parseTraceArguments(command, argc, argv, args)) return code;
   if (int code = loadTraceText(args.path, trace.text)) return code;
   scanKeyPoints(trace.keyPoints, trace.text);
-  if (trace.shown.assign(trace.text) != 0) {
+  if (args.noFormat) return 0;
+  buildSqlDispatch();
+  int result;
+  if (wantShownText) {
+    result = trace.formatted.assign(trace.text);
+    if (result == 0) result = reformatFinalQueries(trace.formatted, trace.keyPoints);
+    trace.isFormatted = result == 0;
+  } else {
+    result = shiftFinalQueryLines(trace.text, trace.keyPoints);
+  }
+  if (result != 0) {
     std::fprintf(stderr, "zazozav-cli %s: out of memory\n", command.name);
     return 1;
-  }
-  if (!args.noFormat) {
-    buildSqlDispatch();
-    if (reformatFinalQueries(trace.shown, trace.keyPoints) != 0) {
-      std::fprintf(stderr, "zazozav-cli %s: out of memory\n", command.name);
-      return 1;
-    }
   }
   return 0;
 }
@@ -98,7 +104,7 @@ int runTraceTokens(int argc, char** argv) {
 
 int runKeyPoints(int argc, char** argv) {
   LoadedTrace trace;
-  if (int code = loadTrace(kCommands[1], argc, argv, trace)) return code;
+  if (int code = loadTrace(kCommands[1], argc, argv, false, trace)) return code;
   OutputBuffer out;
   for (int32_t i = 0; i < trace.keyPoints.count(); ++i) {
     const KeyPoint& k = trace.keyPoints[i];
@@ -122,7 +128,7 @@ void printOutlineFrom(const NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoi
 
 int runOutline(int argc, char** argv) {
   LoadedTrace trace;
-  if (int code = loadTrace(kCommands[2], argc, argv, trace)) return code;
+  if (int code = loadTrace(kCommands[2], argc, argv, false, trace)) return code;
   NodeMarrow_Array_c nodes;
   buildOutline(nodes, trace.keyPoints, trace.text.c_str(), trace.text.length());
   OutputBuffer out;
@@ -132,8 +138,8 @@ int runOutline(int argc, char** argv) {
 
 int runText(int argc, char** argv) {
   LoadedTrace trace;
-  if (int code = loadTrace(kCommands[3], argc, argv, trace)) return code;
-  return writeOutput(trace.shown.c_str(), static_cast<size_t>(trace.shown.length()));
+  if (int code = loadTrace(kCommands[3], argc, argv, true, trace)) return code;
+  return writeOutput(trace.shown().c_str(), static_cast<size_t>(trace.shown().length()));
 }
 
 }  // namespace

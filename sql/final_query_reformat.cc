@@ -16,16 +16,14 @@ constexpr int32_t kWidth = 80;
 // the key points are moved only once the new text is complete.
 class Shifts_c : public PackedRecords<int32_t> {};
 
-}  // namespace
-
-int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints) {
-  SVString result;
+// Formats the final queries of `bytes` and moves the key points after each
+// one by the lines it gained. With `result`, also builds the new text
+// there. Returns 0, or -1 when memory ran out (key points unchanged).
+int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, SVString* result) {
   SVString formatted;
   Shifts_c shifts;
-  if (result.ensureCapacity(static_cast<int64_t>(text.length()) + 1) != 0) return -1;
+  if (result && result->ensureCapacity(static_cast<int64_t>(length) + 1) != 0) return -1;
 
-  const char* bytes = text.c_str();
-  const int32_t length = text.length();
   int32_t copied = 0;       // text before this offset is in `result`
   int32_t previousEnd = 0;  // end of the previous query taken
   for (const KeyPoint& k : keyPoints) {
@@ -36,14 +34,14 @@ int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints) {
     // text, are left alone: their bytes are copied with the rest.
     if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
     previousEnd = k.queryStart + k.queryLength;
-    if (result.append(bytes + copied, k.queryStart - copied) != 0) return -1;
+    if (result && result->append(bytes + copied, k.queryStart - copied) != 0) return -1;
     copied = k.queryStart;
     if (formatSql(bytes + k.queryStart, k.queryLength, 0, compactLists, kWidth, formatted) != formatSqlOk) continue;
-    if (result.append(formatted) != 0) return -1;
+    if (result && result->append(formatted) != 0) return -1;
     *shift = countLineFeeds(formatted.c_str(), formatted.length());
     copied = k.queryStart + k.queryLength;
   }
-  if (result.append(bytes + copied, length - copied) != 0) return -1;
+  if (result && result->append(bytes + copied, length - copied) != 0) return -1;
 
   // Every key point after a final query moves by that query's shift; the
   // query's own record stays, since its marker lies above the query.
@@ -53,6 +51,18 @@ int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints) {
     k.line += moved;
     if (k.kind == tkFinalQuery) moved += shifts[next++];
   }
+  return 0;
+}
+
+}  // namespace
+
+int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints) {
+  SVString result;
+  if (walkFinalQueries(text.c_str(), text.length(), keyPoints, &result) != 0) return -1;
   text = std::move(result);
   return 0;
+}
+
+int shiftFinalQueryLines(const SVString& text, KeyPoints_c& keyPoints) {
+  return walkFinalQueries(text.c_str(), text.length(), keyPoints, nullptr);
 }

@@ -15,3 +15,8 @@
 // formatted query holds. Returns 0, or -1 when memory ran out, with `text`
 // and `keyPoints` unchanged. buildSqlDispatch must have run.
 int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints);
+
+// Moves the key points exactly as reformatFinalQueries would, without
+// building the new text: for callers that need the shown lines but not the
+// shown text. Returns 0, or -1 when memory ran out (key points unchanged).
+int shiftFinalQueryLines(const SVString& text, KeyPoints_c& keyPoints);

@@ -67,7 +67,13 @@ Reformatted reformat(const std::string& trace) {
   scanKeyPoints(keyPoints, text);
   Reformatted r;
   for (const KeyPoint& k : keyPoints) r.linesBefore.push_back(k.line);
+  // Shifting alone must move the key points exactly as re-formatting does.
+  KeyPoints_c shiftedOnly;
+  scanKeyPoints(shiftedOnly, text);
+  EXPECT_EQ(shiftFinalQueryLines(text, shiftedOnly), 0);
   EXPECT_EQ(reformatFinalQueries(text, keyPoints), 0);
+  ASSERT_EQ(shiftedOnly.count(), keyPoints.count());
+  for (int32_t i = 0; i < keyPoints.count(); ++i) EXPECT_EQ(shiftedOnly[i].line, keyPoints[i].line) << i;
   r.text.assign(text.c_str(), static_cast<size_t>(text.length()));
   for (const KeyPoint& k : keyPoints) {
     r.linesAfter.push_back(k.line);
