@@ -124,14 +124,20 @@ void scanSingle(ScanState& s) {
 // feeds. Returns the offset past the quote, or the text's end (with
 // *closed false) when there is none.
 int32_t scanToQuote(ScanState& s, int32_t i, unsigned char quote, bool* closed) {
+  // Locals, so the loop keeps the text and the count in registers.
+  const unsigned char* text = s.text;
   const int32_t end = textEnd(s);
+  int32_t lineFeeds = 0;
   for (; i < end; ++i) {
-    if (s.text[i] == quote) {
+    const unsigned char c = text[i];
+    if (c == quote) {
+      s.line += lineFeeds;
       *closed = true;
       return i + 1;
     }
-    if (s.text[i] == '\n') ++s.line;
+    lineFeeds += c == '\n';
   }
+  s.line += lineFeeds;
   *closed = false;
   return end;
 }
