@@ -195,17 +195,15 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
 
 void TForm1::openFile(const QString& path) {
   const QByteArray local = path.toLocal8Bit();
-  // A path that does not fit the buffer would be cut into another file's
-  // name; such a path is reported as not openable instead.
+  // The record of the path is bounded; a path that does not fit is not
+  // kept cut short, where it would name some other file. The load itself
+  // always takes the whole path.
   const bool fits = local.size() < static_cast<qsizetype>(kPathBufferSize);
   std::snprintf(paths_.traceFileName, kPathBufferSize, "%s", fits ? local.constData() : "");
-  int result = LoadCannotOpen;
-  if (fits) {
-    char name[kPathBufferSize];
-    char extension[kPathBufferSize];
-    splitFileName(local.constData(), name, extension);
-    result = loadTraceFile(local.constData(), name, extension);
-  }
+  char name[kPathBufferSize];
+  char extension[kPathBufferSize];
+  splitFileName(local.constData(), name, extension);
+  const int result = loadTraceFile(local.constData(), name, extension);
   if (result < 0) {
     char message[kMessageBufferSize];
     loadErrorMessage(result, local.constData(), message, sizeof message);

@@ -104,7 +104,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->settings().Width, 900);
   }
 
+  void failedOpenShowsItsMessageAndKeepsTheTrace_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing") << "/nonexistent/dir/gone.trc";
+    QTest::newRow("directory") << "/tmp";
+  }
   void failedOpenShowsItsMessageAndKeepsTheTrace() {
+    QFETCH(QString, path);
     QTemporaryDir dir;
     auto window = start(dir, {kTwoStatements});
     const QString caption = window->windowTitle();
@@ -121,13 +127,43 @@ class MainWindowTest : public QObject {
       icon = box->icon();
       box->accept();
     });
-    window->openFile("/nonexistent/dir/gone.trc");
+    window->openFile(path);
     QCOMPARE(title, QString("Information"));
-    QCOMPARE(text, QString("Cannot open file /nonexistent/dir/gone.trc"));
+    QCOMPARE(text, QString("Cannot open file ") + path);
     QCOMPARE(icon, QMessageBox::Information);
     QCOMPARE(window->windowTitle(), caption);
     QCOMPARE(send(window->frame()->editor(), QsciScintillaBase::SCI_GETLENGTH), length);
     QCOMPARE(window->frame()->tree()->nodeCount(), nodes);
+  }
+
+  void tooLongPathIsNotCutIntoAnotherFile() {
+    // A trace whose path is exactly what the 259-byte buffer would keep of
+    // a longer path: opening the longer one must not open this one.
+    QTemporaryDir dir;
+    const QString prefix = dir.path() + "/";
+    const QString existing = prefix + QString(259 - prefix.size(), QChar('b'));
+    QVERIFY(QFile::copy(kTwoStatements, existing));
+    auto window = start(dir, {});
+    QString text;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text();
+        box->accept();
+      }
+    });
+    const QString longer = existing + "c.trc";
+    window->openFile(longer);
+    QCOMPARE(text, "Cannot open file " + longer);
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer"));
+    QCOMPARE(window->paths().traceFileName[0], '\0');
+
+    // A long path that exists opens whole.
+    const QString deep = prefix + QString(200, QChar('d'));
+    QVERIFY(QDir().mkpath(deep));
+    const QString deepFile = deep + "/" + QString(100, QChar('e')) + ".trc";
+    QVERIFY(QFile::copy(kTwoStatements, deepFile));
+    window->openFile(deepFile);
+    QCOMPARE(window->windowTitle(), "Marrow Viewer - " + QString(100, QChar('e')) + ".trc");
   }
 
   void openReplacesTheTraceAndCaption() {
