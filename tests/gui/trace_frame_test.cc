@@ -219,8 +219,10 @@ class TraceFrameTest : public QObject {
     f.choose(node);
     const int32_t kp = f.frame->nodes()[node].keyPointIndex;
     const QString marker = f.editor()->text(f.lineOf(node));
+    const int32_t lineBefore = f.lineOf(node);
 
     f.frame->setFormatFinalQuery(true);
+    QVERIFY(f.lineOf(node) > lineBefore);  // the final queries above it grew
     QCOMPARE(f.settings.Options, OptReadOnly | OptFormatFinalQuery);
     QCOMPARE(f.frame->nodes()[node].keyPointIndex, kp);
     QCOMPARE(f.frame->firstVisibleLine(), f.lineOf(node) - 1);
