@@ -34,8 +34,12 @@ const SVString& generatedTrace(int64_t size) {
     const SVString samples = loadSamples();
     slot->ensureCapacity(size + 3);
     while (slot->length() + samples.length() <= size) slot->append(samples);
-    // Fill the rest with plain lines so the size is exact.
-    while (slot->length() < size) slot->append("x", 1);
+    // Fill the rest with short plain lines so the size is exact.
+    static const char kFiller[] = "-------------------------------------------------------------------------------\n";
+    while (slot->length() < size) {
+      const int64_t room = size - slot->length();
+      slot->append(kFiller, room < 80 ? room : 80);
+    }
     slot->append("\r\n", 2);
   }
   return *slot;
