@@ -8,9 +8,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
+
+#include "tests/test_files.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ struct CliRun {
   std::string err;
 };
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
 // Runs the tool with a time limit, so a hang fails instead of blocking.
 CliRun runCli(const std::string& arguments) {
   const std::string out = "/tmp/zazozav_cli_test.out";
@@ -34,33 +28,20 @@ CliRun runCli(const std::string& arguments) {
   const std::string command =
       "timeout 60 " + std::string(ZAZOZAV_CLI_PATH) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
   const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(err)};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
+std::string writeTemp(const TempDir& dir, const char* name, const std::string& bytes) {
+  writeFile(dir.file(name), bytes);
+  return dir.file(name);
 }
 
 std::string sample(const char* name) { return std::string(ZAZOZAV_SAMPLES_DIR) + "/" + name; }
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/zazozav_cli_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string write(const char* name, const std::string& bytes) const {
-    const std::string path = path_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-  std::string path(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 TEST(Cli, TextIsTheFileAndALineEnd) {
   const CliRun run = runCli("text --no-format " + sample("cp1252_no_final_newline.trc"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, readAll(sample("cp1252_no_final_newline.trc")) + "\r\n");
+  EXPECT_EQ(run.out, readFile(sample("cp1252_no_final_newline.trc")) + "\r\n");
 }
 
 TEST(Cli, OutlineListsNodesDepthFirst) {
@@ -87,18 +68,18 @@ TEST(Cli, KeyPointsAndTokensHaveTheirFields) {
 
 TEST(Cli, BadInputGivesTheViewersMessages) {
   TempDir dir;
-  const std::string big = dir.path("big.trc");
+  const std::string big = dir.file("big.trc");
   const int fd = ::open(big.c_str(), O_CREAT | O_WRONLY, 0644);
   ASSERT_EQ(::ftruncate(fd, 64 * 1024 * 1024 + 1), 0);
   ::close(fd);
-  ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
   struct Case {
     std::string path;
     std::string message;
   };
-  const Case cases[] = {{dir.path("missing.trc"), "Cannot open file " + dir.path("missing.trc") + "\n"},
-                        {dir.path(""), "Cannot open file " + dir.path("") + "\n"},
-                        {dir.path("fifo"), "Cannot open file " + dir.path("fifo") + "\n"},
+  const Case cases[] = {{dir.file("missing.trc"), "Cannot open file " + dir.file("missing.trc") + "\n"},
+                        {dir.file(""), "Cannot open file " + dir.file("") + "\n"},
+                        {dir.file("fifo"), "Cannot open file " + dir.file("fifo") + "\n"},
                         {big, "File " + big + " is too large\n"}};
   for (const Case& c : cases) {
     const CliRun run = runCli("keypoints --no-format '" + c.path + "'");
@@ -116,10 +97,10 @@ TEST(Cli, HostileTracesNeverCrash) {
     state = state * 1103515245 + 12345;
     c = static_cast<char>(state >> 16);
   }
-  const std::string cases[] = {dir.write("empty.trc", ""), dir.write("noise.trc", noise),
-                               dir.write("nul.trc", std::string("*** 2020\0Registered qb: A\0\nJoin order\0", 39)),
-                               dir.write("line.trc", "Registered qb: " + std::string(10 * 1024 * 1024, 'x')),
-                               dir.write("cr.trc", "*** 2020\rRegistered qb: A\rJoin order[1]:\r")};
+  const std::string cases[] = {writeTemp(dir, "empty.trc", ""), writeTemp(dir, "noise.trc", noise),
+                               writeTemp(dir, "nul.trc", std::string("*** 2020\0Registered qb: A\0\nJoin order\0", 39)),
+                               writeTemp(dir, "line.trc", "Registered qb: " + std::string(10 * 1024 * 1024, 'x')),
+                               writeTemp(dir, "cr.trc", "*** 2020\rRegistered qb: A\rJoin order[1]:\r")};
   for (const std::string& path : cases) {
     for (const char* command : {"keypoints --no-format", "outline --no-format", "trace-tokens"}) {
       const CliRun run = runCli(std::string(command) + " " + path);

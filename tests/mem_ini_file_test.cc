@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/test_files.h"
+
 namespace {
 
 std::string listing(const SMemIniFile& file) {
@@ -20,41 +22,6 @@ std::string listing(const SMemIniFile& file) {
 
 void parseText(SMemIniFile& file, const std::string& text) {
   ASSERT_EQ(file.parse(text.data(), static_cast<int64_t>(text.size())), IniOk);
-}
-
-// A fresh directory under /tmp, removed with its files at the end.
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/mem_ini_file_test.XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() {
-    std::string command = "rm -rf '" + path_ + "'";
-    if (system(command.c_str()) != 0) ADD_FAILURE() << "cannot remove " << path_;
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-  fclose(f);
-}
-
-std::string readFile(const std::string& path) {
-  std::string bytes;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "<missing>";
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  fclose(f);
-  return bytes;
 }
 
 int countEntries(const std::string& path) {

@@ -11,24 +11,9 @@
 #include <string>
 
 #include "app/mem_ini_file.h"
+#include "tests/test_files.h"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/settings_store_test.XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() {
-    std::string command = "rm -rf '" + path_ + "'";
-    if (system(command.c_str()) != 0) ADD_FAILURE() << "cannot remove " << path_;
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // Sets an environment variable for one test and restores it afterwards.
 class ScopedEnv {
@@ -50,24 +35,6 @@ class ScopedEnv {
   std::string old_;
   bool hadOld_;
 };
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-  fclose(f);
-}
-
-std::string readFile(const std::string& path) {
-  std::string bytes;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "<missing>";
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  fclose(f);
-  return bytes;
-}
 
 ViewerSettings defaults() {
   ViewerSettings s;
