@@ -320,6 +320,30 @@ int formatInsert(SqlFormatter& s) {
   return formatDmlClauses(s, entry, dmlInsert, r);
 }
 
+namespace {
+
+// One action of a WHEN MATCHED branch, when the current word is `action`:
+// the action a level deeper on a line of its own, then `clause` with its
+// `part` in `context`, then back to the statement's entry place. Sets r to
+// the part's result; returns 0 when the run must stop.
+int formatMatchedAction(SqlFormatter& s, SavedPlace& entry, const char* action, const char* clause,
+                        int32_t context, int (*part)(SqlFormatter&), int& r) {
+  if (!keywordIs(s, action)) return 1;
+  ++s.level;
+  endLine(s);
+  if (writeKeyword(s) == 0) return 0;
+  if (keywordIs(s, clause)) {
+    if (writeKeyword(s) == 0) return 0;
+    s.context = context;
+    r = part(s);
+    if (r == 0) return 0;
+  }
+  entry.restore();
+  return 1;
+}
+
+}  // namespace
+
 int formatMerge(SqlFormatter& s) {
   DepthGuard depth(s);
   if (depth.tooDeep()) return 0;
@@ -339,30 +363,8 @@ int formatMerge(SqlFormatter& s) {
     r = m;
     if (m == 0) return 0;
     if (m == whenMatched) {
-      if (keywordIs(s, "UPDATE")) {
-        ++s.level;
-        endLine(s);
-        if (writeKeyword(s) == 0) return 0;
-        if (keywordIs(s, "SET")) {
-          if (writeKeyword(s) == 0) return 0;
-          s.context = ctxSet;
-          r = formatList(s);
-          if (r == 0) return 0;
-        }
-        entry.restore();
-      }
-      if (keywordIs(s, "DELETE")) {
-        ++s.level;
-        endLine(s);
-        if (writeKeyword(s) == 0) return 0;
-        if (keywordIs(s, "WHERE")) {
-          if (writeKeyword(s) == 0) return 0;
-          s.context = ctxCondition;
-          r = formatCondition(s);
-          if (r == 0) return 0;
-        }
-        entry.restore();
-      }
+      if (formatMatchedAction(s, entry, "UPDATE", "SET", ctxSet, formatList, r) == 0) return 0;
+      if (formatMatchedAction(s, entry, "DELETE", "WHERE", ctxCondition, formatCondition, r) == 0) return 0;
       continue;
     }
     if (m == whenNotMatched && keywordIs(s, "INSERT")) {
