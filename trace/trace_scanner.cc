@@ -198,21 +198,18 @@ const TraceMarkerPhrase* traceMarkerPhrases(unsigned char first) {
 }
 
 void buildTraceDispatch() {
+  struct Entry {
+    unsigned char first;
+    Routine routine;
+  };
+  static constexpr Entry kMarkerEntries[] = {
+      {'B', scanMarker<kPhrasesB>}, {'C', scanMarker<kPhrasesC>}, {'E', scanMarker<kPhrasesE>},
+      {'F', scanMarker<kPhrasesF>}, {'J', scanMarker<kPhrasesJ>}, {'N', scanMarker<kPhrasesN>},
+      {'O', scanMarker<kPhrasesO>}, {'P', scanMarker<kPhrasesP>}, {'Q', scanMarker<kPhrasesQ>},
+      {'R', scanMarker<kPhrasesR>}, {'S', scanMarker<kPhrasesS>}, {'k', scanMarker<kPhrasesK>},
+      {'f', scanLowerF},            {'*', scanAsterisk}};
   for (int c = 0; c < 256; ++c) gDispatch[c] = c <= 0x20 ? scanSpace : scanPlainText;
-  gDispatch['B'] = scanMarker<kPhrasesB>;
-  gDispatch['C'] = scanMarker<kPhrasesC>;
-  gDispatch['E'] = scanMarker<kPhrasesE>;
-  gDispatch['F'] = scanMarker<kPhrasesF>;
-  gDispatch['J'] = scanMarker<kPhrasesJ>;
-  gDispatch['N'] = scanMarker<kPhrasesN>;
-  gDispatch['O'] = scanMarker<kPhrasesO>;
-  gDispatch['P'] = scanMarker<kPhrasesP>;
-  gDispatch['Q'] = scanMarker<kPhrasesQ>;
-  gDispatch['R'] = scanMarker<kPhrasesR>;
-  gDispatch['S'] = scanMarker<kPhrasesS>;
-  gDispatch['k'] = scanMarker<kPhrasesK>;
-  gDispatch['f'] = scanLowerF;
-  gDispatch['*'] = scanAsterisk;
+  for (const Entry& entry : kMarkerEntries) gDispatch[entry.first] = entry.routine;
 }
 
 bool nextTraceToken(ScanState& state) {
