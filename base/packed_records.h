@@ -30,7 +30,9 @@ class PackedRecords {
   // When the buffer cannot grow, the list is released (count 0) and the
   // result is null.
   Record* append() {
-    const int64_t need = (static_cast<int64_t>(count_) + 1) * kRecordSize;
+    // One byte more than the records: the string's terminator must fit, or
+    // its length would go stale and a later growth would zero a record byte.
+    const int64_t need = (static_cast<int64_t>(count_) + 1) * kRecordSize + 1;
     if (buffer_.capacity() < need) {
       const int64_t doubled = 2 * static_cast<int64_t>(buffer_.capacity());
       if (buffer_.reserve(need > doubled ? need : doubled) != 0) {

@@ -48,8 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(std::memchr(k.caption, 0, sizeof k.caption) != nullptr);
   }
 
+  // The registrations the fast scan notes must give the outline that
+  // reading the text gives.
   NodeMarrow_Array_c nodes;
   buildOutline(nodes, fast, text.c_str(), text.length());
   checkLinks(nodes);
+  NodeMarrow_Array_c fromText;
+  buildOutline(fromText, reference, text.c_str(), text.length());
+  check(fromText.count() == nodes.count());
+  for (int32_t i = 0; i < nodes.count(); ++i) {
+    check(std::memcmp(&nodes[i], &fromText[i], sizeof(OutlineNode)) == 0);
+    for (int which = 1; which <= 4; ++which) {
+      const char* a = nodes.caption(i, which);
+      const char* b = fromText.caption(i, which);
+      check((a == nullptr) == (b == nullptr) && (a == nullptr || std::strcmp(a, b) == 0));
+    }
+  }
   return 0;
 }

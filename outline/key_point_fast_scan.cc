@@ -11,10 +11,14 @@
 // kind). The token scanner runs until file-name mode is off again; then
 // the skipping resumes. The records therefore equal those of
 // scanKeyPointsReference, which tests and the fuzz target check.
+//
+// While the text passes through the cache, the scan also notes where
+// "Registered qb:" stands, so the outline build need not read the text.
 #include <emmintrin.h>
 
 #include <cstring>
 
+#include "base/find_bytes.h"
 #include "outline/key_point_rules.h"
 #include "outline/key_points.h"
 #include "trace/trace_scanner.h"
@@ -79,11 +83,11 @@ inline uint32_t candidateMask(const unsigned char* at) {
       _mm_movemask_epi8(_mm_and_si128(_mm_or_si128(capital, other), space)));
 }
 
-// The first offset >= from (from >= 1) where a phrase prefix stands after
-// white space, or -1.
-int32_t nextCandidate(const unsigned char* text, int32_t length, int32_t from) {
+// The first offset in [from, limit) (from >= 1) where a phrase prefix
+// stands after white space, or -1.
+int32_t nextCandidate(const unsigned char* text, int32_t length, int32_t from, int32_t limit) {
   int32_t p = from;
-  while (p + 16 <= length) {
+  while (p + 16 <= limit) {
     uint32_t mask = candidateMask(text + p);
     while (mask) {
       const int32_t at = p + __builtin_ctz(mask);
@@ -92,11 +96,35 @@ int32_t nextCandidate(const unsigned char* text, int32_t length, int32_t from) {
     }
     p += 16;
   }
-  for (; p < length; ++p) {
+  for (; p < limit; ++p) {
     if (text[p - 1] <= 0x20 && isTriggerByte(text[p]) && hasPrefixAt(text, length, p)) return p;
   }
   return -1;
 }
+
+constexpr char kRegistered[] = "Registered qb:";
+constexpr int32_t kRegisteredLength = sizeof kRegistered - 1;
+
+// Appends the offsets in [from, to) where "Registered qb:" starts, marker
+// or not. False when the list cannot grow.
+bool recordRegistrations(const char* text, int32_t length, int32_t from, int32_t to,
+                         PackedRecords<int32_t>& offsets) {
+  const int32_t end = to - 1 + kRegisteredLength < length ? to - 1 + kRegisteredLength : length;
+  for (int32_t p = from; p < end;) {
+    const long hit = findBytes(text + p, static_cast<size_t>(end - p), kRegistered, kRegisteredLength);
+    if (hit < 0) break;
+    int32_t* offset = offsets.append();
+    if (!offset) return false;
+    *offset = p + static_cast<int32_t>(hit);
+    p = *offset + 1;
+  }
+  return true;
+}
+
+// The text goes through in chunks that fit the cache: each chunk is read
+// once for the registrations and once more, from the cache, for the key
+// points.
+constexpr int32_t kChunkSize = 64 * 1024;
 
 // Line feeds counted lazily up to increasing offsets.
 class LineCounter {
@@ -139,37 +167,63 @@ class LineCounter {
 }  // namespace
 
 int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
+  // The registrations describe one text: only a scan into an empty list
+  // records them.
+  bool recording = list.count() == 0;
+  list.registrations.reset();
+  list.registrationsComplete = false;
   if (length <= 0) return 0;
   buildTraceDispatch();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   KeyPointBuilder builder(list, text, length);
   LineCounter lines(bytes);
 
-  int32_t resume = 0;          // a token boundary in plain text
-  bool previousIsText = false;  // the token before `resume` is tkText
-  while (resume < length) {
-    int32_t at;
-    if (!previousIsText && isTriggerByte(bytes[resume]) && hasPrefixAt(bytes, length, resume)) {
-      at = resume;
-    } else {
-      at = resume + 1 < length ? nextCandidate(bytes, length, resume + 1) : -1;
-      if (at < 0) break;
+  // Offsets before `next` are done. When `nextFollowsNonText` is set, the
+  // token before `next` is not plain text (the start, or the end of a
+  // marker), so a marker may start right there; beyond `next`, a marker
+  // may only start after white space.
+  int32_t next = 0;
+  bool nextFollowsNonText = true;
+  for (int32_t chunk = 0; chunk < length; chunk += kChunkSize) {
+    const int32_t chunkEnd = length - chunk > kChunkSize ? chunk + kChunkSize : length;
+    if (recording && !recordRegistrations(text, length, chunk, chunkEnd, list.registrations)) {
+      recording = false;
+      list.registrations.release();
     }
-    ScanState state;
-    scanInit(state, text, length);
-    state.pos = at;
-    state.remaining = length - at;
-    state.kind = tkSpace;  // any kind but tkText: the marker is tried
-    state.line = lines.lineAt(at, state.column);
-    do {
-      nextTraceToken(state);
-      if (KeyPointBuilder::isKeyKind(state.kind) &&
-          !builder.onToken(state.kind, state.line, state.column, state.pos)) {
-        return 0;
+    while (next < chunkEnd) {
+      int32_t at;
+      if (nextFollowsNonText) {
+        nextFollowsNonText = false;
+        if (!isTriggerByte(bytes[next]) || !hasPrefixAt(bytes, length, next)) {
+          ++next;
+          continue;
+        }
+        at = next;
+      } else {
+        at = nextCandidate(bytes, length, next, chunkEnd);
+        if (at < 0) {
+          next = chunkEnd;
+          break;
+        }
       }
-    } while (state.mode != 0 && state.remaining > 0);
-    resume = state.pos;
-    previousIsText = state.kind == tkText;
+      ScanState state;
+      scanInit(state, text, length);
+      state.pos = at;
+      state.remaining = length - at;
+      state.kind = tkSpace;  // any kind but tkText: the marker is tried
+      state.line = lines.lineAt(at, state.column);
+      do {
+        nextTraceToken(state);
+        if (KeyPointBuilder::isKeyKind(state.kind) &&
+            !builder.onToken(state.kind, state.line, state.column, state.pos)) {
+          list.registrations.release();
+          return 0;
+        }
+      } while (state.mode != 0 && state.remaining > 0);
+      next = state.pos;
+      nextFollowsNonText = state.kind != tkText;
+    }
   }
+  list.registrationsComplete = recording;
   return 0;
 }

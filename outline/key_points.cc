@@ -5,7 +5,11 @@
 #include "outline/key_point_rules.h"
 #include "trace/trace_scanner.h"
 
-void resetKeyPoints(KeyPoints_c& list) { list.reset(); }
+void resetKeyPoints(KeyPoints_c& list) {
+  list.reset();
+  list.registrations.reset();
+  list.registrationsComplete = false;
+}
 
 KeyPoint* appendKeyPoint(KeyPoints_c& list) { return list.append(); }
 
@@ -14,6 +18,8 @@ int scanKeyPoints(KeyPoints_c& list, const SVString& text) {
 }
 
 int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length) {
+  list.registrations.reset();
+  list.registrationsComplete = false;
   if (length <= 0) return 0;
   buildTraceDispatch();
   ScanState state;

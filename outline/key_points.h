@@ -22,9 +22,17 @@ static_assert(sizeof(KeyPoint) == 92, "key point records are 92 bytes");
 
 constexpr int kKeyPointCaptionSize = 64;
 
-class KeyPoints_c : public PackedRecords<KeyPoint> {};
+class KeyPoints_c : public PackedRecords<KeyPoint> {
+ public:
+  // Every offset at which "Registered qb:" starts in the scanned text
+  // (marker or not), in increasing order, noted by scanKeyPoints so that
+  // the outline build can find registrations without reading the text
+  // again. Valid only while `registrationsComplete` is set.
+  PackedRecords<int32_t> registrations;
+  bool registrationsComplete = false;
+};
 
-// Count 0, buffer kept.
+// Count 0, buffer kept; the registrations are dropped.
 void resetKeyPoints(KeyPoints_c& list);
 // Appends a zero-filled record; null (and the list released) when the
 // buffer cannot grow.
@@ -32,10 +40,11 @@ KeyPoint* appendKeyPoint(KeyPoints_c& list);
 
 // Appends the key points of `text` (followed by a zero byte) to `list` and
 // returns 0. Does not reset the list. When the list cannot grow, the scan
-// stops with the list empty. Uses the fast scanner.
+// stops with the list empty. Uses the fast scanner; into an empty list it
+// also records the registrations of the text.
 int scanKeyPoints(KeyPoints_c& list, const SVString& text);
 int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length);
 
 // The same records, found token by token with nextTraceToken. Kept as the
-// reference the fast scanner is checked against.
+// reference the fast scanner is checked against. Records no registrations.
 int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length);

@@ -1,5 +1,6 @@
 #include "outline/outline_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/bounded_copy.h"
@@ -123,14 +124,25 @@ class OutlineBuilder {
     const int32_t searchStart = keyPoints_[s].pos;
     const int64_t windowLimit = static_cast<int64_t>(searchStart) + kRegistrationWindow + 1;
     const int32_t startLimit = windowLimit < endPos ? static_cast<int32_t>(windowLimit) : endPos;
-    const bool opensRoot = findStartingBefore(text_, length_, searchStart, startLimit, kRegistered,
-                                              sizeof kRegistered - 1) >= 0;
+    const bool opensRoot = findRegistration(searchStart, startLimit) >= 0;
     if (!opensRoot && levelStack_[0] == kNoNode) return true;
     if (opensRoot && !openRoot(s, searchStart, endPos)) return false;
     for (int32_t k = keyPoints_[s].kind == tkNewEntry ? s + 1 : s; k < end; ++k) {
       if (!addKeyPoint(k, end)) return false;
     }
     return true;
+  }
+
+  // The first "Registered qb:" starting in [from, startLimit), or -1: from
+  // the offsets the key-point scan noted when it has them, else by reading
+  // the text.
+  int32_t findRegistration(int32_t from, int32_t startLimit) const {
+    if (!keyPoints_.registrationsComplete) {
+      return findStartingBefore(text_, length_, from, startLimit, kRegistered, sizeof kRegistered - 1);
+    }
+    if (from < 0 || from >= length_ || startLimit <= from) return -1;
+    const int32_t* first = std::lower_bound(keyPoints_.registrations.begin(), keyPoints_.registrations.end(), from);
+    return first != keyPoints_.registrations.end() && *first < startLimit ? *first : -1;
   }
 
   bool openRoot(int32_t s, int32_t searchStart, int32_t endPos) {

@@ -129,23 +129,26 @@ TEST(KeyPoints, FastScanEqualsReferenceOnSamples) {
 }
 
 TEST(KeyPoints, FastScanEqualsReferenceOnRandomTraces) {
-  const char* pieces[] = {"Join order", "Join order aborted:", "Best so far:", "file", "file ", "/u01/x",
+  const std::vector<std::string> pieces = {"Join order", "Join order aborted:", "Best so far:", "file", "file ", "/u01/x",
                           "*** 2021-01-01", "*** MODULE", "Registered qb: ", "SEL$1", "kkoqbc: optimizing query block",
                           "Final query after transformations:", "Final cost for query block", "x", "(", " ", "  ",
-                          "\n", "\r\n", "\r", std::string("\0", 1).c_str(), "\xc3\xa9", "\t", "JOIN ORDER", "f", "k",
+                          "\n", "\r\n", "\r", std::string(1, '\0'), "\xc3\xa9", "\t", "JOIN ORDER", "f", "k",
                           "*", "B", "d:", "Explain Plan Dump", "QUERY BLOCK TEXT"};
   std::mt19937 random(1234);
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     const int count = static_cast<int>(random() % 40);
     for (int i = 0; i < count; ++i) {
-      const size_t which = random() % (sizeof pieces / sizeof pieces[0]);
-      text += which == 20 ? std::string(1, '\0') : std::string(pieces[which]);
+      text += pieces[random() % pieces.size()];
     }
     // Random alignment against the sixteen-byte blocks.
     text = std::string(random() % 17, ' ') + text;
     expectScansAgree(text);
   }
+  // A text of several chunks of the fast scan, with tokens across their ends.
+  std::string large;
+  while (large.size() < 300 * 1024) large += pieces[random() % pieces.size()];
+  expectScansAgree(large);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,38 @@ TEST(OutlineModel, SearchesStayInsideTheText) {
   Outline outline;
   build(text, outline);
   EXPECT_TRUE(outline.shape.empty());
+}
+
+// The outline built with the registrations the fast scan notes must equal
+// the one built by reading the text, also where "Registered qb:" stands
+// where no marker is recognised.
+TEST(OutlineModel, NotedRegistrationsGiveTheSameOutlineAsTheText) {
+  const std::vector<std::string> pieces = {"*** 2021-01-01 00:00\n", "Registered qb: A\n", "(Registered qb: B", "xRegistered qb:",
+                          "file /Registered qb: C", "sql_id=abc ", "Explain Plan Dump\n", "Join order[1]:\n",
+                          "kkoqbc: optimizing query block Q\n", "Best so far: 1\n", "Join order aborted:\n",
+                          "\n", " ", std::string(3000, '.'), std::string(9990, '-')};
+  std::mt19937 random(77);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 30);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    text += "\r\n";
+    KeyPoints_c noted;
+    KeyPoints_c reference;
+    scanKeyPoints(noted, text.c_str(), static_cast<int32_t>(text.size()));
+    scanKeyPointsReference(reference, text.c_str(), static_cast<int32_t>(text.size()));
+    ASSERT_TRUE(noted.registrationsComplete);
+    ASSERT_FALSE(reference.registrationsComplete);
+    NodeMarrow_Array_c fromNotes;
+    NodeMarrow_Array_c fromText;
+    buildOutline(fromNotes, noted, text.c_str(), static_cast<int32_t>(text.size()));
+    buildOutline(fromText, reference, text.c_str(), static_cast<int32_t>(text.size()));
+    std::vector<std::string> a;
+    std::vector<std::string> b;
+    if (fromNotes.count() > 0) walk(fromNotes, 0, 0, a);
+    if (fromText.count() > 0) walk(fromText, 0, 0, b);
+    ASSERT_EQ(a, b) << "round " << round;
+  }
 }
 
 }  // namespace

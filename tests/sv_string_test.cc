@@ -89,3 +89,30 @@ TEST(PackedRecords, AppendZeroFillsAndKeepsEarlierRecords) {
   list.reset();
   EXPECT_EQ(list.count(), 0);
 }
+
+// Growth must never disturb records already in the list, whatever the
+// record size and wherever the capacity happens to end.
+template <size_t kSize>
+void expectRecordsSurviveGrowth() {
+  struct Record {
+    unsigned char bytes[kSize];
+  };
+  PackedRecords<Record> list;
+  for (int i = 0; i < 3000; ++i) {
+    Record* r = list.append();
+    ASSERT_NE(r, nullptr);
+    std::memset(r->bytes, 0xA5, kSize);
+  }
+  for (int i = 0; i < list.count(); ++i) {
+    for (size_t b = 0; b < kSize; ++b) ASSERT_EQ(list[i].bytes[b], 0xA5) << "size " << kSize << " record " << i;
+  }
+}
+
+TEST(PackedRecords, GrowthKeepsEveryByteOfEveryRecord) {
+  expectRecordsSurviveGrowth<1>();
+  expectRecordsSurviveGrowth<3>();
+  expectRecordsSurviveGrowth<4>();
+  expectRecordsSurviveGrowth<7>();
+  expectRecordsSurviveGrowth<44>();
+  expectRecordsSurviveGrowth<92>();
+}
