@@ -13,7 +13,8 @@
 // scanKeyPointsReference, which tests and the fuzz target check.
 //
 // While the text passes through the cache, the scan also notes where
-// "Registered qb:" stands, so the outline build need not read the text.
+// "Registered qb:" and "sql_id=" stand, so the outline build need not read
+// the text again.
 #include <emmintrin.h>
 
 #include <cstring>
@@ -102,29 +103,39 @@ int32_t nextCandidate(const unsigned char* text, int32_t length, int32_t from, i
   return -1;
 }
 
-constexpr char kRegistered[] = "Registered qb:";
-constexpr int32_t kRegisteredLength = sizeof kRegistered - 1;
-
-// Appends the offsets in [from, to) where "Registered qb:" starts, marker
-// or not. False when the list cannot grow.
-bool recordRegistrations(const char* text, int32_t length, int32_t from, int32_t to,
-                         PackedRecords<int32_t>& offsets) {
-  const int32_t end = to - 1 + kRegisteredLength < length ? to - 1 + kRegisteredLength : length;
+// Notes the occurrences of `phrase` (n bytes) that start in [from, to)
+// and lie wholly inside the text. False when the list cannot grow.
+bool recordPhrase(const char* text, int32_t length, int32_t from, int32_t to, const char* phrase, int32_t n,
+                  PackedRecords<NotedPhrase>& occurrences) {
+  const int32_t end = to - 1 + n < length ? to - 1 + n : length;
   for (int32_t p = from; p < end;) {
-    const long hit = findBytes(text + p, static_cast<size_t>(end - p), kRegistered, kRegisteredLength);
+    const long hit = findBytes(text + p, static_cast<size_t>(end - p), phrase, static_cast<size_t>(n));
     if (hit < 0) break;
-    int32_t* offset = offsets.append();
-    if (!offset) return false;
-    *offset = p + static_cast<int32_t>(hit);
-    p = *offset + 1;
+    NotedPhrase* noted = occurrences.append();
+    if (!noted) return false;
+    notePhraseAt(text, length, p + static_cast<int32_t>(hit), n, *noted);
+    p = noted->offset + 1;
   }
   return true;
 }
 
+bool recordNotedPhrases(const char* text, int32_t length, int32_t from, int32_t to, NotedPhrases& noted) {
+  return recordPhrase(text, length, from, to, kRegisteredPhrase, kRegisteredPhraseLength, noted.registrations) &&
+         recordPhrase(text, length, from, to, kSqlIdPhrase, kSqlIdPhraseLength, noted.sqlIds);
+}
+
 // The text goes through in chunks that fit the cache: each chunk is read
-// once for the registrations and once more, from the cache, for the key
+// once for the noted phrases and once more, from the cache, for the key
 // points.
 constexpr int32_t kChunkSize = 64 * 1024;
+
+// Bits set in a 16-bit mask; portable code has no popcount instruction.
+inline int countBits16(uint32_t x) {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return static_cast<int>((x + (x >> 8)) & 0x1Fu);
+}
 
 // Line feeds counted lazily up to increasing offsets.
 class LineCounter {
@@ -141,7 +152,7 @@ class LineCounter {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + p));
       const uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
       if (mask) {
-        lines_ += __builtin_popcount(mask);
+        lines_ += countBits16(mask);
         lastBlockWithLf = p + 31 - __builtin_clz(mask);
       }
     }
@@ -167,11 +178,10 @@ class LineCounter {
 }  // namespace
 
 int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
-  // The registrations describe one text: only a scan into an empty list
+  // The noted phrases describe one text: only a scan into an empty list
   // records them.
   bool recording = list.count() == 0;
-  list.registrations.reset();
-  list.registrationsComplete = false;
+  list.noted.reset();
   if (length <= 0) return 0;
   buildTraceDispatch();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
@@ -186,9 +196,9 @@ int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
   bool nextFollowsNonText = true;
   for (int32_t chunk = 0; chunk < length; chunk += kChunkSize) {
     const int32_t chunkEnd = length - chunk > kChunkSize ? chunk + kChunkSize : length;
-    if (recording && !recordRegistrations(text, length, chunk, chunkEnd, list.registrations)) {
+    if (recording && !recordNotedPhrases(text, length, chunk, chunkEnd, list.noted)) {
       recording = false;
-      list.registrations.release();
+      list.noted.reset();
     }
     while (next < chunkEnd) {
       int32_t at;
@@ -216,7 +226,7 @@ int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
         nextTraceToken(state);
         if (KeyPointBuilder::isKeyKind(state.kind) &&
             !builder.onToken(state.kind, state.line, state.column, state.pos)) {
-          list.registrations.release();
+          list.noted.reset();
           return 0;
         }
       } while (state.mode != 0 && state.remaining > 0);
@@ -224,6 +234,6 @@ int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
       nextFollowsNonText = state.kind != tkText;
     }
   }
-  list.registrationsComplete = recording;
+  list.noted.complete = recording;
   return 0;
 }

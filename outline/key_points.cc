@@ -5,10 +5,18 @@
 #include "outline/key_point_rules.h"
 #include "trace/trace_scanner.h"
 
+void notePhraseAt(const char* text, int32_t length, int32_t offset, int32_t phraseLength, NotedPhrase& noted) {
+  noted.offset = offset;
+  int n = 0;
+  for (int32_t i = offset + phraseLength; i < length && n < kFollowingBytes && text[i] != 0; ++i) {
+    noted.following[n++] = text[i];
+  }
+  noted.following[n] = 0;
+}
+
 void resetKeyPoints(KeyPoints_c& list) {
   list.reset();
-  list.registrations.reset();
-  list.registrationsComplete = false;
+  list.noted.reset();
 }
 
 KeyPoint* appendKeyPoint(KeyPoints_c& list) { return list.append(); }
@@ -18,8 +26,7 @@ int scanKeyPoints(KeyPoints_c& list, const SVString& text) {
 }
 
 int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length) {
-  list.registrations.reset();
-  list.registrationsComplete = false;
+  list.noted.reset();
   if (length <= 0) return 0;
   buildTraceDispatch();
   ScanState state;

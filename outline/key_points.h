@@ -22,17 +22,46 @@ static_assert(sizeof(KeyPoint) == 92, "key point records are 92 bytes");
 
 constexpr int kKeyPointCaptionSize = 64;
 
-class KeyPoints_c : public PackedRecords<KeyPoint> {
- public:
-  // Every offset at which "Registered qb:" starts in the scanned text
-  // (marker or not), in increasing order, noted by scanKeyPoints so that
-  // the outline build can find registrations without reading the text
-  // again. Valid only while `registrationsComplete` is set.
-  PackedRecords<int32_t> registrations;
-  bool registrationsComplete = false;
+// The two phrases the outline build looks for in the text.
+constexpr char kRegisteredPhrase[] = "Registered qb:";
+constexpr int32_t kRegisteredPhraseLength = sizeof kRegisteredPhrase - 1;
+constexpr char kSqlIdPhrase[] = "sql_id=";
+constexpr int32_t kSqlIdPhraseLength = sizeof kSqlIdPhrase - 1;
+
+// One occurrence of a phrase the outline build looks for: where it starts
+// and the bytes that follow it, at most kFollowingBytes and fewer before a
+// zero byte or the end of the text (for "sql_id=", the statement's id).
+constexpr int kFollowingBytes = 13;
+struct NotedPhrase {
+  int32_t offset;
+  char following[kFollowingBytes + 1];  // zero-terminated
 };
 
-// Count 0, buffer kept; the registrations are dropped.
+// Fills `noted` for the phrase at `offset` of the text.
+void notePhraseAt(const char* text, int32_t length, int32_t offset, int32_t phraseLength, NotedPhrase& noted);
+
+// Every occurrence of each phrase in the scanned text (marker or not), in
+// increasing order. scanKeyPoints notes them while the text passes through
+// the cache, so the outline build can answer its searches without reading
+// the text again. Valid only while `complete` is set.
+struct NotedPhrases {
+  PackedRecords<NotedPhrase> registrations;
+  PackedRecords<NotedPhrase> sqlIds;
+  bool complete = false;
+
+  void reset() {
+    registrations.reset();
+    sqlIds.reset();
+    complete = false;
+  }
+};
+
+class KeyPoints_c : public PackedRecords<KeyPoint> {
+ public:
+  NotedPhrases noted;
+};
+
+// Count 0, buffer kept; the noted phrases are dropped.
 void resetKeyPoints(KeyPoints_c& list);
 // Appends a zero-filled record; null (and the list released) when the
 // buffer cannot grow.
@@ -41,10 +70,10 @@ KeyPoint* appendKeyPoint(KeyPoints_c& list);
 // Appends the key points of `text` (followed by a zero byte) to `list` and
 // returns 0. Does not reset the list. When the list cannot grow, the scan
 // stops with the list empty. Uses the fast scanner; into an empty list it
-// also records the registrations of the text.
+// also notes the phrases of the text.
 int scanKeyPoints(KeyPoints_c& list, const SVString& text);
 int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length);
 
 // The same records, found token by token with nextTraceToken. Kept as the
-// reference the fast scanner is checked against. Records no registrations.
+// reference the fast scanner is checked against. Notes no phrases.
 int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length);

@@ -87,8 +87,6 @@ JoinOrderCounts countJoinOrders(const KeyPoint* first, int32_t n) {
 namespace {
 
 constexpr int32_t kRegistrationWindow = 10000;
-constexpr char kRegistered[] = "Registered qb:";
-constexpr char kSqlId[] = "sql_id=";
 
 // Offset of the first `needle` that starts in [from, startLimit) and lies
 // wholly inside the text, or -1. Never reads outside the text.
@@ -124,7 +122,9 @@ class OutlineBuilder {
     const int32_t searchStart = keyPoints_[s].pos;
     const int64_t windowLimit = static_cast<int64_t>(searchStart) + kRegistrationWindow + 1;
     const int32_t startLimit = windowLimit < endPos ? static_cast<int32_t>(windowLimit) : endPos;
-    const bool opensRoot = findRegistration(searchStart, startLimit) >= 0;
+    NotedPhrase registration;
+    const bool opensRoot = findPhrase(keyPoints_.noted.registrations, kRegisteredPhrase, kRegisteredPhraseLength,
+                                      searchStart, startLimit, registration);
     if (!opensRoot && levelStack_[0] == kNoNode) return true;
     if (opensRoot && !openRoot(s, searchStart, endPos)) return false;
     for (int32_t k = keyPoints_[s].kind == tkNewEntry ? s + 1 : s; k < end; ++k) {
@@ -133,16 +133,23 @@ class OutlineBuilder {
     return true;
   }
 
-  // The first "Registered qb:" starting in [from, startLimit), or -1: from
-  // the offsets the key-point scan noted when it has them, else by reading
-  // the text.
-  int32_t findRegistration(int32_t from, int32_t startLimit) const {
-    if (!keyPoints_.registrationsComplete) {
-      return findStartingBefore(text_, length_, from, startLimit, kRegistered, sizeof kRegistered - 1);
+  // Finds the first `phrase` starting in [from, startLimit): from the
+  // occurrences the key-point scan noted when it has them, else by reading
+  // the text. False when there is none.
+  bool findPhrase(const PackedRecords<NotedPhrase>& noted, const char* phrase, int32_t phraseLength, int32_t from,
+                  int32_t startLimit, NotedPhrase& found) const {
+    if (!keyPoints_.noted.complete) {
+      const int32_t offset = findStartingBefore(text_, length_, from, startLimit, phrase, phraseLength);
+      if (offset < 0) return false;
+      notePhraseAt(text_, length_, offset, phraseLength, found);
+      return true;
     }
-    if (from < 0 || from >= length_ || startLimit <= from) return -1;
-    const int32_t* first = std::lower_bound(keyPoints_.registrations.begin(), keyPoints_.registrations.end(), from);
-    return first != keyPoints_.registrations.end() && *first < startLimit ? *first : -1;
+    if (from < 0 || from >= length_ || startLimit <= from) return false;
+    const NotedPhrase* first = std::lower_bound(
+        noted.begin(), noted.end(), from, [](const NotedPhrase& a, int32_t offset) { return a.offset < offset; });
+    if (first == noted.end() || first->offset >= startLimit) return false;
+    found = *first;
+    return true;
   }
 
   bool openRoot(int32_t s, int32_t searchStart, int32_t endPos) {
@@ -155,13 +162,10 @@ class OutlineBuilder {
     nodes_[root].keyPointIndex = s;
 
     char sqlIdLine[32] = "";
-    const int32_t sqlId = findStartingBefore(text_, length_, searchStart, endPos, kSqlId, sizeof kSqlId - 1);
-    if (sqlId >= 0) {
-      size_t used = boundedCopy(sqlIdLine, sizeof sqlIdLine, "  #01#sql_id=");
-      for (int32_t i = sqlId + 7; i < length_ && i < sqlId + 7 + 13 && text_[i] != 0; ++i) {
-        sqlIdLine[used++] = text_[i];
-      }
-      sqlIdLine[used] = 0;
+    NotedPhrase sqlId;
+    if (findPhrase(keyPoints_.noted.sqlIds, kSqlIdPhrase, kSqlIdPhraseLength, searchStart, endPos, sqlId)) {
+      boundedCopy(sqlIdLine, sizeof sqlIdLine, "  #01#sql_id=");
+      boundedAppend(sqlIdLine, sizeof sqlIdLine, sqlId.following);
     }
     if (nodes_.setCaption(root, 1, "#10#Marrow trace") != 0 || nodes_.setCaption(root, 2, sqlIdLine) != 0) {
       return false;
