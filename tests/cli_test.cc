@@ -66,6 +66,15 @@ TEST(Cli, KeyPointsAndTokensHaveTheirFields) {
   EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), "20\t0\t5\t0\t5\t0\n");
 }
 
+TEST(Cli, HighlightColoursMarkersLikeTheViewer) {
+  const CliRun run = runCli("highlight " + sample("hr_two_statements.trc"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string bold = "\x1b[1;48;2;240;240;240m";
+  EXPECT_NE(run.out.find("\n" + bold + "*** 2021-03-15T09:41:07.118204+01:00 (HRPDB(4))\x1b[0m\n"), std::string::npos);
+  EXPECT_NE(run.out.find("\x1b[38;2;128;0;0mJoin order aborted:\x1b[0m cost > best plan cost\n"), std::string::npos);
+  EXPECT_NE(run.out.find("\x1b[38;2;0;128;0mBest so far:\x1b[0m"), std::string::npos);
+}
+
 TEST(Cli, BadInputGivesTheViewersMessages) {
   TempDir dir;
   const std::string big = dir.file("big.trc");
