@@ -156,12 +156,13 @@ TEST(OutlineModel, SearchesStayInsideTheText) {
   EXPECT_TRUE(outline.shape.empty());
 }
 
-// The outline built with the registrations the fast scan notes must equal
+// The outline built with the phrases the fast scan notes must equal
 // the one built by reading the text, also where "Registered qb:" stands
-// where no marker is recognised.
-TEST(OutlineModel, NotedRegistrationsGiveTheSameOutlineAsTheText) {
-  const std::vector<std::string> pieces = {"*** 2021-01-01 00:00\n", "Registered qb: A\n", "(Registered qb: B", "xRegistered qb:",
-                          "file /Registered qb: C", "sql_id=abc ", "Explain Plan Dump\n", "Join order[1]:\n",
+// or "sql_id=" where no marker is recognised.
+TEST(OutlineModel, NotedPhrasesGiveTheSameOutlineAsTheText) {
+  const std::vector<std::string> pieces = {"*** 2021-01-01 00:00\n", "Registered qb: A\n", "(Registered qb: B",
+                                          "xRegistered qb:", "(sql_id=5kb4y5n5akx5b)", "sql_id=", "sql_id",
+                                          "file /Registered qb: C", "sql_id=abc ", "Explain Plan Dump\n", "Join order[1]:\n",
                           "kkoqbc: optimizing query block Q\n", "Best so far: 1\n", "Join order aborted:\n",
                           "\n", " ", std::string(3000, '.'), std::string(9990, '-')};
   std::mt19937 random(77);
@@ -174,8 +175,8 @@ TEST(OutlineModel, NotedRegistrationsGiveTheSameOutlineAsTheText) {
     KeyPoints_c reference;
     scanKeyPoints(noted, text.c_str(), static_cast<int32_t>(text.size()));
     scanKeyPointsReference(reference, text.c_str(), static_cast<int32_t>(text.size()));
-    ASSERT_TRUE(noted.registrationsComplete);
-    ASSERT_FALSE(reference.registrationsComplete);
+    ASSERT_TRUE(noted.noted.complete);
+    ASSERT_FALSE(reference.noted.complete);
     NodeMarrow_Array_c fromNotes;
     NodeMarrow_Array_c fromText;
     buildOutline(fromNotes, noted, text.c_str(), static_cast<int32_t>(text.size()));
