@@ -2,6 +2,7 @@
 // main window, which takes the command line.
 #include <QApplication>
 #include <QFontDatabase>
+#include <QProxyStyle>
 #include <QScreen>
 
 #include <vector>
@@ -28,11 +29,22 @@ void chooseDefaultFont(QApplication& app) {
   }
 }
 
+// The platform style, with tool-tip hints shown after one second.
+class HintDelayStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ToolTip_WakeUpDelay) return 1000;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(TForm1::kTitle);
+  QApplication::setStyle(new HintDelayStyle);  // the application takes ownership
   chooseDefaultFont(app);
 
   // The arguments as the system passed them, without the program path;

@@ -129,18 +129,17 @@ TEST(KeyPoints, FastScanEqualsReferenceOnSamples) {
 }
 
 TEST(KeyPoints, FastScanEqualsReferenceOnRandomTraces) {
-  const std::vector<std::string> pieces = {"Join order", "Join order aborted:", "Best so far:", "file", "file ", "/u01/x",
-                          "*** 2021-01-01", "*** MODULE", "Registered qb: ", "SEL$1", "kkoqbc: optimizing query block",
-                          "Final query after transformations:", "Final cost for query block", "x", "(", " ", "  ",
-                          "\n", "\r\n", "\r", std::string(1, '\0'), "\xc3\xa9", "\t", "JOIN ORDER", "f", "k",
-                          "*", "B", "d:", "Explain Plan Dump", "QUERY BLOCK TEXT"};
+  const std::vector<std::string> pieces = {
+      "Join order", "Join order aborted:", "Best so far:", "file", "file ", "/u01/x", "*** 2021-01-01",
+      "*** MODULE", "Registered qb: ", "SEL$1", "kkoqbc: optimizing query block",
+      "Final query after transformations:", "Final cost for query block", "x", "(", " ", "  ", "\n", "\r\n", "\r",
+      std::string(1, '\0'), "\xc3\xa9", "\t", "JOIN ORDER", "f", "k", "*", "B", "d:", "Explain Plan Dump",
+      "QUERY BLOCK TEXT"};
   std::mt19937 random(1234);
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     const int count = static_cast<int>(random() % 40);
-    for (int i = 0; i < count; ++i) {
-      text += pieces[random() % pieces.size()];
-    }
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
     // Random alignment against the sixteen-byte blocks.
     text = std::string(random() % 17, ' ') + text;
     expectScansAgree(text);

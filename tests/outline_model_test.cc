@@ -156,15 +156,28 @@ TEST(OutlineModel, SearchesStayInsideTheText) {
   EXPECT_TRUE(outline.shape.empty());
 }
 
-// The outline built with the phrases the fast scan notes must equal
-// the one built by reading the text, also where "Registered qb:" stands
-// or "sql_id=" where no marker is recognised.
+// The outline built from the phrases the fast scan notes must equal the
+// one built by reading the text, also where "Registered qb:" or "sql_id="
+// stand where no marker is recognised.
 TEST(OutlineModel, NotedPhrasesGiveTheSameOutlineAsTheText) {
-  const std::vector<std::string> pieces = {"*** 2021-01-01 00:00\n", "Registered qb: A\n", "(Registered qb: B",
-                                          "xRegistered qb:", "(sql_id=5kb4y5n5akx5b)", "sql_id=", "sql_id",
-                                          "file /Registered qb: C", "sql_id=abc ", "Explain Plan Dump\n", "Join order[1]:\n",
-                          "kkoqbc: optimizing query block Q\n", "Best so far: 1\n", "Join order aborted:\n",
-                          "\n", " ", std::string(3000, '.'), std::string(9990, '-')};
+  const std::vector<std::string> pieces = {"*** 2021-01-01 00:00\n",
+                                          "Registered qb: A\n",
+                                          "(Registered qb: B",
+                                          "xRegistered qb:",
+                                          "file /Registered qb: C",
+                                          "(sql_id=5kb4y5n5akx5b)",
+                                          "sql_id=",
+                                          "sql_id",
+                                          "sql_id=abc ",
+                                          "Explain Plan Dump\n",
+                                          "Join order[1]:\n",
+                                          "kkoqbc: optimizing query block Q\n",
+                                          "Best so far: 1\n",
+                                          "Join order aborted:\n",
+                                          "\n",
+                                          " ",
+                                          std::string(3000, '.'),
+                                          std::string(9990, '-')};
   std::mt19937 random(77);
   for (int round = 0; round < 400; ++round) {
     std::string text;
