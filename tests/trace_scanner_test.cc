@@ -59,6 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "*** 2011-06-01 10:22:33.456\r\nx",
                  {{tkNewEntry, "*** 2011-06-01 10:22:33.456"}, {tkSpace, "\r\n"}, {tkText, "x"}}},
         ScanCase{"NewEntryWithoutLineFeedTakesTheRest", "*** 2011 end", {{tkNewEntry, "*** 2011 end"}}},
+        // A zero byte on an entry line must not make the entry swallow the
+        // rest of the trace: the line ends at its line feed as always.
+        ScanCase{"ZeroByteInsideAnEntryLine",
+                 std::string("*** 2011\0x\nJoin order", 21),
+                 {{tkNewEntry, std::string("*** 2011\0x", 10)}, {tkSpace, "\n"}, {tkJoinOrder, "Join order"}}},
         ScanCase{"AsterisksThatAreNoEntry",
                  "*** MODULE NAME:",
                  {{tkText, "*"}, {tkText, "*"}, {tkText, "*"}, {tkSpace, " "}, {tkText, "MODULE"}}},
