@@ -227,16 +227,21 @@ int formatStatement(SqlFormatter& s) {
         break;
     }
     if (s.current.kind != kwSetOperator) return r;
-    // UNION [ALL] and the like stand on a line of their own.
-    endLine(s);
+    r = writeSetOperator(s);
+    if (r == 0) return 0;
+  }
+}
+
+int writeSetOperator(SqlFormatter& s) {
+  endLine(s);
+  int r = writeKeyword(s);
+  if (r == 0) return 0;
+  if (s.current.kind == kwAll) {
     r = writeKeyword(s);
     if (r == 0) return 0;
-    if (s.current.kind == kwAll) {
-      r = writeKeyword(s);
-      if (r == 0) return 0;
-    }
-    endLine(s);
   }
+  endLine(s);
+  return r;
 }
 
 int formatParenStatement(SqlFormatter& s) {

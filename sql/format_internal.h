@@ -64,6 +64,9 @@ void writeKeywordText(SqlFormatter& s, const SqlToken& token);
 // Writes the current keyword in canonical form and a space, then advances.
 // Returns the advance's result.
 int writeKeyword(SqlFormatter& s);
+// A set operator (UNION, MINUS, ...) and an ALL after it, on a line of
+// their own. Returns the last write's result: 0 when the run must stop.
+int writeSetOperator(SqlFormatter& s);
 // Space, the current token, space: the separator between list items.
 void writeItemSeparator(SqlFormatter& s);
 // A hint or line hint as current token is written on the current line,

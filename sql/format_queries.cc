@@ -132,16 +132,7 @@ int formatParenFromItem(SqlFormatter& s) {
     writeText(s, ")");
     int r = advance(s);
     if (r == 0) return 0;
-    if (s.current.kind == kwSetOperator) {
-      endLine(s);
-      r = writeKeyword(s);
-      if (r == 0) return 0;
-      if (s.current.kind == kwAll) {
-        r = writeKeyword(s);
-        if (r == 0) return 0;
-      }
-      endLine(s);
-    }
+    if (s.current.kind == kwSetOperator) r = writeSetOperator(s);
     return r;
   }
 }
