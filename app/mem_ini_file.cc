@@ -1,5 +1,6 @@
 #include "app/mem_ini_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -34,44 +36,95 @@ void trim(const char* base, int32_t& begin, int32_t& end) {
   while (end > begin && isBlank(base[end - 1])) --end;
 }
 
-// Classifies the line [begin, end) of `base` and fills the rest of `line`.
-// A byte-order mark is skipped at the start of every line, not only the
-// file's first: where a line sits must not change what it is, or a file
-// whose first lines were erased could read back differently.
-void classifyLine(const char* base, int32_t begin, int32_t end, IniLine& line) {
-  line.kind = IniOther;
+// What a line is, with its name and value where it has them.
+struct LineParts {
+  int32_t kind;  // IniOther, IniBlank, IniSection or IniKey
+  int32_t namePos;
+  int32_t nameLen;
+  int32_t valuePos;
+  int32_t valueLen;
+};
+
+// Classifies the line [begin, end) of `base`. A byte-order mark is skipped
+// at the start of every line, not only the file's first: where a line sits
+// must not change what it is, or a file whose first lines were erased
+// could read back differently.
+LineParts classifyLine(const char* base, int32_t begin, int32_t end) {
+  LineParts parts{IniOther, 0, 0, 0, 0};
   if (end - begin >= 3 && memcmp(base + begin, kByteOrderMark, 3) == 0) begin += 3;
   trim(base, begin, end);
   if (begin == end) {
-    line.kind = IniBlank;
-    return;
+    parts.kind = IniBlank;
+    return parts;
   }
   const char first = base[begin];
-  if (first == ';' || first == '#') return;
+  if (first == ';' || first == '#') return parts;
   if (first == '[') {
     const void* close = memchr(base + begin + 1, ']', static_cast<size_t>(end - begin - 1));
-    if (!close) return;
+    if (!close) return parts;
     int32_t nameBegin = begin + 1;
     int32_t nameEnd = static_cast<int32_t>(static_cast<const char*>(close) - base);
     trim(base, nameBegin, nameEnd);
-    line.kind = IniSection;
-    line.namePos = nameBegin;
-    line.nameLen = nameEnd - nameBegin;
-    return;
+    parts.kind = IniSection;
+    parts.namePos = nameBegin;
+    parts.nameLen = nameEnd - nameBegin;
+    return parts;
   }
   const void* equals = memchr(base + begin, '=', static_cast<size_t>(end - begin));
-  if (!equals) return;
+  if (!equals) return parts;
   const int32_t at = static_cast<int32_t>(static_cast<const char*>(equals) - base);
   int32_t keyEnd = at;
   trim(base, begin, keyEnd);
-  if (keyEnd == begin) return;
+  if (keyEnd == begin) return parts;
   int32_t valueBegin = at + 1;
   trim(base, valueBegin, end);
-  line.kind = IniKey;
-  line.namePos = begin;
-  line.nameLen = keyEnd - begin;
-  line.valuePos = valueBegin;
-  line.valueLen = end - valueBegin;
+  parts.kind = IniKey;
+  parts.namePos = begin;
+  parts.nameLen = keyEnd - begin;
+  parts.valuePos = valueBegin;
+  parts.valueLen = end - valueBegin;
+  return parts;
+}
+
+LineParts partsOf(const char* base, const IniLine& line) {
+  return classifyLine(base, line.textPos, line.textPos + line.textLen);
+}
+
+// Calls visit(begin, end) for each line of [begin, end): LF, CRLF and a
+// lone CR each end one. The text after the last line end is a line of its
+// own when it is not empty, or always with `lastAlways` (a run ends where
+// its last line ends, so its final piece is a line even when empty).
+template <class Visit>
+void forEachLine(const char* base, int32_t begin, int32_t end, bool lastAlways, Visit visit) {
+  int32_t start = begin;
+  for (int32_t i = begin; i < end; ++i) {
+    if (base[i] != '\n' && base[i] != '\r') continue;
+    visit(start, i);
+    if (base[i] == '\r' && i + 1 < end && base[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (lastAlways || start < end) visit(start, end);
+}
+
+bool isVerbatim(int32_t kind) { return kind == IniOther || kind == IniBlank; }
+
+// Calls visit(begin, end) for each line that the record lists.
+template <class Visit>
+void forEachListedLine(const char* base, const IniLine& line, Visit visit) {
+  switch (line.kind) {
+    case IniErased:
+      return;
+    case IniRun:
+      forEachLine(base, line.textPos, line.textPos + line.textLen, true, visit);
+      return;
+    case IniRunWithoutBlanks:
+      forEachLine(base, line.textPos, line.textPos + line.textLen, true, [&](int32_t b, int32_t e) {
+        if (classifyLine(base, b, e).kind != IniBlank) visit(b, e);
+      });
+      return;
+    default:
+      visit(line.textPos, line.textPos + line.textLen);
+  }
 }
 
 int hexDigit(char c) {
@@ -128,6 +181,12 @@ bool validKeyName(const char* key) {
   return !isBlank(key[0]) && !isBlank(key[n - 1]);
 }
 
+bool validValue(const char* value) {
+  const size_t n = strlen(value);
+  if (strpbrk(value, "\r\n")) return false;
+  return n == 0 || (!isBlank(value[0]) && !isBlank(value[n - 1]));
+}
+
 // Closes a descriptor on every path out of a function.
 class Descriptor {
  public:
@@ -163,10 +222,48 @@ bool writeAll(int fd, const char* p, int64_t n) {
   return true;
 }
 
+// True for the name mkstemp gives a temporary of `base`: base + ".tmp-" +
+// six ASCII letters or digits.
+bool isTemporaryName(const char* name, const char* base) {
+  const size_t baseLength = strlen(base);
+  if (strncmp(name, base, baseLength) != 0 || strncmp(name + baseLength, ".tmp-", 5) != 0) return false;
+  const char* tail = name + baseLength + 5;
+  for (int i = 0; i < 6; ++i) {
+    const char c = tail[i];
+    const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alphanumeric) return false;
+  }
+  return tail[6] == 0;
+}
+
+// Removes the temporaries of `target` that an update killed before its
+// rename left behind: regular files of this user, unchanged for
+// kStaleTemporaryAge seconds (a younger one may be another instance's save
+// in progress). Failures are of no consequence and are not reported.
+void removeStaleTemporaries(const char* target) {
+  const char* slash = strrchr(target, '/');
+  const char* base = slash ? slash + 1 : target;
+  SVString directory;
+  if ((slash ? directory.append(target, slash - target + 1) : directory.assign(".")) != 0) return;
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!isTemporaryName(entry->d_name, base)) continue;
+    struct stat info;
+    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+    if (now - info.st_mtime < kStaleTemporaryAge) continue;
+    ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 // Replaces the file `target` with `content`: a temporary file beside it is
 // written, flushed and renamed over it, so readers see either the old or
 // the new file, never a part. The new file keeps the old one's mode.
 int replaceFile(const char* target, const SVString& content) {
+  removeStaleTemporaries(target);
   SVString temporary;
   if (temporary.format("%s.tmp-XXXXXX", target) != 0) return IniNoMemory;
   Descriptor file(::mkstemp(temporary.data()));
@@ -253,36 +350,45 @@ int SMemIniFile::parse(const char* data, int64_t size) {
   return splitLines();
 }
 
-// Splits the pool into line records. LF, CRLF and a lone CR each end a
-// line; text after the last line end is a line of its own.
+// Splits the pool into records: one per section header and key line, one
+// per run of verbatim lines. LF, CRLF and a lone CR each end a line; text
+// after the last line end is a line of its own.
 int SMemIniFile::splitLines() {
   const char* base = pool_.c_str();
   const int32_t size = pool_.length();
-  // Counting first sizes the record list exactly: a file of many short
-  // lines would otherwise leave up to half the list unused.
-  int32_t count = 0;
-  for (int32_t i = 0; i < size; ++i) {
-    if (base[i] == '\n' || (base[i] == '\r' && (i + 1 == size || base[i + 1] != '\n'))) ++count;
-  }
-  if (lines_.reserveRecords(count + 1) != 0) {
-    reset();
-    return IniNoMemory;
-  }
   // The byte-order mark belongs to the file, not to its first line, so it
   // stays at the start even when that line is erased.
   bom_ = size >= 3 && memcmp(base, kByteOrderMark, 3) == 0;
-  int32_t start = bom_ ? 3 : 0;
-  for (int32_t i = 0; i <= size; ++i) {
-    const bool atEnd = i == size;
-    if (!atEnd && base[i] != '\n' && base[i] != '\r') continue;
-    if (atEnd && start == size) break;
-    if (lines_.count() == 0 && !atEnd) crlf_ = base[i] == '\r' && i + 1 < size && base[i + 1] == '\n';
-    IniLine* line = lines_.append();
-    line->textPos = start;
-    line->textLen = i - start;
-    classifyLine(base, start, i, *line);
-    if (!atEnd && base[i] == '\r' && i + 1 < size && base[i + 1] == '\n') ++i;
-    start = i + 1;
+  const int32_t start = bom_ ? 3 : 0;
+  for (int32_t i = start; i < size; ++i) {
+    if (base[i] != '\n' && base[i] != '\r') continue;
+    crlf_ = base[i] == '\r' && i + 1 < size && base[i + 1] == '\n';
+    break;
+  }
+  // Two passes: the first counts the records so that the list is sized
+  // exactly, the second fills it.
+  for (int pass = 0; pass < 2; ++pass) {
+    int32_t records = 0;
+    bool inRun = false;
+    forEachLine(base, start, size, false, [&](int32_t begin, int32_t end) {
+      const int32_t kind = classifyLine(base, begin, end).kind;
+      const bool verbatim = isVerbatim(kind);
+      if (verbatim && inRun) {
+        if (pass == 1) lines_[records - 1].textLen = end - lines_[records - 1].textPos;
+        return;
+      }
+      inRun = verbatim;
+      ++records;
+      if (pass == 0) return;
+      IniLine* line = lines_.append();  // room was reserved
+      line->textPos = begin;
+      line->textLen = end - begin;
+      line->kind = verbatim ? IniRun : kind;
+    });
+    if (pass == 0 && lines_.reserveRecords(records) != 0) {
+      reset();
+      return IniNoMemory;
+    }
   }
   return IniOk;
 }
@@ -293,9 +399,11 @@ int32_t SMemIniFile::findKey(const char* section, const char* key) const {
   for (int32_t i = 0; i < lines_.count(); ++i) {
     const IniLine& line = lines_[i];
     if (line.kind == IniSection) {
-      inSection = sameName(base + line.namePos, line.nameLen, section);
-    } else if (inSection && line.kind == IniKey && sameName(base + line.namePos, line.nameLen, key)) {
-      return i;
+      const LineParts parts = partsOf(base, line);
+      inSection = sameName(base + parts.namePos, parts.nameLen, section);
+    } else if (inSection && line.kind == IniKey) {
+      const LineParts parts = partsOf(base, line);
+      if (sameName(base + parts.namePos, parts.nameLen, key)) return i;
     }
   }
   return -1;
@@ -311,7 +419,8 @@ int32_t SMemIniFile::findInsertPoint(const char* section) const {
     const IniLine& line = lines_[i];
     if (line.kind == IniSection) {
       if (point >= 0) break;
-      if (sameName(base + line.namePos, line.nameLen, section)) point = i;
+      const LineParts parts = partsOf(base, line);
+      if (sameName(base + parts.namePos, parts.nameLen, section)) point = i;
     } else if (point >= 0 && line.kind == IniKey) {
       point = i;
     }
@@ -323,9 +432,18 @@ int32_t SMemIniFile::readInteger(const char* section, const char* key, int32_t f
   if (!section || !key) return fallback;
   const int32_t i = findKey(section, key);
   if (i < 0) return fallback;
-  const IniLine& line = lines_[i];
+  const LineParts parts = partsOf(pool_.c_str(), lines_[i]);
   int32_t value;
-  return parseInteger(pool_.c_str() + line.valuePos, line.valueLen, value) ? value : fallback;
+  return parseInteger(pool_.c_str() + parts.valuePos, parts.valueLen, value) ? value : fallback;
+}
+
+bool SMemIniFile::readString(const char* section, const char* key, SVString& out) const {
+  out.clear();
+  if (!section || !key) return false;
+  const int32_t i = findKey(section, key);
+  if (i < 0) return false;
+  const LineParts parts = partsOf(pool_.c_str(), lines_[i]);
+  return out.append(pool_.c_str() + parts.valuePos, parts.valueLen) == 0;
 }
 
 int SMemIniFile::outOfMemory() {
@@ -339,10 +457,9 @@ int SMemIniFile::setLineText(IniLine& line, const char* text, int64_t length) {
   if (pool_.length() + length + 1 > kMaxPoolSize) return outOfMemory();
   const int32_t pos = pool_.length();
   if (pool_.append(text, length) != 0) return outOfMemory();
-  memset(static_cast<void*>(&line), 0, sizeof line);
   line.textPos = pos;
   line.textLen = static_cast<int32_t>(length);
-  classifyLine(pool_.c_str(), pos, pos + line.textLen, line);
+  line.kind = classifyLine(pool_.c_str(), pos, pos + line.textLen).kind;
   return IniOk;
 }
 
@@ -363,6 +480,20 @@ int SMemIniFile::writeInteger(const char* section, const char* key, int32_t valu
   if (!section || !key || !validSectionName(section) || !validKeyName(key)) return IniBadName;
   SVString text;
   if (text.format("%s=%d", key, value) != 0) return IniNoMemory;
+  return writeLine(section, key, text);
+}
+
+int SMemIniFile::writeString(const char* section, const char* key, const char* value) {
+  if (!section || !key || !validSectionName(section) || !validKeyName(key)) return IniBadName;
+  if (!value || !validValue(value)) return IniBadValue;
+  SVString text;
+  if (text.format("%s=%s", key, value) != 0) return IniNoMemory;
+  return writeLine(section, key, text);
+}
+
+// Puts the key line `text` in place of the key's line, after the last key
+// of the section, or in a new section at the end of the file.
+int SMemIniFile::writeLine(const char* section, const char* key, const SVString& text) {
   const int32_t existing = findKey(section, key);
   // The old bytes stay unused in the pool; the record points at new ones.
   if (existing >= 0) return setLineText(lines_[existing], text.c_str(), text.length());
@@ -371,10 +502,14 @@ int SMemIniFile::writeInteger(const char* section, const char* key, int32_t valu
 
   SVString header;
   if (header.format("[%s]", section) != 0) return IniNoMemory;
-  int32_t last = lines_.count() - 1;
-  while (last >= 0 && lines_[last].kind == IniErased) --last;
+  // A blank line sets the new section apart unless the listing ends in one.
+  const char* base = pool_.c_str();
+  int32_t lastKind = -1;
+  for (int32_t i = lines_.count() - 1; i >= 0 && lastKind < 0; --i) {
+    forEachListedLine(base, lines_[i], [&](int32_t b, int32_t e) { lastKind = classifyLine(base, b, e).kind; });
+  }
   int result = IniOk;
-  if (last >= 0 && lines_[last].kind != IniBlank) result = insertLine(lines_.count() - 1, "", 0);
+  if (lastKind >= 0 && lastKind != IniBlank) result = insertLine(lines_.count() - 1, "", 0);
   if (result == IniOk) result = insertLine(lines_.count() - 1, header.c_str(), header.length());
   if (result == IniOk) result = insertLine(lines_.count() - 1, text.c_str(), text.length());
   if (result == IniOk) result = insertLine(lines_.count() - 1, "", 0);
@@ -387,34 +522,39 @@ void SMemIniFile::eraseSection(const char* section) {
   bool inSection = false;
   for (int32_t i = 0; i < lines_.count(); ++i) {
     IniLine& line = lines_[i];
-    if (line.kind == IniSection) inSection = sameName(base + line.namePos, line.nameLen, section);
-    if (inSection && (line.kind == IniSection || line.kind == IniKey || line.kind == IniBlank)) {
-      line.kind = IniErased;
+    if (line.kind == IniSection) {
+      const LineParts parts = partsOf(base, line);
+      inSection = sameName(base + parts.namePos, parts.nameLen, section);
     }
+    if (!inSection) continue;
+    if (line.kind == IniSection || line.kind == IniKey || line.kind == IniBlank) line.kind = IniErased;
+    if (line.kind == IniRun) line.kind = IniRunWithoutBlanks;
   }
 }
 
 int32_t SMemIniFile::lineCount() const {
+  const char* base = pool_.c_str();
   int32_t count = 0;
-  for (const IniLine& line : lines_) count += line.kind != IniErased;
+  for (const IniLine& line : lines_) forEachListedLine(base, line, [&count](int32_t, int32_t) { ++count; });
   return count;
 }
 
 int SMemIniFile::listText(SVString& out) const {
   const char* lineEnd = crlf_ ? "\r\n" : "\n";
   const int64_t endLength = crlf_ ? 2 : 1;
+  const char* base = pool_.c_str();
   int64_t total = out.length() + 3;
   for (const IniLine& line : lines_) {
-    if (line.kind != IniErased) total += line.textLen + endLength;
+    forEachListedLine(base, line, [&](int32_t begin, int32_t end) { total += end - begin + endLength; });
   }
   if (total + 1 > kMaxPoolSize || out.ensureCapacity(total + 1) != 0) return IniNoMemory;
   // Capacity is reserved above, so these appends cannot fail.
   if (bom_) out.append(kByteOrderMark, 3);
-  const char* base = pool_.c_str();
   for (const IniLine& line : lines_) {
-    if (line.kind == IniErased) continue;
-    out.append(base + line.textPos, line.textLen);
-    out.append(lineEnd, endLength);
+    forEachListedLine(base, line, [&](int32_t begin, int32_t end) {
+      out.append(base + begin, end - begin);
+      out.append(lineEnd, endLength);
+    });
   }
   return IniOk;
 }
@@ -424,6 +564,8 @@ int SMemIniFile::update() {
   SVString content;
   const int listed = listText(content);
   if (listed != IniOk) return listed;
+  // A file over the read limit would never be read again, nor saved.
+  if (content.length() > kMaxIniFileSize) return IniTooLarge;
   // Follow a symbolic link so the link stays and its target is replaced.
   struct stat info;
   if (::lstat(path_.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {

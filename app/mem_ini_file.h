@@ -27,35 +27,43 @@
 
 // Larger settings files are not read (and so never overwritten).
 constexpr int64_t kMaxIniFileSize = 16 * 1024 * 1024;
+// A temporary file of an update that is older than this is a leftover of
+// a killed one; a younger one may belong to another instance saving now.
+constexpr int kStaleTemporaryAge = 60;
 
 enum IniResult : int {
   IniOk = 0,
   IniMissing = 1,        // open: no file yet; the object is empty and may be written
   IniCannotRead = -1,    // open: exists but unreadable; update refuses to replace it
-  IniTooLarge = -2,      // open: over kMaxIniFileSize; update refuses as well
+  IniTooLarge = -2,      // open: over kMaxIniFileSize; update refuses as well, and
+                         // refuses to write a listing over it, which could never be read
+
   IniNoMemory = -3,      // the object is incomplete; update refuses
   IniCannotWrite = -4,   // update: the file could not be replaced; the old one is intact
   IniNoPath = -5,        // update: the object was not opened on a path
   IniBadName = -6,       // writeInteger: a name that would not read back as itself
+  IniBadValue = -7,      // writeString: a value that would not read back as itself
 };
 
-// One line of the file: where its bytes are in the pool and what it is.
+// One record of the listing: a section header, a key line, a line the
+// program wrote, or a run of consecutive lines kept verbatim as read
+// (comments, blank and unreadable lines). A run costs one record however
+// many lines it holds, so a file of many such lines stays small in memory;
+// names and values are found again from the text when they are needed.
 struct IniLine {
-  int32_t textPos;   // the whole line, without its line end
-  int32_t textLen;
-  int32_t namePos;   // section name or key, trimmed
-  int32_t nameLen;
-  int32_t valuePos;  // value of a key line, trimmed
-  int32_t valueLen;
-  int32_t kind;      // IniLineKind
+  int32_t textPos;  // the line, or the run with the line ends inside it,
+  int32_t textLen;  // without the final line end
+  int32_t kind;     // IniLineKind
 };
 
 enum IniLineKind : int32_t {
-  IniOther = 0,  // comment, blank or unreadable: kept verbatim
+  IniOther = 0,  // comment or unreadable: kept verbatim
   IniBlank = 1,
   IniSection = 2,
   IniKey = 3,
-  IniErased = 4,  // removed from the listing
+  IniErased = 4,            // removed from the listing
+  IniRun = 5,               // consecutive comment, blank and unreadable lines as read
+  IniRunWithoutBlanks = 6,  // a run whose blank lines went with their section
 };
 
 class SMemIniFile {
@@ -92,6 +100,17 @@ class SMemIniFile {
   // end.
   int writeInteger(const char* section, const char* key, int32_t value);
 
+  // The text value of `key` in `section` (trimmed, as read) into `out`.
+  // Returns true when the key exists; false leaves `out` empty. False as
+  // well when memory ran out.
+  bool readString(const char* section, const char* key, SVString& out) const;
+
+  // Stores `value` as writeInteger stores a number. Returns IniOk,
+  // IniNoMemory, IniBadName as writeInteger does, or IniBadValue (nothing
+  // changed) when the value holds a line end or has blanks at either end,
+  // which would not read back.
+  int writeString(const char* section, const char* key, const char* value);
+
   // Removes every header of `section` with its key and blank lines. Its
   // comment and unreadable lines stay in place, joining the section above.
   void eraseSection(const char* section);
@@ -108,7 +127,12 @@ class SMemIniFile {
   // Replaces the file given to open() with the listing: written to a
   // temporary file in the same directory, flushed to disk and renamed over
   // it, so the old file stays whole when anything fails. A symbolic link is
-  // followed and its target replaced. Returns IniOk or a negative IniResult.
+  // followed and its target replaced. A listing over kMaxIniFileSize is
+  // not written (IniTooLarge): open() would refuse the result. Temporary
+  // files that an earlier, killed update left beside the file (same name
+  // plus ".tmp-" and six letters or digits, owned by this user and
+  // unchanged for kStaleTemporaryAge seconds) are removed first. Returns
+  // IniOk or a negative IniResult.
   int update();
 
  private:
@@ -117,6 +141,7 @@ class SMemIniFile {
   int outOfMemory();
   int setLineText(IniLine& line, const char* text, int64_t length);
   int insertLine(int32_t insertAfter, const char* text, int64_t length);
+  int writeLine(const char* section, const char* key, const SVString& text);
   int32_t findKey(const char* section, const char* key) const;
   int32_t findInsertPoint(const char* section) const;
 

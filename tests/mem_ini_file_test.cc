@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -239,6 +241,113 @@ TEST(SMemIniFile, ParsedFromMemoryHasNoFileToUpdate) {
   SMemIniFile file;
   parseText(file, "[S]\nk=1\n");
   EXPECT_EQ(file.update(), IniNoPath);
+}
+
+// Bytes the heap has handed out, small and mapped blocks alike.
+int64_t heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<int64_t>(info.uordblks + info.hblkhd);
+}
+
+TEST(SMemIniFile, StringValuesReadBackAsWritten) {
+  SMemIniFile file;
+  parseText(file, "[Recent]\nFile1 =  /a b/c=d.trc \n");
+  SVString value;
+  ASSERT_TRUE(file.readString("recent", "file1", value));
+  EXPECT_STREQ(value.c_str(), "/a b/c=d.trc");
+  EXPECT_FALSE(file.readString("Recent", "File2", value));
+  EXPECT_EQ(value.length(), 0);
+  ASSERT_EQ(file.writeString("Recent", "File2", "/x;#[y]"), IniOk);
+  ASSERT_EQ(file.writeString("Recent", "File1", ""), IniOk);
+  EXPECT_EQ(listing(file), "[Recent]\nFile1=\nFile2=/x;#[y]\n");
+  for (const char* bad : {" lead", "trail\t", "a\nb", "a\rb"}) {
+    EXPECT_EQ(file.writeString("Recent", "File3", bad), IniBadValue) << bad;
+  }
+  EXPECT_EQ(file.writeString("Recent", "=", "x"), IniBadName);
+  EXPECT_EQ(listing(file), "[Recent]\nFile1=\nFile2=/x;#[y]\n");
+}
+
+TEST(SMemIniFile, RunsOfVerbatimLinesListAndEraseLineByLine) {
+  struct Case {
+    std::string input;
+    std::string listed;  // after erasing section S
+    int32_t lines;       // listing lines before the erase
+  };
+  const Case cases[] = {
+      {"; a\r\n\r\n[S]\r\n\r\n# c\r\nk=1\r\n\r\n", "; a\r\n\r\n# c\r\n", 7},
+      {"x\ry\n\n[S]\n \n\t\n;z\n", "x\ny\n\n;z\n", 7},
+      {"[T]\n\n\n[S]\n\n", "[T]\n\n\n", 5},
+      {"\n\n\n", "\n\n\n", 3},
+  };
+  for (const Case& c : cases) {
+    SMemIniFile file;
+    parseText(file, c.input);
+    EXPECT_EQ(file.lineCount(), c.lines) << c.input;
+    file.eraseSection("S");
+    EXPECT_EQ(listing(file), c.listed) << c.input;
+  }
+  // A new section after a run that ends in a blank line needs no other.
+  SMemIniFile file;
+  parseText(file, "[A]\na=1\n; note\n\n");
+  ASSERT_EQ(file.writeInteger("B", "b", 2), IniOk);
+  EXPECT_EQ(listing(file), "[A]\na=1\n; note\n\n[B]\nb=2\n\n");
+}
+
+TEST(SMemIniFile, ManyBlankLinesCostLittleMemory) {
+  const std::string text = "[ZAzozav]\n" + std::string(kMaxIniFileSize - 20, '\n') + "Options=0\n";
+  const int64_t before = heapInUse();
+  SMemIniFile file;
+  parseText(file, text);
+  const int64_t used = heapInUse() - before;
+  EXPECT_EQ(file.readInteger("ZAzozav", "Options", 6), 0);
+  EXPECT_LT(used, 2 * static_cast<int64_t>(text.size())) << "bytes held for a file of blank lines";
+}
+
+TEST(SMemIniFile, NeverWritesAFileItWouldRefuseToRead) {
+  TempDir dir;
+  const std::string path = dir.file("a.ini");
+  const std::string text = "; " + std::string(kMaxIniFileSize - 4, 'x') + "\n";
+  writeFile(path, text);
+  SMemIniFile file;
+  ASSERT_EQ(file.open(path.c_str()), IniOk);
+  ASSERT_EQ(file.writeInteger("ZAzozav", "Options", 0), IniOk);
+  EXPECT_EQ(file.update(), IniTooLarge);
+  EXPECT_EQ(readFile(path), text);
+  EXPECT_EQ(countEntries(dir.path()), 1) << "no temporary file is left";
+  ASSERT_EQ(file.open(path.c_str()), IniOk);
+}
+
+TEST(SMemIniFile, UpdateRemovesStaleTemporariesOfItsOwn) {
+  TempDir dir;
+  const std::string path = dir.file("zazozav.ini");
+  writeFile(path, "[S]\nk=1\n");
+  struct Leftover {
+    const char* name;
+    bool old;
+    bool removed;
+  };
+  const Leftover leftovers[] = {
+      {"zazozav.ini.tmp-a1B2c3", true, true},    {"zazozav.ini.tmp-Zz9999", false, false},
+      {"zazozav.ini.tmp-a1B2c", true, false},    {"zazozav.ini.tmp-a1B2c3d", true, false},
+      {"zazozav.ini.tmp-a1B.c3", true, false},   {"other.ini.tmp-a1B2c3", true, false},
+      {"zazozav.ini.bak-a1B2c3", true, false},
+  };
+  for (const Leftover& l : leftovers) {
+    writeFile(dir.file(l.name), "partial");
+    if (!l.old) continue;
+    const struct timeval times[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+    ASSERT_EQ(utimes(dir.file(l.name).c_str(), times), 0);
+  }
+  ASSERT_EQ(mkdir(dir.file("zazozav.ini.tmp-dir000").c_str(), 0700), 0);
+  SMemIniFile file;
+  ASSERT_EQ(file.open(path.c_str()), IniOk);
+  ASSERT_EQ(file.writeInteger("S", "k", 2), IniOk);
+  ASSERT_EQ(file.update(), IniOk);
+  for (const Leftover& l : leftovers) {
+    EXPECT_EQ(access(dir.file(l.name).c_str(), F_OK) != 0, l.removed) << l.name;
+  }
+  EXPECT_EQ(access(dir.file("zazozav.ini.tmp-dir000").c_str(), F_OK), 0);
+  EXPECT_EQ(readFile(path), "[S]\nk=2\n");
 }
 
 }  // namespace
