@@ -45,6 +45,7 @@ void initStartupPaths(StartupPaths& paths) {
   paths.workDir[0] = 0;
   paths.traceFileName[0] = 0;
   paths.workDirGiven = false;
+  paths.traceArgument = -1;
 }
 
 int setExeDirFromProgramPath(StartupPaths& paths, const char* programPath) {
@@ -79,6 +80,7 @@ void parseCommandLine(StartupPaths& paths, int count, const char* const* argumen
     boundedCopy(argument, sizeof argument, arguments[i]);
     const char* equals = strchr(argument, '=');
     if (!equals) {
+      paths.traceArgument = i;
       // A cut-off name could open a different file: keep none instead.
       if (strlen(arguments[i]) > kPathBufferSize - 1) {
         paths.traceFileName[0] = 0;

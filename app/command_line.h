@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr size_t kPathBufferSize = 260;      // exeDir, workDir, traceFileName
 constexpr size_t kArgumentBufferSize = 512;  // one argument while it is examined
@@ -12,9 +13,10 @@ struct StartupPaths {
   char workDir[kPathBufferSize];        // directory of the settings file, ending in "/"
   char traceFileName[kPathBufferSize];  // trace named on the command line; empty when none
   bool workDirGiven;                    // a workdir option was taken
+  int32_t traceArgument;                // index of the argument naming the trace; -1 when none
 };
 
-// Empties every buffer and clears workDirGiven.
+// Empties every buffer, clears workDirGiven and sets traceArgument to -1.
 void initStartupPaths(StartupPaths& paths);
 
 // Sets exeDir to the directory part of `programPath` (up to and including
@@ -31,7 +33,8 @@ int fillExeDir(StartupPaths& paths);
 // Interprets the arguments (without the program path), first to last,
 // until a workdir option is taken:
 //  - an argument without "=" names the trace; a later one replaces an
-//    earlier one. A name longer than 259 characters clears traceFileName
+//    earlier one. traceArgument is its index, so that a caller can open
+//    the whole name: one longer than 259 characters clears traceFileName
 //    instead of keeping a cut-off path that could open a different file;
 //  - "workdir=DIR" (key compared without regard to case, no blanks around
 //    "=") sets workDir to DIR, appends "/" when DIR does not end in one and

@@ -83,11 +83,34 @@ int readStartupSettings(const char* path, ViewerSettings& settings) {
   return result;
 }
 
-int saveSettingsOnClose(const char* path, const ViewerSettings& settings, bool createDirectory) {
+int readStartupSettings(const char* path, ViewerSettings& settings, ViewerSession& session) {
+  applySettingDefaults(settings);
+  SMemIniFile file;
+  const int result = file.open(path);
+  readSettings(settings, file, kSettingsSection);
+  readRecentFiles(session.recentFiles, file, kRecentFilesSection);
+  session.maximized = file.readInteger(kWindowSection, kMaximizedKey, 0) == 1;
+  return result;
+}
+
+namespace {
+
+// Rewrites the session's sections; each vanishes when it has nothing.
+int writeSession(const ViewerSession& session, SMemIniFile& file) {
+  const int result = writeRecentFiles(session.recentFiles, file, kRecentFilesSection);
+  if (result != IniOk) return result;
+  file.eraseSection(kWindowSection);
+  return session.maximized ? file.writeInteger(kWindowSection, kMaximizedKey, 1) : IniOk;
+}
+
+int saveToFile(const char* path, const ViewerSettings& settings, const ViewerSession* session,
+               bool createDirectory) {
   SMemIniFile file;
   const int opened = file.open(path);
   if (opened != IniOk && opened != IniMissing) return opened;
   const int32_t before = file.lineCount();
+  const int sessionWritten = session ? writeSession(*session, file) : IniOk;
+  if (sessionWritten != IniOk) return sessionWritten;
   const int written = writeSettings(settings, file, kSettingsSection);
   if (written != IniOk) return written;
   if (file.lineCount() == 0 && before == 0) return SaveSkipped;
@@ -95,6 +118,17 @@ int saveSettingsOnClose(const char* path, const ViewerSettings& settings, bool c
   return file.update();
 }
 
+}  // namespace
+
+int saveSettingsOnClose(const char* path, const ViewerSettings& settings, bool createDirectory) {
+  return saveToFile(path, settings, nullptr, createDirectory);
+}
+
 int saveSettingsOnClose(const SettingsLocation& location, const ViewerSettings& settings) {
   return saveSettingsOnClose(location.path, settings, location.createDirectory);
+}
+
+int saveSettingsOnClose(const SettingsLocation& location, const ViewerSettings& settings,
+                        const ViewerSession& session) {
+  return saveToFile(location.path, settings, &session, location.createDirectory);
 }

@@ -5,11 +5,23 @@
 #include <cstddef>
 
 #include "app/command_line.h"
+#include "app/recent_files.h"
 #include "app/viewer_settings.h"
 
 constexpr size_t kSettingsPathSize = 512;
 constexpr const char* kSettingsFileName = "zazozav.ini";
 constexpr const char* kSettingsSection = "ZAzozav";
+// What the viewer keeps beside its own section: the window's state.
+constexpr const char* kWindowSection = "Window";
+constexpr const char* kMaximizedKey = "Maximized";
+
+// What the viewer remembers besides the settings record, each part in a
+// section of its own: the recent traces and whether the window was
+// maximized. Nothing of it is written while it is empty or off.
+struct ViewerSession {
+  RecentFiles recentFiles;
+  bool maximized = false;
+};
 
 struct SettingsLocation {
   char path[kSettingsPathSize];  // the settings file; empty when there is none
@@ -30,6 +42,10 @@ int settingsLocation(const StartupPaths& paths, SettingsLocation& location);
 // empty path).
 int readStartupSettings(const char* path, ViewerSettings& settings);
 
+// readStartupSettings that also reads the session's sections (emptied
+// first).
+int readStartupSettings(const char* path, ViewerSettings& settings, ViewerSession& session);
+
 enum SaveResult : int {
   SaveWritten = 0,
   SaveSkipped = 1,  // nothing to write: no file and every value at its default
@@ -47,3 +63,8 @@ int saveSettingsOnClose(const char* path, const ViewerSettings& settings, bool c
 
 // saveSettingsOnClose for a location from settingsLocation.
 int saveSettingsOnClose(const SettingsLocation& location, const ViewerSettings& settings);
+
+// saveSettingsOnClose that first rewrites the session's sections, so the
+// section "ZAzozav" still ends up last.
+int saveSettingsOnClose(const SettingsLocation& location, const ViewerSettings& settings,
+                        const ViewerSession& session);

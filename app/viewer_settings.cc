@@ -83,7 +83,8 @@ int32_t defaultFontHeight(int32_t resolution) {
 }
 
 int32_t fontHeightFor(const ViewerSettings& settings, int32_t resolution) {
-  return settings.FontSize >= 1 ? settings.FontSize : defaultFontHeight(resolution);
+  if (settings.FontSize < 1) return defaultFontHeight(resolution);
+  return settings.FontSize < kMaxFontHeight ? settings.FontSize : kMaxFontHeight;
 }
 
 int32_t stepFontHeight(int32_t height, int direction) {
@@ -98,10 +99,33 @@ int32_t stepFontHeight(int32_t height, int direction) {
 }
 
 int32_t stepFont(ViewerSettings& settings, int32_t resolution, int direction) {
-  const int32_t height = stepFontHeight(fontHeightFor(settings, resolution), direction);
+  int32_t height = stepFontHeight(fontHeightFor(settings, resolution), direction);
+  if (height > kMaxFontHeight) height = kMaxFontHeight;
   const int32_t stored = height == defaultFontHeight(resolution) ? -1 : height;
   if (stored != settings.FontSize) settings.FontSize = stored;
   return height;
+}
+
+namespace {
+
+// A stored positive dimension within [minimum, maximum] (the maximum wins
+// on a screen smaller than the minimum); NotSet when it lands on `standard`.
+int32_t clampDimension(int32_t stored, int32_t minimum, int32_t maximum, int32_t standard) {
+  if (stored == NotSet || stored <= 0) return stored;
+  int32_t value = stored < minimum ? minimum : stored;
+  if (value > maximum) value = maximum;
+  return value == standard ? NotSet : value;
+}
+
+}  // namespace
+
+void clampSettings(ViewerSettings& settings, int32_t maxWidth, int32_t maxHeight) {
+  if (maxWidth < 1) maxWidth = 1;
+  if (maxHeight < 1) maxHeight = 1;
+  settings.Width = clampDimension(settings.Width, kMinWindowWidth, maxWidth, defaultWidth);
+  settings.Height = clampDimension(settings.Height, kMinWindowHeight, maxHeight, defaultHeight);
+  if (settings.SplitterPos > maxWidth) storeSplitterPos(settings, maxWidth);
+  if (settings.FontSize > kMaxFontHeight) settings.FontSize = kMaxFontHeight;
 }
 
 void setOption(ViewerSettings& settings, int32_t bit, bool on) {

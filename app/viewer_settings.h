@@ -18,6 +18,12 @@ constexpr int32_t defaultWidth = 1194;  // outer window size in pixels
 constexpr int32_t defaultHeight = 806;
 constexpr int32_t kDefaultResolution = 96;  // dots per inch the window passes on
 constexpr int32_t kMinFontHeight = 10;      // the font never steps below this
+// Nor above this: larger glyphs show a word or two per screen, and far
+// larger ones overflow the editor's own size arithmetic.
+constexpr int32_t kMaxFontHeight = 288;
+// The smallest outer window a stored size can ask for.
+constexpr int32_t kMinWindowWidth = 320;
+constexpr int32_t kMinWindowHeight = 240;
 
 struct ViewerSettings;
 
@@ -83,7 +89,8 @@ void storeSplitterPos(ViewerSettings& settings, int32_t treeWidth);
 int32_t defaultFontHeight(int32_t resolution);
 
 // The editor font height to apply: FontSize, or defaultFontHeight when it
-// is -1 (or any other value below 1, which no font can have).
+// is -1 (or any other value below 1, which no font can have); at most
+// kMaxFontHeight.
 int32_t fontHeightFor(const ViewerSettings& settings, int32_t resolution);
 
 // One font step from `height`: upward by 1 below 13 and by 2 from 13 on
@@ -92,9 +99,20 @@ int32_t fontHeightFor(const ViewerSettings& settings, int32_t resolution);
 // returned unchanged). direction 0 returns `height`.
 int32_t stepFontHeight(int32_t height, int direction);
 
-// Steps the editor font from fontHeightFor and records the result in
-// FontSize (-1 when it equals the default height). Returns the new height.
+// Steps the editor font from fontHeightFor, up to kMaxFontHeight, and
+// records the result in FontSize (-1 when it equals the default height).
+// Returns the new height.
 int32_t stepFont(ViewerSettings& settings, int32_t resolution, int direction);
+
+// Brings the stored values within what a window of at most maxWidth ×
+// maxHeight (the screen's usable area) and its controls can use, so that
+// a hand-edited or stale file can neither make a window larger than the
+// screen nor be saved back as it was: a positive Width or Height is kept
+// between the minimum window size and the maximum (NotSet when that is
+// the default), SplitterPos at most maxWidth and FontSize at most
+// kMaxFontHeight. NotSet, non-positive sizes (the default applies to them),
+// Options, Top and Left stay as read.
+void clampSettings(ViewerSettings& settings, int32_t maxWidth, int32_t maxHeight);
 
 // Sets or clears one Options bit.
 void setOption(ViewerSettings& settings, int32_t bit, bool on);

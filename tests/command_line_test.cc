@@ -88,6 +88,29 @@ TEST(ParseCommandLine, TraceNameLengthLimits) {
   EXPECT_EQ(parse({std::string(500, 'x') + "=1", "a.trc"}).traceFileName, "a.trc");
 }
 
+TEST(ParseCommandLine, TheTraceArgumentIsKeptForNamesTooLongToHold) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int32_t traceArgument;
+  };
+  const std::string longName = "/" + std::string(400, 'l') + ".trc";
+  const Case cases[] = {
+      {{}, -1},
+      {{"x=1"}, -1},
+      {{"a.trc", "x=1"}, 0},
+      {{"x=1", longName}, 1},
+      {{longName, "b.trc", "workdir=/c", "d.trc"}, 1},
+  };
+  for (const Case& c : cases) {
+    StartupPaths paths;
+    initStartupPaths(paths);
+    std::vector<const char*> pointers;
+    for (const std::string& a : c.arguments) pointers.push_back(a.c_str());
+    parseCommandLine(paths, static_cast<int>(pointers.size()), pointers.data());
+    EXPECT_EQ(paths.traceArgument, c.traceArgument) << c.arguments.size();
+  }
+}
+
 TEST(ParseCommandLine, ProgramDirectory) {
   StartupPaths paths;
   initStartupPaths(paths);

@@ -224,6 +224,40 @@ TEST(SaveSettingsOnClose, FailedWritesChangeNothing) {
   EXPECT_NE(system(listing.c_str()), 0) << "a temporary file was left";
 }
 
+TEST(SaveSettingsOnClose, TheSessionGoesInSectionsOfItsOwnBeforeTheSettings) {
+  TempDir dir;
+  StartupPaths paths = pathsWith(dir.file(""), nullptr);
+  SettingsLocation location;
+  ASSERT_EQ(settingsLocation(paths, location), 0);
+  ViewerSession session;
+  EXPECT_EQ(saveSettingsOnClose(location, defaults(), session), SaveSkipped);
+  addRecentFile(session.recentFiles, "/t/b.trc");
+  addRecentFile(session.recentFiles, "/t/a.trc");
+  session.maximized = true;
+  ViewerSettings s = defaults();
+  s.Options = 0;
+  ASSERT_EQ(saveSettingsOnClose(location, s, session), SaveWritten);
+  const std::string expected =
+      "[Recent Files]\nFile1=/t/a.trc\nFile2=/t/b.trc\n\n[Window]\nMaximized=1\n\n[ZAzozav]\nOptions=0\n\n";
+  EXPECT_EQ(readFile(location.path), expected);
+  // Read back and saved again, nothing moves; the settings-only save
+  // leaves the session's sections alone.
+  ViewerSession back;
+  ViewerSettings read;
+  ASSERT_EQ(readStartupSettings(location.path, read, back), IniOk);
+  EXPECT_TRUE(back.maximized);
+  ASSERT_EQ(back.recentFiles.count, 2);
+  EXPECT_STREQ(back.recentFiles.paths[0].c_str(), "/t/a.trc");
+  ASSERT_EQ(saveSettingsOnClose(location, read, back), SaveWritten);
+  EXPECT_EQ(readFile(location.path), expected);
+  ASSERT_EQ(saveSettingsOnClose(location, read), SaveWritten);
+  EXPECT_EQ(readFile(location.path), expected);
+  // Emptied, the sections vanish and the file keeps only what differs.
+  ViewerSession empty;
+  ASSERT_EQ(saveSettingsOnClose(location, read, empty), SaveWritten);
+  EXPECT_EQ(readFile(location.path), "[ZAzozav]\nOptions=0\n\n");
+}
+
 TEST(SaveSettingsOnClose, UnreadableFileIsLeftAlone) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
   TempDir dir;

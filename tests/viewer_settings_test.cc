@@ -170,6 +170,51 @@ TEST(ViewerSettings, FontSizeIsStoredOnlyAwayFromTheDefault) {
   EXPECT_EQ(fontHeightFor(s, 96), 13);
 }
 
+TEST(ViewerSettings, StoredValuesAreClampedToWhatTheScreenCanShow) {
+  struct Case {
+    int32_t width, height, splitter, font;  // as stored
+    int32_t expectedWidth, expectedHeight, expectedSplitter, expectedFont;
+  };
+  const Case cases[] = {
+      {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, 1270, 770, 1270, kMaxFontHeight},
+      {NotSet, NotSet, NotSet, -1, NotSet, NotSet, NotSet, -1},
+      {1000, 700, 300, 20, 1000, 700, 300, 20},
+      {5, 5, 0, 1, kMinWindowWidth, kMinWindowHeight, 0, 1},
+      {-4, 0, -7, 0, -4, 0, -7, 0},
+      {1194, 900, 1300, 300, NotSet, 770, 1270, kMaxFontHeight},
+  };
+  for (const Case& c : cases) {
+    ViewerSettings s = defaults();
+    s.Width = c.width;
+    s.Height = c.height;
+    s.SplitterPos = c.splitter;
+    s.FontSize = c.font;
+    s.Options = 0x41;
+    s.Top = INT32_MAX;
+    clampSettings(s, 1270, 770);
+    EXPECT_EQ(s.Width, c.expectedWidth) << c.width;
+    EXPECT_EQ(s.Height, c.expectedHeight) << c.height;
+    EXPECT_EQ(s.SplitterPos, c.expectedSplitter) << c.splitter;
+    EXPECT_EQ(s.FontSize, c.expectedFont) << c.font;
+    EXPECT_EQ(s.Options, 0x41);
+    EXPECT_EQ(s.Top, INT32_MAX);
+  }
+  // A screen narrower than the smallest window: the screen wins.
+  ViewerSettings s = defaults();
+  s.Width = 1000;
+  clampSettings(s, 300, 200);
+  EXPECT_EQ(s.Width, 300);
+}
+
+TEST(ViewerSettings, FontHeightStopsAtTheLargestUsable) {
+  ViewerSettings s = defaults();
+  s.FontSize = INT32_MAX;
+  EXPECT_EQ(fontHeightFor(s, 96), kMaxFontHeight);
+  EXPECT_EQ(stepFont(s, 96, +1), kMaxFontHeight);
+  EXPECT_EQ(s.FontSize, kMaxFontHeight);
+  EXPECT_EQ(stepFont(s, 96, -1), kMaxFontHeight - 2);
+}
+
 TEST(ViewerSettings, OptionBits) {
   ViewerSettings s = defaults();
   s.Options |= 64;

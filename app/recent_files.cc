@@ -1,0 +1,89 @@
+#include "app/recent_files.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "app/mem_ini_file.h"
+
+namespace {
+
+void keyFor(int32_t index, char (&key)[16]) { std::snprintf(key, sizeof key, "File%d", index + 1); }
+
+int32_t indexOf(const RecentFiles& list, const char* path) {
+  for (int32_t i = 0; i < list.count; ++i) {
+    if (std::strcmp(list.paths[i].c_str(), path) == 0) return i;
+  }
+  return -1;
+}
+
+// Moves entry `from` to `to`, shifting the ones between by one place.
+void moveEntry(RecentFiles& list, int32_t from, int32_t to) {
+  SVString moving(std::move(list.paths[from]));
+  for (int32_t i = from; i > to; --i) list.paths[i] = std::move(list.paths[i - 1]);
+  for (int32_t i = from; i < to; ++i) list.paths[i] = std::move(list.paths[i + 1]);
+  list.paths[to] = std::move(moving);
+}
+
+}  // namespace
+
+bool isStorablePath(const char* path) {
+  const size_t n = path ? std::strlen(path) : 0;
+  if (n == 0 || std::strpbrk(path, "\r\n")) return false;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  return !blank(path[0]) && !blank(path[n - 1]);
+}
+
+int addRecentFile(RecentFiles& list, const char* path) {
+  if (!isStorablePath(path)) return -1;
+  int32_t at = indexOf(list, path);
+  if (at < 0) {
+    SVString entry;
+    if (entry.assign(path) != 0) return -1;
+    // The new entry takes the first free place, or the oldest one's.
+    at = list.count < kRecentFileLimit ? list.count++ : kRecentFileLimit - 1;
+    list.paths[at] = std::move(entry);
+  }
+  moveEntry(list, at, 0);
+  return 0;
+}
+
+void removeRecentFile(RecentFiles& list, const char* path) {
+  const int32_t at = indexOf(list, path);
+  if (at < 0) return;
+  moveEntry(list, at, list.count - 1);
+  list.paths[--list.count].release();
+}
+
+void clearRecentFiles(RecentFiles& list) {
+  for (SVString& path : list.paths) path.release();
+  list.count = 0;
+}
+
+void readRecentFiles(RecentFiles& list, const SMemIniFile& file, const char* section) {
+  clearRecentFiles(list);
+  for (int32_t i = 0; i < kRecentFileLimit; ++i) {
+    char key[16];
+    keyFor(i, key);
+    SVString& entry = list.paths[list.count];
+    if (!file.readString(section, key, entry)) continue;
+    // An entry equal to an earlier one, or one written by hand that could
+    // not be written back, is left out.
+    if (isStorablePath(entry.c_str()) && indexOf(list, entry.c_str()) < 0) {
+      ++list.count;
+    } else {
+      entry.release();
+    }
+  }
+}
+
+int writeRecentFiles(const RecentFiles& list, SMemIniFile& file, const char* section) {
+  file.eraseSection(section);
+  for (int32_t i = 0; i < list.count; ++i) {
+    char key[16];
+    keyFor(i, key);
+    const int result = file.writeString(section, key, list.paths[i].c_str());
+    if (result != IniOk) return result;
+  }
+  return IniOk;
+}
