@@ -178,8 +178,9 @@ MultiLineTree0::MultiLineTree0(QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The column follows the widest shown node, so long captions scroll
-  // sideways instead of being cut.
-  header()->setStretchLastSection(true);
+  // sideways instead of being cut. A stretched last section would be held
+  // at the view's width whatever its contents.
+  header()->setStretchLastSection(false);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   // Selection, not the current index: the view moves the current index by
   // itself when it takes the focus, which is no choice of the user's.

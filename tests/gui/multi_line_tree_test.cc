@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <cstring>
+#include <string>
 
 #include "gui/multi_line_tree.h"
 
@@ -182,6 +184,40 @@ class MultiLineTreeTest : public QObject {
     tree.chooseNode(b);
     tree.chooseNode(a);
     QCOMPARE(chosen, (QList<int>{8, 7}));
+  }
+
+  void widerCaptionsScrollSideways_data() {
+    QTest::addColumn<bool>("wideChild");
+    QTest::newRow("a wide root") << false;
+    QTest::newRow("a wide child shown by expanding") << true;
+  }
+  void widerCaptionsScrollSideways() {
+    QFETCH(bool, wideChild);
+    MultiLineTree0 tree;
+    tree.setFont(testFont());
+    tree.setTextInset(2);
+    const std::string wide = "#10#" + std::string(60, 'W') + " end";
+    tree.beginUpdate();
+    const int32_t root = tree.addChild(kNoTreeNode);
+    tree.item(root).lines[0].text = wideChild ? "Marrow trace" : wide;
+    const int32_t child = tree.addChild(root);
+    tree.item(child).lines[0].text = wideChild ? wide : "Explain Plan";
+    tree.item(child).lines[1].text = "  #01#sql_id=abc";
+    tree.item(child).lines[1].indent = 10;
+    tree.endUpdate();
+    tree.resize(150, 200);
+    tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    if (wideChild) {
+      QCOMPARE(tree.horizontalScrollBar()->maximum(), 0);  // nothing wider shown yet
+      tree.expandNode(root);
+    }
+    const int32_t node = wideChild ? child : root;
+    // The node's whole width, indent and margin included, is reachable.
+    const int32_t needed =
+        (tree.level(node) + 1) * MultiLineTree0::kIndent + tree.item(node).measuredWidth;
+    QTRY_VERIFY(tree.horizontalScrollBar()->maximum() > 0);
+    QVERIFY(tree.horizontalScrollBar()->maximum() + tree.viewport()->width() >= needed);
   }
 
   void focusedNodeUsesTheHighlightColours() {
