@@ -32,6 +32,9 @@ TFFind::TFFind(QWidget* parent) : QWidget(parent), beep([] { QApplication::beep(
   Edit1->setInsertPolicy(QComboBox::NoInsert);
   Edit1->setMaxCount(historyLimit);
   Edit1->setFixedWidth(230);
+  // The combo box has the focus and hands keys to its line edit by a
+  // direct call that no filter sees, so both are watched.
+  Edit1->installEventFilter(this);
   Edit1->lineEdit()->installEventFilter(this);
 
   btNext = new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("&Next"), pnFind);
@@ -93,6 +96,8 @@ void TFFind::showFindBar(QWidget* editor, const QString& text) {
   lbNoMatch->hide();
   lastSearchFailed = false;
   Edit1->setFocus();
+  // Typing replaces the proposal, as in any find box.
+  Edit1->lineEdit()->selectAll();
   targetEditor = editor;
 }
 
@@ -126,16 +131,28 @@ void TFFind::addToHistory(const QString& text) {
 }
 
 bool TFFind::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Edit1->lineEdit() && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
+  if ((watched == Edit1 || watched == Edit1->lineEdit()) && event->type() == QEvent::KeyPress) {
+    const auto* keyEvent = static_cast<QKeyEvent*>(event);
+    const int key = keyEvent->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       btNext->click();
+      return true;
+    }
+    if (key == Qt::Key_Escape && keyEvent->modifiers() == Qt::NoModifier) {
+      closeAndReturnFocus();
       return true;
     }
   }
   return QWidget::eventFilter(watched, event);
 }
 
-void TFFind::btCloseFindClick() { hideFindBar(); }
+void TFFind::closeAndReturnFocus() {
+  hideFindBar();
+  // Hiding the focused bar would pass the focus on to whatever comes next
+  // in the chain (a toolbar check box); the text is where keys belong.
+  if (targetEditor) targetEditor->setFocus(Qt::OtherFocusReason);
+}
+
+void TFFind::btCloseFindClick() { closeAndReturnFocus(); }
 
 void TFFind::SearchClick(int flags) { runSearch(flags); }

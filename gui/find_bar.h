@@ -35,7 +35,8 @@ class TFFind : public QWidget {
 
   // Opens the bar for `editor`: sets its height, puts a non-empty `text`
   // at the top of the history, hides "No match found", clears
-  // lastSearchFailed and gives the combo box the focus. Does not search.
+  // lastSearchFailed and gives the combo box the focus with its text
+  // selected, so typing replaces it. Does not search.
   void showFindBar(QWidget* editor, const QString& text);
   // Collapses the bar; the text, the history and targetEditor remain.
   void hideFindBar();
@@ -67,10 +68,13 @@ class TFFind : public QWidget {
   QLabel* lbNoMatch;
 
  protected:
-  // Enter in the combo box acts as Next and is consumed.
+  // Enter in the combo box acts as Next and Escape closes the bar; both
+  // are consumed.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Collapses the bar and gives the focus back to the editor searched.
+  void closeAndReturnFocus();
   void btCloseFindClick();
   void SearchClick(int flags);
   // Removes an entry equal to `text` without regard to case, drops the

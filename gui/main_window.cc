@@ -8,12 +8,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QScreen>
 #include <QStyle>
 #include <QToolBar>
@@ -22,9 +22,11 @@
 #include <cstdio>
 
 #include "app/trace_file.h"
+#include "app/window_fit.h"
 #include "base/sv_string.h"
 #include "gui/about_box.h"
 #include "gui/editor_search.h"
+#include "gui/file_drops.h"
 #include "gui/trace_frame.h"
 
 namespace {
@@ -36,13 +38,29 @@ QWidget* spacer(QWidget* parent, int width) {
   return label;
 }
 
-// The first local file of a drop, or an empty text.
-QString droppedFile(const QMimeData* mime) {
-  if (mime == nullptr || !mime->hasUrls()) return QString();
-  for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) return url.toLocalFile();
+// Room for the title bar and borders that the window manager adds, until
+// the window is shown and its frame is known.
+constexpr int kFrameAllowanceWidth = 10;
+constexpr int kFrameAllowanceHeight = 40;
+
+// Swallows tool-tip requests: the help button shows no hint, though its
+// action's caption would serve as one.
+class NoToolTip : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    return event->type() == QEvent::ToolTip || QObject::eventFilter(watched, event);
   }
-  return QString();
+};
+
+// The caption of a recent-files entry: its number as accelerator and the
+// path with its ampersands doubled, so they show instead of marking keys.
+QString recentEntryText(int index, const QString& path) {
+  QString shown = path;
+  shown.replace('&', QStringLiteral("&&"));
+  return index < 9 ? QStringLiteral("&%1 %2").arg(index + 1).arg(shown) : QStringLiteral("1&0 %1").arg(shown);
 }
 
 }  // namespace
@@ -51,11 +69,12 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
     : QMainWindow(parent) {
   Q_INIT_RESOURCE(zazozav);
   setWindowTitle(kTitle);
-  setAcceptDrops(true);
   TFMarrow1 = new TFMarrow(this);
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
+  drops_ = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
+  drops_->watch(this);
 
   applySettingDefaults(settings_);
   applyingSettings_ = true;
@@ -67,27 +86,28 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   fillExeDir(paths_);
   parseCommandLine(paths_, argumentCount, arguments);
   ::settingsLocation(paths_, location_);
-  readStartupSettings(location_.path, settings_);
+  readStartupSettings(location_.path, settings_, session_);
 
-  resize(windowWidthFor(settings_), windowHeightFor(settings_));
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect placed(QPoint(0, 0), size());
-    placed.moveCenter(screen->availableGeometry().center());
-    move(placed.topLeft());
+    fitToArea(screen->availableGeometry());
+  } else {
+    resize(windowWidthFor(settings_), windowHeightFor(settings_));
+    startSize_ = size();
   }
+  if (session_.maximized) setWindowState(windowState() | Qt::WindowMaximized);
 
   TFMarrow1->applySettings(settings_, kDefaultResolution, font());
   cbWrapText->setChecked(hasOption(settings_, OptWrapText));
   cbReadOnly->setChecked(hasOption(settings_, OptReadOnly));
   cbFormatFQuery->setChecked(hasOption(settings_, OptFormatFinalQuery));
   applyingSettings_ = false;
-  setWindowIcon(QIcon(":/zazozav.png"));
+  // The application's icon, which the About dialog shows too.
+  QApplication::setWindowIcon(QIcon(":/zazozav.png"));
+  setWindowIcon(QApplication::windowIcon());
 
-  if (paths_.traceFileName[0] != '\0') {
-    char name[kPathBufferSize];
-    char extension[kPathBufferSize];
-    splitFileName(paths_.traceFileName, name, extension);
-    loadTraceFile(paths_.traceFileName, name, extension);
+  // The whole argument, also when it is too long for the path record.
+  if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
+    openTrace(QString::fromLocal8Bit(arguments[paths_.traceArgument]));
   }
 }
 
@@ -96,6 +116,7 @@ TForm1::~TForm1() = default;
 void TForm1::createActions() {
   acOpen = new QAction(style()->standardIcon(QStyle::SP_DialogOpenButton), "Open File", this);
   acOpen->setToolTip("Open File");
+  acOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   connect(acOpen, &QAction::triggered, this, [this] { ToolButtonOpenFileClick(); });
 
   acFind_loc = new QAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), "Find", this);
@@ -103,13 +124,26 @@ void TForm1::createActions() {
   acFind_loc->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   connect(acFind_loc, &QAction::triggered, this, [this] { TFMarrow1->find(); });
 
+  // F3 and Shift+F3 as well, as in most programs.
   acFindNext = new QAction("acFindNext", this);
-  acFindNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  acFindNext->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_N), QKeySequence(Qt::Key_F3)});
   connect(acFindNext, &QAction::triggered, this, [this] { TFMarrow1->findNext(); });
 
   acFindPrev = new QAction("acFindPrev", this);
-  acFindPrev->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  acFindPrev->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::SHIFT | Qt::Key_F3)});
   connect(acFindPrev, &QAction::triggered, this, [this] { TFMarrow1->findPrevious(); });
+
+  acGoToLine = new QAction("Go to Line", this);
+  acGoToLine->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  connect(acGoToLine, &QAction::triggered, this, [this] { goToLine(); });
+
+  acReload = new QAction("Reload", this);
+  acReload->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(acReload, &QAction::triggered, this, [this] { reloadTrace(); });
+
+  acQuit = new QAction("Quit", this);
+  acQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(acQuit, &QAction::triggered, this, [this] { close(); });
 
   // The minus key and the key that carries "=" and "+", with Ctrl; "+"
   // arrives as Ctrl+Plus on layouts that need Shift for it.
@@ -127,20 +161,20 @@ void TForm1::createActions() {
   connect(acHelp, &QAction::triggered, this, [this] { acHelpExecute(); });
 
   // Window-wide shortcuts: they work whichever child has the focus.
-  addActions({acFind_loc, acFindNext, acFindPrev, acFontDec, acFontInc, acHelp});
-  for (QAction* action : {acFind_loc, acFindNext, acFindPrev, acFontDec, acFontInc, acHelp}) {
-    action->setShortcutContext(Qt::WindowShortcut);
-  }
+  const QList<QAction*> windowActions = {acOpen,   acFind_loc, acFindNext, acFindPrev, acFontDec,
+                                         acFontInc, acHelp,    acGoToLine, acReload,   acQuit};
+  addActions(windowActions);
   // The editor binds some of these keys itself (zoom on Ctrl+Minus and
   // Ctrl+Plus) and would take them while it is editable.
   QsciCommandSet* commands = TFMarrow1->editor()->standardCommands();
-  for (const QKeySequence& key :
-       {acFind_loc->shortcut(), acFindNext->shortcut(), acFindPrev->shortcut(), acFontDec->shortcut(),
-        acFontInc->shortcuts()[0], acFontInc->shortcuts()[1]}) {
-    const int code = key[0].toCombined();
-    for (QsciCommand* command : commands->commands()) {
-      if (command->key() == code) command->setKey(0);
-      if (command->alternateKey() == code) command->setAlternateKey(0);
+  for (QAction* action : windowActions) {
+    action->setShortcutContext(Qt::WindowShortcut);
+    for (const QKeySequence& key : action->shortcuts()) {
+      const int code = key[0].toCombined();
+      for (QsciCommand* command : commands->commands()) {
+        if (command->key() == code) command->setKey(0);
+        if (command->alternateKey() == code) command->setAlternateKey(0);
+      }
     }
   }
 }
@@ -152,6 +186,12 @@ void TForm1::createToolBar() {
   ToolBar1->setIconSize(QSize(16, 16));
   ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
   ToolBar1->addAction(acOpen);
+  // The Open button's arrow lists the recent files.
+  ToolButton1 = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(acOpen));
+  recentMenu_ = new QMenu(this);
+  connect(recentMenu_, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
+  ToolButton1->setMenu(recentMenu_);
+  ToolButton1->setPopupMode(QToolButton::MenuButtonPopup);
   ToolBar1->addWidget(spacer(ToolBar1, 30));
   ToolBar1->addAction(acFind_loc);
   ToolBar1->addWidget(spacer(ToolBar1, 30));
@@ -180,6 +220,8 @@ void TForm1::createToolBar() {
   }
   ToolBar1->addWidget(spacer(ToolBar1, 30));
   ToolBar1->addAction(acHelp);
+  ToolButton3 = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(acHelp));
+  ToolButton3->installEventFilter(new NoToolTip(ToolButton3));
 }
 
 int TForm1::loadTraceFile(const char* path, const char* name, const char* extension) {
@@ -193,7 +235,7 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
   return shown;
 }
 
-void TForm1::openFile(const QString& path) {
+int TForm1::openTrace(const QString& path) {
   const QByteArray local = path.toLocal8Bit();
   // The record of the path is bounded; a path that does not fit is not
   // kept cut short, where it would name some other file. The load itself
@@ -204,11 +246,85 @@ void TForm1::openFile(const QString& path) {
   char extension[kPathBufferSize];
   splitFileName(local.constData(), name, extension);
   const int result = loadTraceFile(local.constData(), name, extension);
-  if (result < 0) {
-    char message[kMessageBufferSize];
-    loadErrorMessage(result, local.constData(), message, sizeof message);
-    QMessageBox::information(this, "Information", QString::fromLocal8Bit(message));
+  if (result < 0) return result;
+  currentTrace_ = QFileInfo(path).absoluteFilePath();
+  addRecentFile(session_.recentFiles, currentTrace_.toLocal8Bit().constData());
+  return result;
+}
+
+void TForm1::showLoadError(int result, const QByteArray& path) {
+  char message[kMessageBufferSize];
+  loadErrorMessage(result, path.constData(), message, sizeof message);
+  QMessageBox::information(this, "Information", QString::fromLocal8Bit(message));
+}
+
+void TForm1::openFile(const QString& path) {
+  const int result = openTrace(path);
+  if (result < 0) showLoadError(result, path.toLocal8Bit());
+}
+
+void TForm1::openRecentFile(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    removeRecentFile(session_.recentFiles, path.toLocal8Bit().constData());
+    QMessageBox::information(this, "Information",
+                             QStringLiteral("File %1 no longer exists; it was taken off the recent files.").arg(path));
+    return;
   }
+  openFile(path);
+}
+
+void TForm1::fillRecentMenu() {
+  recentMenu_->clear();
+  const RecentFiles& recent = session_.recentFiles;
+  for (int32_t i = 0; i < recent.count; ++i) {
+    const QString path = QString::fromLocal8Bit(recent.paths[i].c_str());
+    connect(recentMenu_->addAction(recentEntryText(i, path)), &QAction::triggered, this,
+            [this, path] { openRecentFile(path); });
+  }
+  if (recent.count == 0) recentMenu_->addAction("No recent files")->setEnabled(false);
+}
+
+void TForm1::reloadTrace() {
+  if (currentTrace_.isEmpty()) return;
+  const TFMarrow::ViewPlace place = TFMarrow1->viewPlace();
+  const QString path = currentTrace_;
+  const int result = openTrace(path);
+  if (result < 0) {
+    showLoadError(result, path.toLocal8Bit());
+    return;
+  }
+  TFMarrow1->restoreViewPlace(place);
+}
+
+void TForm1::goToLine() {
+  const int32_t lines = TFMarrow1->lineCount();
+  QInputDialog prompt(this);
+  prompt.setWindowTitle("Go to Line");
+  prompt.setLabelText(QStringLiteral("Line number (1 - %1):").arg(lines));
+  prompt.setInputMode(QInputDialog::IntInput);
+  prompt.setIntRange(1, lines);
+  prompt.setIntValue(std::min(TFMarrow1->firstVisibleLine() + 1, lines));
+  if (prompt.exec() == QDialog::Accepted) TFMarrow1->goToLine(prompt.intValue());
+}
+
+void TForm1::fitToArea(const QRect& area) {
+  const QRect frame = frameGeometry();
+  const QRect client = geometry();
+  // The frame's real size once the window manager has framed the window.
+  const bool framed = isVisible() && frame.size() != client.size();
+  const int frameWidth = framed ? frame.width() - client.width() : kFrameAllowanceWidth;
+  const int frameHeight = framed ? frame.height() - client.height() : kFrameAllowanceHeight;
+  const PixelRect usable{area.left(), area.top(), area.width(), area.height()};
+  clampSettings(settings_, largestClientWidth(usable, frameWidth), largestClientHeight(usable, frameHeight));
+  const PixelRect place =
+      fitWindow(windowWidthFor(settings_), windowHeightFor(settings_), usable, frameWidth, frameHeight);
+  const bool applying = applyingSettings_;
+  applyingSettings_ = true;
+  resize(place.width, place.height);
+  move(place.left, place.top);
+  applyingSettings_ = applying;
+  startSize_ = QSize(place.width, place.height);
+  sizeSettled_ = false;
 }
 
 void TForm1::ToolButtonOpenFileClick() {
@@ -217,16 +333,24 @@ void TForm1::ToolButtonOpenFileClick() {
   if (!path.isEmpty()) openFile(path);
 }
 
+void TForm1::returnFocusToEditor() { TFMarrow1->editor()->setFocus(Qt::OtherFocusReason); }
+
 void TForm1::cbWrapTextClick(bool on) {
-  if (!applyingSettings_) TFMarrow1->setWrap(on);
+  if (applyingSettings_) return;
+  TFMarrow1->setWrap(on);
+  returnFocusToEditor();
 }
 
 void TForm1::cbReadOnlyClick(bool on) {
-  if (!applyingSettings_) TFMarrow1->setReadOnly(on);
+  if (applyingSettings_) return;
+  TFMarrow1->setReadOnly(on);
+  returnFocusToEditor();
 }
 
 void TForm1::cbFormatFQueryClick(bool on) {
-  if (!applyingSettings_) TFMarrow1->setFormatFinalQuery(on);
+  if (applyingSettings_) return;
+  TFMarrow1->setFormatFinalQuery(on);
+  returnFocusToEditor();
 }
 
 void TForm1::acFontExecute(QAction* action) { TFMarrow1->stepFont(action == acFontInc ? 1 : -1); }
@@ -243,22 +367,23 @@ int TForm1::editorSearchHandler(QWidget* control, const QString& text, int flags
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // A settings file that cannot be written is skipped without a word.
-  saveSettingsOnClose(location_, settings_);
+  saveSettingsOnClose(location_, settings_, session_);
   event->accept();
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (!applyingSettings_) storeWindowSize(settings_, width(), height());
+  if (applyingSettings_) return;
+  // A maximized or full-screen size is the screen's, not one to return to.
+  if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+  // The size start-up applied is what the settings say, or their default
+  // fitted to the screen: storing it would keep a fitted default as a size.
+  if (!sizeSettled_ && size() == startSize_) return;
+  sizeSettled_ = true;
+  storeWindowSize(settings_, width(), height());
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-  if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void TForm1::dropEvent(QDropEvent* event) {
-  const QString path = droppedFile(event->mimeData());
-  if (path.isEmpty()) return;
-  event->acceptProposedAction();
-  openFile(path);
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) session_.maximized = isMaximized();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
 
 #include <cstdint>
 
@@ -12,9 +13,12 @@
 #include "app/settings_store.h"
 #include "app/viewer_settings.h"
 
+class FileDropFilter;
 class QAction;
 class QCheckBox;
+class QMenu;
 class QToolBar;
+class QToolButton;
 class TFMarrow;
 
 class TForm1 : public QMainWindow {
@@ -24,9 +28,10 @@ class TForm1 : public QMainWindow {
   static constexpr const char* kTitle = "Marrow Viewer";
 
   // Builds the window from the program's arguments (without the program
-  // path): reads the settings, sizes and centres itself, applies the
-  // settings to the frame and loads the trace named on the command line,
-  // silently keeping the empty view when that fails.
+  // path): reads the settings, sizes and centres itself on the screen's
+  // usable area, applies the settings to the frame and loads the trace
+  // named on the command line (the whole name, however long), silently
+  // keeping the empty view when that fails.
   TForm1(int argumentCount, const char* const* arguments, QWidget* parent = nullptr);
   ~TForm1() override;
 
@@ -36,24 +41,43 @@ class TForm1 : public QMainWindow {
   int loadTraceFile(const char* path, const char* name, const char* extension);
 
   // The Open command after the dialog: loads `path` and shows the failure
-  // message in an "Information" box.
+  // message in an "Information" box. A trace that loads becomes the first
+  // of the recent files.
   void openFile(const QString& path);
+  // A recent file chosen from the Open button's drop-down; one that no
+  // longer exists leaves the list with a short notice.
+  void openRecentFile(const QString& path);
+  // F5: loads the shown trace again from its file and keeps the view on
+  // the same key point where it is still there.
+  void reloadTrace();
+  // Ctrl+G: asks for a line number and goes there.
+  void goToLine();
+
+  // Sizes the window for the settings on `area` (a screen's usable part)
+  // as start-up does: stored values clamped to it, the size shrunk to fit
+  // it with the frame, and the frame centred.
+  void fitToArea(const QRect& area);
 
   TFMarrow* frame() const { return TFMarrow1; }
   ViewerSettings& settings() { return settings_; }
+  ViewerSession& session() { return session_; }
   const StartupPaths& paths() const { return paths_; }
   const SettingsLocation& settingsLocation() const { return location_; }
+  // The path of the trace shown, as opened; empty when none is.
+  const QString& currentTrace() const { return currentTrace_; }
   QCheckBox* wrapBox() const { return cbWrapText; }
   QCheckBox* readOnlyBox() const { return cbReadOnly; }
   QCheckBox* formatQueryBox() const { return cbFormatFQuery; }
   QAction* fontIncAction() const { return acFontInc; }
   QAction* fontDecAction() const { return acFontDec; }
+  QToolButton* openButton() const { return ToolButton1; }
+  QToolButton* helpButton() const { return ToolButton3; }
+  QMenu* recentMenu() const { return recentMenu_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void createActions();
@@ -66,9 +90,18 @@ class TForm1 : public QMainWindow {
   void acHelpExecute();
   // Searches the editor for the find bar; -1 for any other control.
   int editorSearchHandler(QWidget* control, const QString& text, int flags);
+  // Loads the trace at `path`; on success it becomes the current trace
+  // and the first recent file. Returns 0 or the load's negative code.
+  int openTrace(const QString& path);
+  void showLoadError(int result, const QByteArray& path);
+  void fillRecentMenu();
+  // After a toolbar option: the keys belong to the text, not to the box.
+  void returnFocusToEditor();
 
   TFMarrow* TFMarrow1;
   QToolBar* ToolBar1;
+  QToolButton* ToolButton1;
+  QToolButton* ToolButton3;
   QCheckBox* cbWrapText;
   QCheckBox* cbReadOnly;
   QCheckBox* cbFormatFQuery;
@@ -79,9 +112,18 @@ class TForm1 : public QMainWindow {
   QAction* acFind_loc;
   QAction* acFindNext;
   QAction* acFindPrev;
+  QAction* acGoToLine;
+  QAction* acReload;
+  QAction* acQuit;
+  QMenu* recentMenu_;
+  FileDropFilter* drops_;
 
   StartupPaths paths_;
   SettingsLocation location_;
   ViewerSettings settings_;
+  ViewerSession session_;
+  QString currentTrace_;
+  QSize startSize_;           // the size applied at start-up
+  bool sizeSettled_ = false;  // a size other than startSize_ was seen
   bool applyingSettings_ = true;
 };

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
@@ -83,6 +84,34 @@ class TFMarrow : public QWidget {
   const NodeMarrow_Array_c& nodes() const { return nodes_; }
   // The 0-based document line at the top of the editor.
   int32_t firstVisibleLine() const;
+
+  // View commands built on the accessors above (trace_frame_view.cc).
+  // Where the reader is, described by the key points around it, so that
+  // the same place can be found again in a reloaded trace.
+  struct ViewPlace {
+    int32_t topLine = 0;  // 0-based document lines
+    int32_t caretLine = 0;
+    int32_t caretOffset = 0;  // bytes from the start of the caret's line
+    int32_t xOffset = 0;      // pixels scrolled sideways
+    int32_t topAnchor = -1;   // the key point at or above topLine, or -1
+    KeyPoint topAnchorPoint{};
+    int32_t caretAnchor = -1;  // the key point at or above caretLine
+    KeyPoint caretAnchorPoint{};
+    int32_t chosenNode = -1;  // the outline node chosen in the tree, or -1
+    std::string chosenCaption;
+  };
+  ViewPlace viewPlace() const;
+  // Goes back to `place` in the trace now shown: a line moves with its
+  // key point where that key point is still there (same index, kind and
+  // caption), else it keeps its number; the node chosen before is chosen
+  // again (shading its lines) when the outline still has it.
+  void restoreViewPlace(const ViewPlace& place);
+  // Puts the caret at the start of 1-based `line` (brought within the
+  // text), scrolls it into view as choosing a node does and gives the
+  // editor the focus.
+  void goToLine(int32_t line);
+  // Number of lines of the shown text, at least 1.
+  int32_t lineCount() const;
 
  private:
   void VirtualStringTree1Change(const MultiLineItem* item);

@@ -20,36 +20,7 @@
 #include "gui/main_window.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_frame.h"
-
-namespace {
-
-constexpr const char* kTwoStatements = ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc";
-constexpr const char* kCrlf = ZAZOZAV_SAMPLES_DIR "/update_crlf.trc";
-
-// A main window started with `arguments` and the settings in `dir`.
-std::unique_ptr<TForm1> start(const QTemporaryDir& dir, std::vector<std::string> arguments) {
-  arguments.push_back("workdir=" + dir.path().toStdString() + "/");
-  std::vector<const char*> pointers;
-  for (const std::string& a : arguments) pointers.push_back(a.c_str());
-  return std::make_unique<TForm1>(static_cast<int>(pointers.size()), pointers.data());
-}
-
-QString settingsFile(const QTemporaryDir& dir) { return dir.filePath("zazozav.ini"); }
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-long send(QsciScintilla* editor, unsigned int message) { return editor->SendScintilla(message); }
-
-}  // namespace
+#include "tests/gui/window_test_support.h"
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -333,5 +304,5 @@ class MainWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(MainWindowTest)
+ZAZOZAV_WINDOW_TEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"

@@ -1,0 +1,31 @@
+// Files dropped anywhere on a window: a filter on every child that takes
+// drops of its own (the editor takes dropped text) claims drags that carry
+// a local file and hands the file to the window.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QMimeData;
+class QWidget;
+
+// The first local file a drag carries, or an empty text.
+QString droppedFile(const QMimeData* mime);
+
+class FileDropFilter : public QObject {
+ public:
+  // `open` receives each dropped file.
+  FileDropFilter(QObject* parent, std::function<void(const QString&)> open);
+
+  // Watches `window` and every child of it that accepts drops, viewports
+  // of scroll areas included.
+  void watch(QWidget* window);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::function<void(const QString&)> open_;
+};

@@ -1,0 +1,114 @@
+// The frame's view commands: going to a line, and finding the reader's
+// place again after the trace was loaded anew. They work through the
+// frame's public accessors only.
+#include <Qsci/qsciscintilla.h>
+
+#include <QItemSelectionModel>
+
+#include <algorithm>
+#include <cstring>
+
+#include "gui/multi_line_tree.h"
+#include "gui/trace_frame.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+long send(QsciScintilla* editor, unsigned int message, unsigned long w = 0, long l = 0) {
+  return editor->SendScintilla(message, w, l);
+}
+
+// The last key point at or above `line` (key points come in line order),
+// or -1.
+int32_t anchorFor(const KeyPoints_c& points, int32_t line) {
+  int32_t found = -1;
+  for (int32_t i = 0; i < points.count() && points[i].line <= line; ++i) found = i;
+  return found;
+}
+
+bool samePoint(const KeyPoint& a, const KeyPoint& b) {
+  return a.kind == b.kind && a.level == b.level && std::strncmp(a.caption, b.caption, sizeof a.caption) == 0;
+}
+
+// `line` moved by as much as its anchor moved, when the anchor is still
+// there; otherwise `line` as it was.
+int32_t movedLine(const KeyPoints_c& points, int32_t line, int32_t anchor, const KeyPoint& was) {
+  if (anchor < 0 || anchor >= points.count() || !samePoint(points[anchor], was)) return line;
+  return points[anchor].line + (line - was.line);
+}
+
+const char* firstCaption(const NodeMarrow_Array_c& nodes, int32_t node) {
+  const char* caption = nodes.caption(node, 1);
+  return caption != nullptr ? caption : "";
+}
+
+}  // namespace
+
+int32_t TFMarrow::lineCount() const {
+  return static_cast<int32_t>(std::max(1L, send(editor(), Sci::SCI_GETLINECOUNT)));
+}
+
+void TFMarrow::goToLine(int32_t line) {
+  QsciScintilla* text = editor();
+  const int32_t target = std::clamp(line, 1, lineCount()) - 1;
+  const int32_t row = topLineFor(target, target);
+  send(text, Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(row - 1));
+  // Already in view now, so moving the caret scrolls no further.
+  send(text, Sci::SCI_GOTOPOS, static_cast<unsigned long>(send(text, Sci::SCI_POSITIONFROMLINE, target)));
+  text->setFocus(Qt::OtherFocusReason);
+}
+
+TFMarrow::ViewPlace TFMarrow::viewPlace() const {
+  QsciScintilla* text = editor();
+  ViewPlace place;
+  place.topLine = firstVisibleLine();
+  const long caret = send(text, Sci::SCI_GETCURRENTPOS);
+  place.caretLine = static_cast<int32_t>(send(text, Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(caret)));
+  place.caretOffset =
+      static_cast<int32_t>(caret - send(text, Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(place.caretLine)));
+  place.xOffset = static_cast<int32_t>(send(text, Sci::SCI_GETXOFFSET));
+  const KeyPoints_c& points = keyPoints();
+  place.topAnchor = anchorFor(points, place.topLine);
+  if (place.topAnchor >= 0) place.topAnchorPoint = points[place.topAnchor];
+  place.caretAnchor = anchorFor(points, place.caretLine);
+  if (place.caretAnchor >= 0) place.caretAnchorPoint = points[place.caretAnchor];
+  const QModelIndexList chosen = tree()->selectionModel()->selectedIndexes();
+  const int32_t node = chosen.isEmpty() ? kNoTreeNode : tree()->nodeOf(chosen.first());
+  if (node != kNoTreeNode) {
+    place.chosenNode = tree()->item(node).userIndex;
+    if (place.chosenNode >= 0 && place.chosenNode < nodes().count()) {
+      place.chosenCaption = firstCaption(nodes(), place.chosenNode);
+    } else {
+      place.chosenNode = -1;
+    }
+  }
+  return place;
+}
+
+void TFMarrow::restoreViewPlace(const ViewPlace& place) {
+  QsciScintilla* text = editor();
+  if (place.chosenNode >= 0 && place.chosenNode < nodes().count() &&
+      place.chosenCaption == firstCaption(nodes(), place.chosenNode)) {
+    MultiLineTree0* outline = tree();
+    for (int32_t node = 0; node < outline->nodeCount(); ++node) {
+      if (outline->item(node).userIndex != place.chosenNode) continue;
+      for (QModelIndex up = outline->indexOf(node).parent(); up.isValid(); up = up.parent()) outline->expand(up);
+      outline->chooseNode(node);
+      break;
+    }
+  }
+  const KeyPoints_c& points = keyPoints();
+  const int32_t last = lineCount() - 1;
+  const int32_t top = std::clamp(movedLine(points, place.topLine, place.topAnchor, place.topAnchorPoint), 0, last);
+  const int32_t caretLine =
+      std::clamp(movedLine(points, place.caretLine, place.caretAnchor, place.caretAnchorPoint), 0, last);
+  const long lineStart = send(text, Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(caretLine));
+  const long lineEnd = send(text, Sci::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(caretLine));
+  const long caret = std::min(lineStart + place.caretOffset, lineEnd);
+  // Placed without scrolling; the view is set after it.
+  send(text, Sci::SCI_SETEMPTYSELECTION, static_cast<unsigned long>(caret));
+  send(text, Sci::SCI_SETFIRSTVISIBLELINE,
+       static_cast<unsigned long>(send(text, Sci::SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(top))));
+  send(text, Sci::SCI_SETXOFFSET, static_cast<unsigned long>(place.xOffset));
+}

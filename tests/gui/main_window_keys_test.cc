@@ -1,0 +1,235 @@
+// The main window's keys as a user presses them: each one goes to the
+// widget that has the focus, never straight to an inner widget. The find
+// box, the focus after the toolbar's options and the find bar's close
+// button, and the shortcuts every desktop program has.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+
+#include "gui/find_bar.h"
+#include "gui/trace_frame.h"
+#include "tests/gui/window_test_support.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QWidget* focused = QApplication::focusWidget();
+  QVERIFY(focused != nullptr);
+  QTest::keyClick(focused, static_cast<Qt::Key>(key), modifiers);
+}
+
+int caretLine(QsciScintilla* editor) {
+  return static_cast<int>(send(editor, Sci::SCI_LINEFROMPOSITION, send(editor, Sci::SCI_GETCURRENTPOS)));
+}
+
+// A shown, active window on the two-statement sample with the caret in
+// "2021" of the first entry line (line 16).
+struct Shown {
+  QTemporaryDir dir;
+  std::unique_ptr<TForm1> window;
+  QsciScintilla* editor = nullptr;
+  Shown() {
+    window = start(dir, {kTwoStatements});
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get())) return;
+    editor = window->frame()->editor();
+    editor->setFocus();
+    editor->setCursorPosition(15, 5);
+  }
+  TFFind* bar() const { return window->frame()->findBar(); }
+};
+
+// Runs `act` on the modal dialog that `trigger` opens, then closes it.
+template <class Dialog, class Act>
+bool onModal(void (*trigger)(), Act act) {
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+      seen = true;
+      act(dialog);
+    }
+  });
+  trigger();
+  return seen;
+}
+
+}  // namespace
+
+class MainWindowKeysTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void enterInTheFindBoxSearchesForward_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+  }
+  void enterInTheFindBoxSearchesForward() {
+    QFETCH(int, key);
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    press(Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(s.bar()->Edit1->isAncestorOf(QApplication::focusWidget()) ||
+            QApplication::focusWidget() == s.bar()->Edit1);
+    QCOMPARE(s.bar()->Edit1->currentText(), QString("2021"));
+    press(key);
+    QVERIFY(s.editor->hasSelectedText());
+    QCOMPARE(s.editor->selectedText(), QString("2021"));
+    const int first = caretLine(s.editor);
+    QVERIFY(first > 15);
+    // Consumed: the history did not get a second entry, and again it
+    // moves on to the next occurrence.
+    QCOMPARE(s.bar()->Edit1->count(), 1);
+    press(key);
+    QVERIFY(caretLine(s.editor) > first);
+    QVERIFY(s.bar()->lbNoMatch->isHidden());
+  }
+
+  void typingReplacesTheProposedText() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    press(Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "SESSION");
+    QCOMPARE(s.bar()->Edit1->currentText(), QString("SESSION"));
+    press(Qt::Key_Return);
+    QCOMPARE(s.editor->selectedText(), QString("SESSION"));
+  }
+
+  void escapeAndTheCloseButtonGiveTheKeysBackToTheText_data() {
+    QTest::addColumn<bool>("button");
+    QTest::newRow("Escape") << false;
+    QTest::newRow("x button") << true;
+  }
+  void escapeAndTheCloseButtonGiveTheKeysBackToTheText() {
+    QFETCH(bool, button);
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    press(Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(s.bar()->barShown);
+    if (button) {
+      QTest::mouseClick(s.bar()->btCloseFind, Qt::LeftButton);
+    } else {
+      press(Qt::Key_Escape);
+    }
+    QVERIFY(!s.bar()->barShown);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.editor));
+    // A later arrow key moves the caret in the text.
+    const int line = caretLine(s.editor);
+    press(Qt::Key_Down);
+    QCOMPARE(caretLine(s.editor), line + 1);
+  }
+
+  void optionAcceleratorsGiveTheKeysBackToTheText_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("bit");
+    QTest::newRow("Alt+W") << int(Qt::Key_W) << int(OptWrapText);
+    QTest::newRow("Alt+R") << int(Qt::Key_R) << int(OptReadOnly);
+    QTest::newRow("Alt+Q") << int(Qt::Key_Q) << int(OptFormatFinalQuery);
+  }
+  void optionAcceleratorsGiveTheKeysBackToTheText() {
+    QFETCH(int, key);
+    QFETCH(int, bit);
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    const bool was = hasOption(s.window->settings(), bit);
+    press(key, Qt::AltModifier);
+    QTRY_COMPARE(hasOption(s.window->settings(), bit), !was);
+    // The window's focus; the offscreen platform activates no window again
+    // after a dialog.
+    QCOMPARE(s.window->focusWidget(), static_cast<QWidget*>(s.editor));
+    // Space now goes to the text, not to the check box.
+    press(Qt::Key_Space);
+    QTest::qWait(150);
+    QCOMPARE(hasOption(s.window->settings(), bit), !was);
+  }
+
+  void clickingAnOptionGivesTheKeysBackToTheText() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    QTest::mouseClick(s.window->wrapBox(), Qt::LeftButton);
+    QVERIFY(hasOption(s.window->settings(), OptWrapText));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.editor));
+  }
+
+  void f3AndShiftF3SearchWithTheFindText() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    press(Qt::Key_F, Qt::ControlModifier);
+    press(Qt::Key_Escape);
+    press(Qt::Key_F3);
+    const int found = caretLine(s.editor);
+    QVERIFY(found > 15);
+    QCOMPARE(s.editor->selectedText(), QString("2021"));
+    press(Qt::Key_F3);
+    QVERIFY(caretLine(s.editor) > found);
+    press(Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(caretLine(s.editor), found);
+  }
+
+  void ctrlOOpensTheOpenDialog() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    const bool seen = onModal<QFileDialog>([] { press(Qt::Key_O, Qt::ControlModifier); },
+                                           [](QFileDialog* dialog) { dialog->reject(); });
+    QVERIFY(seen);
+  }
+
+  void ctrlGGoesToALine() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    QString label;
+    const bool seen = onModal<QInputDialog>([] { press(Qt::Key_G, Qt::ControlModifier); },
+                                            [&label](QInputDialog* dialog) {
+                                              label = dialog->labelText();
+                                              dialog->setIntValue(600);
+                                              dialog->accept();
+                                            });
+    QVERIFY(seen);
+    QCOMPARE(label, QString("Line number (1 - %1):").arg(s.window->frame()->lineCount()));
+    QCOMPARE(caretLine(s.editor), 599);
+    QCOMPARE(send(s.editor, Sci::SCI_GETCURRENTPOS), send(s.editor, Sci::SCI_POSITIONFROMLINE, 599));
+    // Put on the second row, as choosing a node does.
+    QCOMPARE(s.window->frame()->firstVisibleLine(), 598);
+    // The window's focus; the offscreen platform activates no window again
+    // after a dialog.
+    QCOMPARE(s.window->focusWidget(), static_cast<QWidget*>(s.editor));
+  }
+
+  void ctrlQQuitsSavingTheSettings() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    s.window->wrapBox()->click();
+    press(Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!s.window->isVisible());
+    QVERIFY(readFile(settingsFile(s.dir)).contains("Options=7"));
+  }
+
+  void theHelpButtonShowsNoHint() {
+    Shown s;
+    QVERIFY(s.editor != nullptr);
+    QToolButton* help = s.window->helpButton();
+    QVERIFY(help != nullptr);
+    QHelpEvent event(QEvent::ToolTip, QPoint(4, 4), help->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(help, &event);
+    QVERIFY(!QToolTip::isVisible() || QToolTip::text().isEmpty());
+    // The other tool buttons keep theirs.
+    QHelpEvent open(QEvent::ToolTip, QPoint(4, 4), s.window->openButton()->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(s.window->openButton(), &open);
+    QTRY_COMPARE(QToolTip::text(), QString("Open File"));
+    QToolTip::hideText();
+  }
+};
+
+ZAZOZAV_WINDOW_TEST_MAIN(MainWindowKeysTest)
+#include "main_window_keys_test.moc"
