@@ -1,12 +1,15 @@
 #include "gui/about_box.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 #include <cstdio>
+
+#include "gui/url_opener.h"
 
 int versionCheckAddress(char* out, size_t capacity) {
   return std::snprintf(out, capacity, "http://%s/cgi-bin/ver_check_zazozav?p=ZAzozav+v=%02d%02d%02d%02d",
@@ -22,6 +25,45 @@ QLabel* placedLabel(QWidget* parent, const QString& text, int left, int top, int
   return label;
 }
 
+// Space kept between a label and the panel's bevel, and between the two
+// labels of the version-check line.
+constexpr int kPanelMargin = 2;
+constexpr int kLabelGap = 4;
+
+// Moves `label` sideways so it lies inside `panel`, as far as it can.
+void keepInside(QLabel* label, const QWidget* panel) {
+  QRect r = label->geometry();
+  const int right = panel->width() - kPanelMargin;
+  if (r.right() >= right) r.moveRight(right - 1);
+  if (r.left() < kPanelMargin) r.moveLeft(kPanelMargin);
+  label->setGeometry(r);
+}
+
+// Widens and heightens `label` to what its text needs in the font it has
+// (the faces a desktop has are wider than the ones the layout was drawn
+// with): a centred label grows about its centre, any other to the right.
+void fitLabel(QLabel* label, const QWidget* panel) {
+  const QSize needed = label->sizeHint();
+  QRect r = label->geometry();
+  const int width = std::max(r.width(), needed.width());
+  const int height = std::max(r.height(), needed.height());
+  if (label->alignment() & Qt::AlignHCenter) r.setLeft(r.center().x() - width / 2);
+  r.setSize(QSize(width, height));
+  label->setGeometry(r);
+  keepInside(label, panel);
+}
+
+// Sets `left` and `right` side by side, centred where the pair was, when
+// their fitted widths made them overlap.
+void fitPair(QLabel* left, QLabel* right, const QWidget* panel) {
+  if (left->geometry().right() + kLabelGap <= right->geometry().left()) return;
+  const int centre = (left->geometry().left() + right->geometry().right()) / 2;
+  const int total = left->width() + kLabelGap + right->width();
+  const int start = std::clamp(centre - total / 2, kPanelMargin, std::max(kPanelMargin, panel->width() - kPanelMargin - total));
+  left->move(start, left->y());
+  right->move(start + left->width() + kLabelGap, right->y());
+}
+
 void showCritical(const QString& caption, const QString& text) {
   // No owner window, as the failure is the browser's, not the dialog's.
   QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -31,7 +73,9 @@ void showCritical(const QString& caption, const QString& text) {
 }  // namespace
 
 TAboutBox::TAboutBox(QWidget* parent)
-    : QDialog(parent), openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }), showError(showCritical) {
+    : QDialog(parent),
+      openUrl([this](const QUrl& url) { return openUrlInBrowser(url, this, [this] { browserFailed(); }); }),
+      showError(showCritical) {
   setWindowTitle(QStringLiteral("About"));
   setModal(true);
   QFont dialogFont = font();
@@ -85,15 +129,24 @@ TAboutBox::TAboutBox(QWidget* parent)
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
   VersionNumber->setText(QStringLiteral("1.6.3.0"));
+  for (QLabel* label : {ProductName, Version, VersionNumber, Label4, Label5, Label1, lbURL}) fitLabel(label, panel);
+  fitPair(Version, VersionNumber, panel);
+  fitPair(Label1, lbURL, panel);
 }
 
 void TAboutBox::lbURLClick() {
   char address[kVersionCheckAddressSize];
   versionCheckAddress(address, sizeof address);
-  const QString url = QString::fromLatin1(address);
-  if (openUrl && openUrl(QUrl(url))) return;
+  if (openUrl && openUrl(QUrl(QString::fromLatin1(address)))) return;
+  browserFailed();
+}
+
+void TAboutBox::browserFailed() {
+  char address[kVersionCheckAddressSize];
+  versionCheckAddress(address, sizeof address);
   if (showError) {
     showError(QStringLiteral("Check for New Versions"),
-              QStringLiteral("Cannot start Internet browser. Use this URL to check for new versions: \r\n") + url);
+              QStringLiteral("Cannot start Internet browser. Use this URL to check for new versions: \r\n") +
+                  QString::fromLatin1(address));
   }
 }

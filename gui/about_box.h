@@ -31,8 +31,12 @@ class TAboutBox : public QDialog {
   // The version check: opens the address in the web browser, and when
   // that fails shows "Check for New Versions" with the address.
   void lbURLClick();
+  // Shows that message: the opener could not be started, or reported
+  // later that no browser took the address.
+  void browserFailed();
 
-  // Opens an address in the browser; true when a browser took it.
+  // Opens an address in the browser; false when that failed at once. The
+  // desktop's opener, which calls browserFailed when it fails later.
   std::function<bool(const QUrl&)> openUrl;
   // Shows the failure message (caption, text) with the critical icon.
   std::function<void(const QString&, const QString&)> showError;

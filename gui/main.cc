@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gui/main_window.h"
+#include "gui/termination_signals.h"
 
 namespace {
 
@@ -56,6 +57,12 @@ int main(int argc, char** argv) {
   for (const QByteArray& argument : bytes) pointers.push_back(argument.constData());
 
   TForm1 window(static_cast<int>(pointers.size()), pointers.data());
+  // A logout or `kill` ends the program as closing the window does, with
+  // the settings saved; quitting also ends a modal dialog's loop.
+  installTerminationHandler(&app, [&window] {
+    window.close();
+    QApplication::quit();
+  });
   window.show();
   app.exec();
   return 0;
