@@ -3,8 +3,42 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
+
+#include "gui/url_opener.h"
+
+namespace {
+
+// Puts a program named like the desktop's opener first on the PATH for
+// the life of the object: it records its argument and exits with `status`.
+class FakeOpener {
+ public:
+  explicit FakeOpener(int status) : oldPath_(qgetenv("PATH")) {
+    const QString script = dir_.filePath(kUrlOpener);
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(QStringLiteral("#!/bin/sh\nprintf %s \"$1\" > '%1'\nexit %2\n")
+                   .arg(dir_.filePath("argument"))
+                   .arg(status)
+                   .toLocal8Bit());
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("PATH", dir_.path().toLocal8Bit() + ":" + oldPath_);
+  }
+  ~FakeOpener() { qputenv("PATH", oldPath_); }
+  QByteArray argument() const {
+    QFile file(dir_.filePath("argument"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QByteArray oldPath_;
+};
+
+}  // namespace
 
 class AboutBoxTest : public QObject {
   Q_OBJECT
@@ -16,6 +50,9 @@ class AboutBoxTest : public QObject {
   void failedBrowserShowsTheAddress();
   void startedBrowserShowsNothing();
   void okCloses();
+  void noLabelIsCutOff();
+  void anOpenerThatFailsShowsTheAddress();
+  void anOpenerThatSucceedsShowsNothing();
 };
 
 void AboutBoxTest::addressCarriesTheVersion() {
@@ -83,6 +120,42 @@ void AboutBoxTest::okCloses() {
   box.OKButton->click();
   QCOMPARE(box.result(), int{QDialog::Accepted});
   QVERIFY(!box.isVisible());
+}
+
+void AboutBoxTest::noLabelIsCutOff() {
+  TAboutBox box;
+  const QList<QLabel*> labels = {box.ProductName, box.Version, box.VersionNumber, box.Label4,
+                                 box.Label5,      box.Label1,  box.lbURL};
+  for (QLabel* label : labels) {
+    const QSize needed = label->sizeHint();
+    QVERIFY2(label->width() >= needed.width() && label->height() >= needed.height(),
+             qPrintable(label->text()));
+    QVERIFY2(box.panel->rect().contains(label->geometry()), qPrintable(label->text()));
+    for (QLabel* other : labels) {
+      if (other != label) QVERIFY2(!label->geometry().intersects(other->geometry()), qPrintable(label->text()));
+    }
+  }
+}
+
+void AboutBoxTest::anOpenerThatFailsShowsTheAddress() {
+  FakeOpener opener(4);  // what the opener says when no browser takes the address
+  TAboutBox box;
+  QString text;
+  box.showError = [&text](const QString&, const QString& t) { text = t; };
+  box.lbURLClick();
+  QTRY_VERIFY(!text.isEmpty());
+  QVERIFY(text.endsWith("\r\nhttp://www.zazozav.example/cgi-bin/ver_check_zazozav?p=ZAzozav+v=01060300"));
+}
+
+void AboutBoxTest::anOpenerThatSucceedsShowsNothing() {
+  FakeOpener opener(0);
+  TAboutBox box;
+  int errors = 0;
+  box.showError = [&errors](const QString&, const QString&) { ++errors; };
+  box.lbURLClick();
+  QTRY_COMPARE(opener.argument(), QByteArray("http://www.zazozav.example/cgi-bin/ver_check_zazozav?p=ZAzozav+v=01060300"));
+  QTest::qWait(200);
+  QCOMPARE(errors, 0);
 }
 
 QTEST_MAIN(AboutBoxTest)
