@@ -70,8 +70,6 @@ class TForm1 : public QMainWindow {
   QCheckBox* formatQueryBox() const { return cbFormatFQuery; }
   QAction* fontIncAction() const { return acFontInc; }
   QAction* fontDecAction() const { return acFontDec; }
-  QToolButton* openButton() const { return ToolButton1; }
-  QToolButton* helpButton() const { return ToolButton3; }
   QMenu* recentMenu() const { return recentMenu_; }
 
  protected:
