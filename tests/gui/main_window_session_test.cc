@@ -113,8 +113,11 @@ class MainWindowSessionTest : public QObject {
     QVERIFY(QFile::copy(kTwoStatements, path));
     auto window = start(dir, {path.toStdString()});
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
     TFMarrow* frame = window->frame();
+    frame->editor()->setFocus();
+    auto pressF5 = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5); };
     const int32_t explain = itemWithCaption(frame, "Explain Plan");
     QVERIFY(explain != kNoTreeNode);
     frame->tree()->chooseNode(explain);
@@ -130,7 +133,7 @@ class MainWindowSessionTest : public QObject {
     QVERIFY(file.open(QIODevice::Append));
     file.write(readFile(kTwoStatements));
     file.close();
-    QTest::keyClick(frame->editor(), Qt::Key_F5);
+    pressF5();
     QVERIFY(frame->nodes().count() > nodes);
     QCOMPARE(frame->firstVisibleLine(), top);
     QCOMPARE(frame->highlightStart(), shaded);
@@ -147,7 +150,7 @@ class MainWindowSessionTest : public QObject {
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(readFile(kTwoStatements).left(2000));
     file.close();
-    QTest::keyClick(frame->editor(), Qt::Key_F5);
+    pressF5();
     QVERIFY(frame->firstVisibleLine() < frame->lineCount());
     QVERIFY(frame->tree()->selectionModel()->selectedIndexes().isEmpty());
 
@@ -155,7 +158,7 @@ class MainWindowSessionTest : public QObject {
     QVERIFY(QFile::remove(path));
     QString message;
     closeNextMessage(message);
-    QTest::keyClick(frame->editor(), Qt::Key_F5);
+    pressF5();
     QCOMPARE(message, "Cannot open file " + path);
     QCOMPARE(window->windowTitle(), QString("Marrow Viewer - growing.trc"));
   }
