@@ -59,7 +59,8 @@ void fitPair(QLabel* left, QLabel* right, const QWidget* panel) {
   if (left->geometry().right() + kLabelGap <= right->geometry().left()) return;
   const int centre = (left->geometry().left() + right->geometry().right()) / 2;
   const int total = left->width() + kLabelGap + right->width();
-  const int start = std::clamp(centre - total / 2, kPanelMargin, std::max(kPanelMargin, panel->width() - kPanelMargin - total));
+  const int last = std::max(kPanelMargin, panel->width() - kPanelMargin - total);
+  const int start = std::clamp(centre - total / 2, kPanelMargin, last);
   left->move(start, left->y());
   right->move(start + left->width() + kLabelGap, right->y());
 }
@@ -129,7 +130,9 @@ TAboutBox::TAboutBox(QWidget* parent)
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
   VersionNumber->setText(QStringLiteral("1.6.3.0"));
-  for (QLabel* label : {ProductName, Version, VersionNumber, Label4, Label5, Label1, lbURL}) fitLabel(label, panel);
+  for (QLabel* label : {ProductName, Version, VersionNumber, Label4, Label5, Label1, lbURL}) {
+    fitLabel(label, panel);
+  }
   fitPair(Version, VersionNumber, panel);
   fitPair(Label1, lbURL, panel);
 }

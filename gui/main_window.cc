@@ -73,8 +73,9 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
-  drops_ = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
-  drops_->watch(this);
+  // Owned by the window; watches it and every child that takes drops.
+  auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
+  drops->watch(this);
 
   applySettingDefaults(settings_);
   applyingSettings_ = true;
@@ -266,8 +267,8 @@ void TForm1::openFile(const QString& path) {
 void TForm1::openRecentFile(const QString& path) {
   if (!QFileInfo::exists(path)) {
     removeRecentFile(session_.recentFiles, path.toLocal8Bit().constData());
-    QMessageBox::information(this, "Information",
-                             QStringLiteral("File %1 no longer exists; it was taken off the recent files.").arg(path));
+    QMessageBox::information(
+        this, "Information", QStringLiteral("File %1 no longer exists; it was taken off the recent files.").arg(path));
     return;
   }
   openFile(path);

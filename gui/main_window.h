@@ -13,7 +13,6 @@
 #include "app/settings_store.h"
 #include "app/viewer_settings.h"
 
-class FileDropFilter;
 class QAction;
 class QCheckBox;
 class QMenu;
@@ -114,7 +113,6 @@ class TForm1 : public QMainWindow {
   QAction* acReload;
   QAction* acQuit;
   QMenu* recentMenu_;
-  FileDropFilter* drops_;
 
   StartupPaths paths_;
   SettingsLocation location_;
