@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
@@ -98,7 +97,7 @@ class TFMarrow : public QWidget {
     int32_t caretAnchor = -1;  // the key point at or above caretLine
     KeyPoint caretAnchorPoint{};
     int32_t chosenNode = -1;  // the outline node chosen in the tree, or -1
-    std::string chosenCaption;
+    QString chosenCaption;    // its first caption line, to know it again
   };
   ViewPlace viewPlace() const;
   // Goes back to `place` in the trace now shown: a line moves with its

@@ -38,9 +38,9 @@ int32_t movedLine(const KeyPoints_c& points, int32_t line, int32_t anchor, const
   return points[anchor].line + (line - was.line);
 }
 
-const char* firstCaption(const NodeMarrow_Array_c& nodes, int32_t node) {
+QString firstCaption(const NodeMarrow_Array_c& nodes, int32_t node) {
   const char* caption = nodes.caption(node, 1);
-  return caption != nullptr ? caption : "";
+  return caption != nullptr ? QString::fromUtf8(caption) : QString();
 }
 
 }  // namespace
