@@ -107,6 +107,13 @@ TextSpan wordAfter(const char* text, int32_t from, int32_t end) {
   return spanOf(begin, stop);
 }
 
+TextSpan wordOnLine(const char* text, int32_t from, int32_t limit) {
+  while (from < limit && (text[from] == ' ' || text[from] == '\t')) ++from;
+  int32_t stop = from;
+  while (stop < limit && !isSpaceByte(text[stop])) ++stop;
+  return stop > from ? spanOf(from, stop) : TextSpan{};
+}
+
 namespace {
 
 inline char lowerAscii(char c) { return byteIs(c, kUpperByte) ? static_cast<char>(c + 32) : c; }

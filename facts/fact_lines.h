@@ -96,6 +96,10 @@ bool lineStartsWith(const char* text, const TraceLine& line, std::string_view pr
 // ending at `end`; absent when there is none.
 TextSpan wordAfter(const char* text, int32_t from, int32_t end);
 
+// The word that follows `from` on its line (blanks and tabs skipped first),
+// read no further than `limit`; absent when the line ends first.
+TextSpan wordOnLine(const char* text, int32_t from, int32_t limit);
+
 // The word after `key` on the line, where `key` (ASCII letters compared
 // without regard to case) starts the line or follows a byte that is not a
 // letter or digit; absent when the key is not on the line.

@@ -72,6 +72,7 @@ class JoinOrderReader {
   SVString byNumber_;
 };
 
-// Lines of text[from, to) that state a transformation's outcome. `context`
-// names the query block being worked on.
-bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromLine, TextSpan context);
+// Lines of text[from, to) that state a transformation's outcome. The query
+// block being worked on is the word at `contextAt` (-1 for none), read only
+// when a line names none.
+bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromLine, int32_t contextAt);

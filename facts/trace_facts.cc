@@ -89,7 +89,7 @@ class FactsBuilder {
     *marks = StatementMarks{keyPoint, -1};
     current_ = c_.facts.statements.count() - 1;
     dumped_ = false;
-    context_ = TextSpan{};
+    contextAt_ = -1;
     TraceFacts& f = c_.facts;
     s->queryBlocks.first = f.queryBlocks.count();
     s->joinOrders.first = f.joinOrders.count();
@@ -116,11 +116,14 @@ class FactsBuilder {
         ++nextSection_;
       }
     }
-    const int32_t next = nextSection_ < keyPoints_.count() ? lineStartOf(keyPoints_[nextSection_]) : c_.length;
+    if (nextSection_ >= keyPoints_.count()) return c_.length;
+    const KeyPoint& next = keyPoints_[nextSection_];
+    // On a later line, the next key point's line starts past this one's.
+    if (next.line > keyPoints_[i].line) return lineStartOf(next);
     const int32_t pos = keyPoints_[i].pos;
     const void* feed = pos < c_.length ? std::memchr(c_.text + pos, '\n', static_cast<size_t>(c_.length - pos)) : nullptr;
     const int32_t ownLineEnd = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : c_.length;
-    return next > ownLineEnd ? next : ownLineEnd;
+    return lineStartOf(next) > ownLineEnd ? lineStartOf(next) : ownLineEnd;
   }
 
   // The first section of a kind in a statement is the one kept.
@@ -130,17 +133,9 @@ class FactsBuilder {
     line = k.line + 1;
   }
 
-  // The query block named after a marker, for the transformations after it.
-  TextSpan nameAfter(const KeyPoint& k) {
-    TraceLine line;
-    LineReader reader = readerAfter(c_.text, c_.length, k);
-    reader.next(line);
-    return wordAfter(c_.text, line.begin, line.end);
-  }
-
   bool transformationsAfter(const KeyPoint& k, int32_t from, int32_t limit) {
     const int32_t fromLine = lineOfOffset(c_.text, k.pos, k.line + 1, from);
-    return readTransformations(c_, from, limit, fromLine, context_);
+    return readTransformations(c_, from, limit, fromLine, contextAt_);
   }
 
   // The synthetic record the key-point scan adds for join orders outside
@@ -182,16 +177,16 @@ class FactsBuilder {
         placeSection(s.parameterBlock, s.parametersLine, k, limit);
         return true;
       case tkRegisteredQb:
-        context_ = nameAfter(k);
+        contextAt_ = k.pos;
         return true;
       case tkQbTransformation:
-        context_ = nameAfter(k);
+        contextAt_ = k.pos;
         return transformationsAfter(k, k.pos, limit);
       case tkOptimizingQb:
         // The scan's synthetic record also follows a time stamp inside a
         // search, so only the marker starts one.
         if (isOptimizingMarker(k)) {
-          context_ = nameAfter(k);
+          contextAt_ = k.pos;
           joinOrders_.startSearch();
         }
         return true;
@@ -206,7 +201,7 @@ class FactsBuilder {
       case tkFinalQbCost: {
         const int32_t after = joinOrders_.onFinalCost(i, limit);
         if (after < 0) return false;
-        context_ = c_.facts.queryBlocks[c_.facts.queryBlocks.count() - 1].name;
+        contextAt_ = k.pos;
         return transformationsAfter(k, after, limit);
       }
       case tkFinalQuery:
@@ -303,7 +298,7 @@ class FactsBuilder {
   PackedRecords<StatementMarks> marks_;
   int32_t current_ = kNoFact;
   bool dumped_ = false;
-  TextSpan context_;         // the query block being worked on
+  int32_t contextAt_ = -1;   // where the query block being worked on is named
   int32_t nextSection_ = 0;  // cached by limitAfter
   int32_t lineAnchor_ = -1;  // cached by lineAt
 };

@@ -43,7 +43,7 @@ TextSpan linePrefix(const char* text, TextSpan line) {
 
 }  // namespace
 
-bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromLine, TextSpan context) {
+bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromLine, int32_t contextAt) {
   constexpr int kCount = sizeof kPhrases / sizeof kPhrases[0];
   int32_t next[kCount];
   for (int p = 0; p < kCount; ++p) next[p] = findIn(c.text, from, to, kPhrases[p].needle);
@@ -76,6 +76,6 @@ bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromL
     fact->text = trimmedLine(c.text, line);
     fact->kind = linePrefix(c.text, fact->text);
     const TextSpan named = valueAfterKey(c.text, line, "query block ");
-    fact->queryBlock = named.present() ? named : context;
+    fact->queryBlock = named.present() ? named : contextAt >= 0 ? wordOnLine(c.text, contextAt, c.length) : TextSpan{};
   }
 }
