@@ -7,7 +7,7 @@
 namespace {
 
 const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup(),
-                                   summaryCommandGroup()};
+                                   summaryCommandGroup(), compareCommandGroup()};
 
 void printHelp(FILE* out) {
   std::fprintf(out,
