@@ -164,7 +164,7 @@ int32_t findIn(const char* text, int32_t from, int32_t to, std::string_view need
 }
 
 int32_t lineOfOffset(const char* text, int32_t from, int32_t fromLine, int32_t offset) {
-  return offset > from ? fromLine + countLineFeeds(text, from, offset) : fromLine;
+  return offset > from ? fromLine + lineFeedsBetween(text, from, offset) : fromLine;
 }
 
 int32_t lineStartOf(const char* text, int32_t floor, int32_t offset) {

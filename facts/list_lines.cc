@@ -168,7 +168,7 @@ void splitListLine(const char* text, int32_t pos, int32_t limit, ListLine& out) 
   }
 }
 
-int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
+int32_t lineFeedsBetween(const char* text, int32_t from, int32_t to) {
   int32_t count = 0;
   int32_t i = from;
   const __m128i feed = _mm_set1_epi8('\n');

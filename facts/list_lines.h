@@ -27,4 +27,4 @@ void splitListLine(const char* text, int32_t pos, int32_t limit, ListLine& out);
 void splitListLineBytewise(const char* text, int32_t pos, int32_t limit, ListLine& out);
 
 // Line feeds in text[from, to).
-int32_t countLineFeeds(const char* text, int32_t from, int32_t to);
+int32_t lineFeedsBetween(const char* text, int32_t from, int32_t to);

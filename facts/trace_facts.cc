@@ -57,7 +57,7 @@ Role roleOf(int32_t kind) {
 constexpr char kDumpEnd[] = "END SQL Statement Dump";
 constexpr int32_t kEndWindow = 8192;
 
-inline int32_t lineStartOf(const KeyPoint& k) { return k.pos - k.column > 0 ? k.pos - k.column : 0; }
+inline int32_t lineStartOfKeyPoint(const KeyPoint& k) { return k.pos - k.column > 0 ? k.pos - k.column : 0; }
 
 // Where a statement's key points begin and its dump ends, while building.
 struct StatementMarks {
@@ -119,11 +119,11 @@ class FactsBuilder {
     if (nextSection_ >= keyPoints_.count()) return c_.length;
     const KeyPoint& next = keyPoints_[nextSection_];
     // On a later line, the next key point's line starts past this one's.
-    if (next.line > keyPoints_[i].line) return lineStartOf(next);
+    if (next.line > keyPoints_[i].line) return lineStartOfKeyPoint(next);
     const int32_t pos = keyPoints_[i].pos;
     const void* feed = pos < c_.length ? std::memchr(c_.text + pos, '\n', static_cast<size_t>(c_.length - pos)) : nullptr;
     const int32_t ownLineEnd = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : c_.length;
-    return lineStartOf(next) > ownLineEnd ? lineStartOf(next) : ownLineEnd;
+    return lineStartOfKeyPoint(next) > ownLineEnd ? lineStartOfKeyPoint(next) : ownLineEnd;
   }
 
   // The first section of a kind in a statement is the one kept.
@@ -226,15 +226,15 @@ class FactsBuilder {
   // it; offsets come in increasing order.
   int32_t lineAt(int32_t offset) {
     const int32_t n = keyPoints_.count();
-    while (lineAnchor_ + 1 < n && lineStartOf(keyPoints_[lineAnchor_ + 1]) <= offset) ++lineAnchor_;
-    const int32_t below = lineAnchor_ >= 0 ? lineStartOf(keyPoints_[lineAnchor_]) : 0;
+    while (lineAnchor_ + 1 < n && lineStartOfKeyPoint(keyPoints_[lineAnchor_ + 1]) <= offset) ++lineAnchor_;
+    const int32_t below = lineAnchor_ >= 0 ? lineStartOfKeyPoint(keyPoints_[lineAnchor_]) : 0;
     const int32_t belowLine = lineAnchor_ >= 0 ? keyPoints_[lineAnchor_].line + 1 : 1;
     if (lineAnchor_ + 1 < n) {
       const KeyPoint& next = keyPoints_[lineAnchor_ + 1];
-      const int32_t above = lineStartOf(next);
-      if (above - offset < offset - below) return next.line + 1 - countLineFeeds(c_.text, offset, above);
+      const int32_t above = lineStartOfKeyPoint(next);
+      if (above - offset < offset - below) return next.line + 1 - lineFeedsBetween(c_.text, offset, above);
     }
-    return belowLine + countLineFeeds(c_.text, below, offset);
+    return belowLine + lineFeedsBetween(c_.text, below, offset);
   }
 
   // The last "END SQL Statement Dump" in [from, to), looked for in the
@@ -262,7 +262,7 @@ class FactsBuilder {
     for (int32_t i = 0; i < n; ++i) {
       StatementFacts& s = c_.facts.statements[i];
       const StatementMarks& marks = marks_[i];
-      const int32_t boundary = i + 1 < n ? lineStartOf(keyPoints_[marks_[i + 1].firstKeyPoint]) : c_.length;
+      const int32_t boundary = i + 1 < n ? lineStartOfKeyPoint(keyPoints_[marks_[i + 1].firstKeyPoint]) : c_.length;
       int32_t end = boundary;
       if (marks.dumpFrom >= 0) {
         const int32_t at = lastDumpEnd(marks.dumpFrom, boundary);
@@ -276,9 +276,9 @@ class FactsBuilder {
       s.endOffset = end;
       s.firstLine = lineAt(begin);
       s.lastLine = lineAt(end - 1 > begin ? end - 1 : begin);
-      while (keyPoint < keyPoints_.count() && lineStartOf(keyPoints_[keyPoint]) < begin) ++keyPoint;
+      while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < begin) ++keyPoint;
       s.keyPoints.first = keyPoint;
-      while (keyPoint < keyPoints_.count() && lineStartOf(keyPoints_[keyPoint]) < end) ++keyPoint;
+      while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < end) ++keyPoint;
       s.keyPoints.count = keyPoint - s.keyPoints.first;
       if (!s.sqlId.present() || s.sqlTextLine == 0) readSqlHeading(c_, s);
       begin = end;

@@ -77,9 +77,9 @@ TEST(ListLines, FastAndBytewiseAgreeOnRandomLines) {
 TEST(ListLines, CountsLineFeeds) {
   std::string text;
   for (int i = 0; i < 10000; ++i) text += (i % 3 ? "abc\n" : "\n\n");
-  EXPECT_EQ(countLineFeeds(text.c_str(), 0, static_cast<int32_t>(text.size())),
+  EXPECT_EQ(lineFeedsBetween(text.c_str(), 0, static_cast<int32_t>(text.size())),
             static_cast<int32_t>(std::count(text.begin(), text.end(), '\n')));
-  EXPECT_EQ(countLineFeeds(text.c_str(), 1, 7), static_cast<int32_t>(std::count(text.begin() + 1, text.begin() + 7, '\n')));
+  EXPECT_EQ(lineFeedsBetween(text.c_str(), 1, 7), static_cast<int32_t>(std::count(text.begin() + 1, text.begin() + 7, '\n')));
 }
 
 }  // namespace
