@@ -78,11 +78,12 @@ bool tablesDiffer(const TraceFacts& fa, int32_t a, const TraceFacts& fb, int32_t
 }
 
 bool blockFiguresDiffer(const TraceFacts& fa, const QueryBlockFact& a, const TraceFacts& fb, const QueryBlockFact& b) {
-  return spansDiffer(fa, a.cost, fb, b.cost) || spansDiffer(fa, a.card, fb, b.card) ||
+  return spansDiffer(fa, a.plan, fb, b.plan) || spansDiffer(fa, a.cost, fb, b.cost) || spansDiffer(fa, a.card, fb, b.card) ||
          spansDiffer(fa, a.bytes, fb, b.bytes) || tablesDiffer(fa, a.bestJoinOrderFact, fb, b.bestJoinOrderFact);
 }
 
-// The final-cost records of a statement by name, plan and order.
+// The final-cost records of a statement by name, then in order: the k-th
+// of a name in A goes with the k-th of it in B.
 bool blocksByName(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
   for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
     int32_t* slot = out.append();
@@ -90,17 +91,10 @@ bool blocksByName(const TraceFacts& f, const StatementFacts& s, PackedRecords<in
     *slot = q;
   }
   std::sort(out.begin(), out.end(), [&](int32_t x, int32_t y) {
-    int order = f.view(f.queryBlocks[x].name).compare(f.view(f.queryBlocks[y].name));
-    if (order == 0) order = f.view(f.queryBlocks[x].plan).compare(f.view(f.queryBlocks[y].plan));
+    const int order = f.view(f.queryBlocks[x].name).compare(f.view(f.queryBlocks[y].name));
     return order != 0 ? order < 0 : x < y;
   });
   return true;
-}
-
-bool sameBlockKey(const TraceFacts& fa, int32_t a, const TraceFacts& fb, int32_t b, int& order) {
-  order = fa.view(fa.queryBlocks[a].name).compare(fb.view(fb.queryBlocks[b].name));
-  if (order == 0) order = fa.view(fa.queryBlocks[a].plan).compare(fb.view(fb.queryBlocks[b].plan));
-  return order == 0;
 }
 
 bool queryBlockDifferences(int32_t pair, const TraceFacts& fa, const StatementFacts& sa, const TraceFacts& fb,
@@ -118,8 +112,9 @@ bool queryBlockDifferences(int32_t pair, const TraceFacts& fa, const StatementFa
     return true;
   };
   while (i < a.count() || j < b.count()) {
-    int order = i >= a.count() ? 1 : j >= b.count() ? -1 : 0;
-    if (order == 0) sameBlockKey(fa, a[i], fb, b[j], order);
+    const int order = i >= a.count()   ? 1
+                      : j >= b.count() ? -1
+                                       : fa.view(fa.queryBlocks[a[i]].name).compare(fb.view(fb.queryBlocks[b[j]].name));
     bool ok = true;
     if (order < 0) {
       ok = add(a[i++], kNoFact);

@@ -48,9 +48,9 @@ struct ListDifference {
   bool common;   // the same difference stands in every pair of statements
 };
 
-// Final-cost records matched by query block name and plan (the k-th of a
-// name and plan in A with the k-th in B) whose cost, card, bytes or best
-// join order's tables differ, or that one side lacks.
+// Final-cost records matched by query block name (the k-th of a name in A
+// with the k-th in B) whose plan, cost, card, bytes or best join order's
+// tables differ, or that one side lacks.
 struct QueryBlockDifference {
   int32_t pair;
   int32_t a;  // index in A's queryBlocks, or kNoFact
