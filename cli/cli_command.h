@@ -20,6 +20,8 @@ struct CliCommandGroup {
 CliCommandGroup traceCommandGroup();
 CliCommandGroup sqlCommandGroup();
 CliCommandGroup highlightCommandGroup();
+CliCommandGroup summaryCommandGroup();
+CliCommandGroup compareCommandGroup();
 
 // Loads FILE as the viewer does and appends "\r\n". On failure prints the
 // viewer's message to stderr and returns a non-zero exit code.

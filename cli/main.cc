@@ -6,7 +6,8 @@
 
 namespace {
 
-const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup()};
+const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup(),
+                                   summaryCommandGroup(), compareCommandGroup()};
 
 void printHelp(FILE* out) {
   std::fprintf(out,

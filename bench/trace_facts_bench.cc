@@ -1,0 +1,98 @@
+// The trace-facts pass over a 64 MiB trace, beside the key-point scan it
+// rides on, in one run so the share can be read off directly. The trace
+// is generated from the samples, or, when ZAZOZAV_BENCH_TRACE names a
+// file, that file repeated up to 64 MiB.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/trace_file.h"
+#include "bench/bench_support.h"
+#include "facts/trace_facts.h"
+#include "outline/key_points.h"
+
+namespace {
+
+const SVString& benchTrace() {
+  static std::unique_ptr<SVString> repeated;
+  const char* path = std::getenv("ZAZOZAV_BENCH_TRACE");
+  if (!path || !*path) return generatedTrace(kLargeTraceSize);
+  if (!repeated) {
+    repeated = std::make_unique<SVString>();
+    SVString one;
+    if (loadFromFile(one, path) != 0 || one.length() == 0) {
+      std::fprintf(stderr, "cannot read %s\n", path);
+      std::exit(1);
+    }
+    while (repeated->length() + one.length() <= kLargeTraceSize) repeated->append(one);
+    repeated->append("\r\n", 2);
+  }
+  return *repeated;
+}
+
+void BM_KeyPointScan(benchmark::State& state) {
+  const SVString& text = benchTrace();
+  KeyPoints_c list;
+  for (auto _ : state) {
+    resetKeyPoints(list);
+    scanKeyPoints(list, text);
+    benchmark::DoNotOptimize(list.count());
+  }
+  state.SetBytesProcessed(state.iterations() * text.length());
+}
+BENCHMARK(BM_KeyPointScan)->Unit(benchmark::kMillisecond);
+
+void BM_TraceFacts(benchmark::State& state) {
+  const SVString& text = benchTrace();
+  KeyPoints_c keyPoints;
+  scanKeyPoints(keyPoints, text);
+  TraceFacts facts;
+  for (auto _ : state) {
+    buildTraceFacts(facts, text.c_str(), text.length(), keyPoints);
+    benchmark::DoNotOptimize(facts.statements.count());
+  }
+  state.SetBytesProcessed(state.iterations() * text.length());
+  state.counters["statements"] = facts.statements.count();
+  state.counters["queryBlocks"] = facts.queryBlocks.count();
+  state.counters["joinOrders"] = facts.joinOrders.count();
+}
+BENCHMARK(BM_TraceFacts)->Unit(benchmark::kMillisecond);
+
+// With every statement's parameters, fix controls, plan and outline, as
+// the summary and comparison commands read them.
+void BM_TraceFactsWithLists(benchmark::State& state) {
+  const SVString& text = benchTrace();
+  KeyPoints_c keyPoints;
+  scanKeyPoints(keyPoints, text);
+  TraceFacts facts;
+  for (auto _ : state) {
+    buildTraceFacts(facts, text.c_str(), text.length(), keyPoints);
+    readAllStatementLists(facts);
+    benchmark::DoNotOptimize(facts.parameters.count());
+  }
+  state.SetBytesProcessed(state.iterations() * text.length());
+  state.counters["parameters"] = facts.parameters.count();
+  state.counters["fixControls"] = facts.fixControls.count();
+}
+BENCHMARK(BM_TraceFactsWithLists)->Unit(benchmark::kMillisecond);
+
+// The two together, as a load runs them.
+void BM_KeyPointScanAndFacts(benchmark::State& state) {
+  const SVString& text = benchTrace();
+  KeyPoints_c keyPoints;
+  TraceFacts facts;
+  for (auto _ : state) {
+    resetKeyPoints(keyPoints);
+    scanKeyPoints(keyPoints, text);
+    buildTraceFacts(facts, text.c_str(), text.length(), keyPoints);
+    benchmark::DoNotOptimize(facts.statements.count());
+  }
+  state.SetBytesProcessed(state.iterations() * text.length());
+}
+BENCHMARK(BM_KeyPointScanAndFacts)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

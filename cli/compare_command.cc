@@ -1,0 +1,366 @@
+// zazozav-cli compare: what differs between two traces, without the noise:
+// paired statements, their parameters, fix controls, plan hash values and
+// query-block figures, then the line diff. Exit status like diff(1).
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/json_writer.h"
+#include "cli/cli_command.h"
+#include "cli/fact_loading.h"
+#include "cli/fact_output.h"
+#include "cli/output_buffer.h"
+#include "compare/trace_comparison.h"
+
+namespace {
+
+constexpr int kSame = 0;
+constexpr int kDiffer = 1;
+constexpr int kTrouble = 2;
+// Lines shown of each side of a hunk in the report.
+constexpr int32_t kHunkLinesShown = 20;
+
+int runCompare(int argc, char** argv);
+
+const CliCommand kCommands[] = {
+    {"compare", "[--json] A B",
+     "      What differs between two traces, noise left out (addresses, time stamps, heap figures,\n"
+     "      elapsed times, the header lines naming file, host, instance, process and session):\n"
+     "      statements paired by sql_id then in order; per pair the parameters, fix controls,\n"
+     "      plan hash value and query-block figures that differ; then the line diff, aligned by\n"
+     "      section. Exit status 0 when they do not differ, 1 when they do, 2 on trouble.",
+     runCompare},
+};
+
+struct Sides {
+  const char* pathA;
+  const char* pathB;
+  const LoadedFacts& a;
+  const LoadedFacts& b;
+  const TraceComparison& c;
+};
+
+std::string counted(int32_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// «lines 3-5», «line 3», or «nothing, before line 3».
+std::string lineRange(int32_t line, int32_t count) {
+  if (count == 0) return "nothing, before line " + std::to_string(line);
+  if (count == 1) return "line " + std::to_string(line);
+  return "lines " + std::to_string(line) + "-" + std::to_string(line + count - 1);
+}
+
+const char* pairedByName(int32_t by) {
+  return by == kPairedBySqlId ? "sql_id" : by == kPairedByOrder ? "order" : nullptr;
+}
+
+std::string statementName(const TraceFacts& f, int32_t index, const char* side) {
+  return std::string(side) + " " + std::to_string(index + 1) + " (sql_id " + orDash(f, f.statements[index].sqlId) + ")";
+}
+
+// «value (line N)» of a parameter or fix control, or "-".
+template <class Entry>
+std::string entryValue(const TraceFacts& f, const PackedRecords<Entry>& list, int32_t index) {
+  if (index == kNoFact) return "-";
+  return orDash(f, list[index].value) + " (line " + std::to_string(list[index].line) + ")";
+}
+
+template <class Entry>
+std::string entryName(const TraceFacts& fa, const PackedRecords<Entry>& la, const TraceFacts& fb,
+                      const PackedRecords<Entry>& lb, const ListDifference& d, TextSpan Entry::*key) {
+  return d.a != kNoFact ? orDash(fa, la[d.a].*key) : orDash(fb, lb[d.b].*key);
+}
+
+void printListDifferences(OutputBuffer& out, const Sides& s, FactRange range, bool wantCommon, const char* indent) {
+  const TraceFacts& fa = s.a.facts;
+  const TraceFacts& fb = s.b.facts;
+  for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    const ListDifference& d = s.c.parameters[i];
+    if (d.common != wantCommon) continue;
+    out.printf("%sparameter %s: %s / %s\n", indent, entryName(fa, fa.parameters, fb, fb.parameters, d, &ParameterFact::name).c_str(),
+               entryValue(fa, fa.parameters, d.a).c_str(), entryValue(fb, fb.parameters, d.b).c_str());
+  }
+}
+
+void printFixDifferences(OutputBuffer& out, const Sides& s, FactRange range, bool wantCommon, const char* indent) {
+  const TraceFacts& fa = s.a.facts;
+  const TraceFacts& fb = s.b.facts;
+  for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    const ListDifference& d = s.c.fixControls[i];
+    if (d.common != wantCommon) continue;
+    out.printf("%sfix control %s: %s / %s\n", indent,
+               entryName(fa, fa.fixControls, fb, fb.fixControls, d, &FixControlFact::number).c_str(),
+               entryValue(fa, fa.fixControls, d.a).c_str(), entryValue(fb, fb.fixControls, d.b).c_str());
+  }
+}
+
+std::string blockFigures(const TraceFacts& f, int32_t index) {
+  if (index == kNoFact) return "-";
+  const QueryBlockFact& q = f.queryBlocks[index];
+  std::string text = "cost " + orDash(f, q.cost) + ", card " + orDash(f, q.card) + ", bytes " + orDash(f, q.bytes);
+  if (q.bestJoinOrderFact != kNoFact) text += ", tables " + tablesOf(f, f.joinOrders[q.bestJoinOrderFact]);
+  return text + " (line " + std::to_string(q.line) + ")";
+}
+
+void printPair(OutputBuffer& out, const Sides& s, int32_t p) {
+  const StatementPair& pair = s.c.pairs[p];
+  const PairDifferences& d = s.c.differences[p];
+  const TraceFacts& fa = s.a.facts;
+  const TraceFacts& fb = s.b.facts;
+  int32_t own = 0;
+  for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) own += !s.c.parameters[i].common;
+  for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
+    own += !s.c.fixControls[i].common;
+  }
+  if (own == 0 && d.queryBlocks.count == 0 && !d.planHashDiffers) return;
+  out.printf("\n%s and %s:\n", statementName(fa, pair.a, "A").c_str(), statementName(fb, pair.b, "B").c_str());
+  if (d.planHashDiffers) {
+    out.printf("  plan hash value: %s / %s\n", orDash(fa, fa.statements[pair.a].planHashValue).c_str(),
+               orDash(fb, fb.statements[pair.b].planHashValue).c_str());
+  }
+  printListDifferences(out, s, d.parameters, false, "  ");
+  printFixDifferences(out, s, d.fixControls, false, "  ");
+  for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) {
+    const QueryBlockDifference& q = s.c.queryBlocks[i];
+    const QueryBlockFact& named = q.a != kNoFact ? fa.queryBlocks[q.a] : fb.queryBlocks[q.b];
+    const TraceFacts& namedIn = q.a != kNoFact ? fa : fb;
+    out.printf("  query block %s, %s: %s / %s\n", orDash(namedIn, named.name).c_str(),
+               orDash(namedIn, named.plan).c_str(), blockFigures(fa, q.a).c_str(), blockFigures(fb, q.b).c_str());
+  }
+}
+
+// The lines of one side of a hunk, each prefixed with `mark`.
+void printHunkSide(OutputBuffer& out, const SVString& text, const LineTable& table, int32_t from, int32_t count,
+                   char mark) {
+  for (int32_t i = 0; i < count && i < kHunkLinesShown; ++i) {
+    const LineEntry& e = table.lines[from + i];
+    const char* start = text.c_str() + e.offset;
+    const size_t rest = static_cast<size_t>(text.length() - e.offset);
+    const void* end = std::memchr(start, '\n', rest);
+    size_t n = end ? static_cast<size_t>(static_cast<const char*>(end) - start) : rest;
+    if (n > 0 && start[n - 1] == '\r') --n;
+    out.printf("  %c %s\n", mark, terminalSafe(std::string_view(start, n)).c_str());
+  }
+  if (count > kHunkLinesShown) out.printf("  %c ... %d more lines\n", mark, count - kHunkLinesShown);
+}
+
+int printReport(const Sides& s) {
+  OutputBuffer out;
+  const TraceFacts& fa = s.a.facts;
+  const TraceFacts& fb = s.b.facts;
+  out.printf("A: %s (%s)\nB: %s (%s)\n", terminalSafe(s.pathA).c_str(),
+             counted(fa.statements.count(), "statement", "statements").c_str(), terminalSafe(s.pathB).c_str(),
+             counted(fb.statements.count(), "statement", "statements").c_str());
+  if (s.c.pairs.count() > 0) out.printf("\nStatements:\n");
+  int32_t full = 0;
+  for (int32_t p = 0; p < s.c.pairs.count(); ++p) {
+    const StatementPair& pair = s.c.pairs[p];
+    if (pair.a != kNoFact && pair.b != kNoFact) {
+      ++full;
+      out.printf("  %s and %s, paired by %s\n", statementName(fa, pair.a, "A").c_str(),
+                 statementName(fb, pair.b, "B").c_str(), pairedByName(pair.pairedBy));
+    } else if (pair.a != kNoFact) {
+      out.printf("  %s only in A, line %d\n", statementName(fa, pair.a, "A").c_str(), fa.statements[pair.a].firstLine);
+    } else {
+      out.printf("  %s only in B, line %d\n", statementName(fb, pair.b, "B").c_str(), fb.statements[pair.b].firstLine);
+    }
+  }
+  // Differences common to every pair are told once, with the first pair's lines.
+  int32_t firstFull = -1;
+  for (int32_t p = 0; p < s.c.pairs.count() && firstFull < 0; ++p) {
+    if (s.c.pairs[p].a != kNoFact && s.c.pairs[p].b != kNoFact) firstFull = p;
+  }
+  if (firstFull >= 0 && full >= 2) {
+    const PairDifferences& d = s.c.differences[firstFull];
+    bool any = false;
+    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) any |= s.c.parameters[i].common;
+    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
+      any |= s.c.fixControls[i].common;
+    }
+    if (any) {
+      out.printf("\nIn every pair of statements (lines of the first pair):\n");
+      printListDifferences(out, s, d.parameters, true, "  ");
+      printFixDifferences(out, s, d.fixControls, true, "  ");
+    }
+  }
+  for (int32_t p = 0; p < s.c.pairs.count(); ++p) {
+    if (s.c.pairs[p].a != kNoFact && s.c.pairs[p].b != kNoFact) printPair(out, s, p);
+  }
+  if (s.c.hunks.count() > 0) {
+    out.printf("\nText: %s\n", counted(s.c.hunks.count(), "run of differing lines", "runs of differing lines").c_str());
+  }
+  for (const TextHunk& h : s.c.hunks) {
+    out.printf("\nA %s, B %s:\n", lineRange(h.aLine, h.aCount).c_str(), lineRange(h.bLine, h.bCount).c_str());
+    printHunkSide(out, s.a.text, s.c.aLines, h.aSeq, h.aSeqCount, '-');
+    printHunkSide(out, s.b.text, s.c.bLines, h.bSeq, h.bSeqCount, '+');
+  }
+  if (!s.c.differs()) out.printf("\nNo differences.\n");
+  return out.finish() == 0 ? (s.c.differs() ? kDiffer : kSame) : kTrouble;
+}
+
+void sidesJson(JsonWriter& json, const char* key, const TraceFacts& fa, TextSpan a, const TraceFacts& fb, TextSpan b) {
+  json.key(key).beginObject();
+  spanOrNull(json.key("a"), fa, a);
+  spanOrNull(json.key("b"), fb, b);
+  json.endObject();
+}
+
+template <class Entry>
+void listJson(JsonWriter& json, const char* key, const char* nameKey, const Sides& s,
+              const PackedRecords<ListDifference>& list, FactRange range, const PackedRecords<Entry>& la,
+              const PackedRecords<Entry>& lb, TextSpan Entry::*name) {
+  const TraceFacts& fa = s.a.facts;
+  const TraceFacts& fb = s.b.facts;
+  json.key(key).beginArray();
+  for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    const ListDifference& d = list[i];
+    json.beginObject();
+    if (d.a != kNoFact) {
+      spanOrNull(json.key(nameKey), fa, la[d.a].*name);
+    } else {
+      spanOrNull(json.key(nameKey), fb, lb[d.b].*name);
+    }
+    spanOrNull(json.key("a"), fa, d.a != kNoFact ? la[d.a].value : TextSpan{});
+    spanOrNull(json.key("b"), fb, d.b != kNoFact ? lb[d.b].value : TextSpan{});
+    lineOrNull(json.key("a_line"), d.a != kNoFact ? la[d.a].line : 0);
+    lineOrNull(json.key("b_line"), d.b != kNoFact ? lb[d.b].line : 0);
+    json.key("common").boolean(d.common);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void blockJson(JsonWriter& json, const char* key, const TraceFacts& f, int32_t index) {
+  json.key(key);
+  if (index == kNoFact) {
+    json.null();
+    return;
+  }
+  const QueryBlockFact& q = f.queryBlocks[index];
+  json.beginObject();
+  spanOrNull(json.key("cost"), f, q.cost);
+  spanOrNull(json.key("card"), f, q.card);
+  spanOrNull(json.key("bytes"), f, q.bytes);
+  json.key("tables");
+  if (q.bestJoinOrderFact != kNoFact) {
+    tablesJson(json, f, f.joinOrders[q.bestJoinOrderFact]);
+  } else {
+    json.null();
+  }
+  json.key("line").number(q.line);
+  json.endObject();
+}
+
+void pairJson(JsonWriter& json, const Sides& s, int32_t p) {
+  const StatementPair& pair = s.c.pairs[p];
+  const PairDifferences& d = s.c.differences[p];
+  const TraceFacts& fa = s.a.facts;
+  const TraceFacts& fb = s.b.facts;
+  const StatementFacts* sa = pair.a != kNoFact ? &fa.statements[pair.a] : nullptr;
+  const StatementFacts* sb = pair.b != kNoFact ? &fb.statements[pair.b] : nullptr;
+  json.beginObject();
+  if (sa) json.key("a").number(pair.a); else json.key("a").null();
+  if (sb) json.key("b").number(pair.b); else json.key("b").null();
+  if (const char* by = pairedByName(pair.pairedBy)) json.key("matched_by").string(by); else json.key("matched_by").null();
+  sidesJson(json, "sql_id", fa, sa ? sa->sqlId : TextSpan{}, fb, sb ? sb->sqlId : TextSpan{});
+  sidesJson(json, "plan_hash_value", fa, sa ? sa->planHashValue : TextSpan{}, fb, sb ? sb->planHashValue : TextSpan{});
+  json.key("plan_hash_value_differs").boolean(d.planHashDiffers);
+  listJson(json, "parameters", "name", s, s.c.parameters, d.parameters, fa.parameters, fb.parameters,
+           &ParameterFact::name);
+  listJson(json, "fix_controls", "fix", s, s.c.fixControls, d.fixControls, fa.fixControls, fb.fixControls,
+           &FixControlFact::number);
+  json.key("query_blocks").beginArray();
+  for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) {
+    const QueryBlockDifference& q = s.c.queryBlocks[i];
+    const TraceFacts& namedIn = q.a != kNoFact ? fa : fb;
+    const QueryBlockFact& named = namedIn.queryBlocks[q.a != kNoFact ? q.a : q.b];
+    json.beginObject();
+    spanOrNull(json.key("name"), namedIn, named.name);
+    spanOrNull(json.key("plan"), namedIn, named.plan);
+    blockJson(json, "a", fa, q.a);
+    blockJson(json, "b", fb, q.b);
+    json.endObject();
+  }
+  json.endArray();
+  json.endObject();
+}
+
+int printJson(const Sides& s) {
+  OutputBuffer out;
+  SVString pending;  // written out after each pair of statements
+  JsonWriter json(pending);
+  json.beginObject();
+  json.key("a").beginObject();
+  json.key("file").string(s.pathA);
+  json.key("statements").number(s.a.facts.statements.count());
+  json.endObject();
+  json.key("b").beginObject();
+  json.key("file").string(s.pathB);
+  json.key("statements").number(s.b.facts.statements.count());
+  json.endObject();
+  json.key("same").boolean(!s.c.differs());
+  json.key("statements").beginArray();
+  for (int32_t p = 0; p < s.c.pairs.count(); ++p) {
+    pairJson(json, s, p);
+    if (json.failed()) break;
+    out.write(pending.c_str(), static_cast<size_t>(pending.length()));
+    pending.clear();
+  }
+  json.endArray();
+  json.key("text_diff").beginArray();
+  for (const TextHunk& h : s.c.hunks) {
+    json.beginObject();
+    json.key("a_line").number(h.aLine);
+    json.key("a_count").number(h.aCount);
+    json.key("b_line").number(h.bLine);
+    json.key("b_count").number(h.bCount);
+    json.endObject();
+  }
+  json.endArray();
+  json.endObject();
+  pending.append("\n", 1);
+  if (json.failed()) {
+    std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
+    return kTrouble;
+  }
+  out.write(pending.c_str(), static_cast<size_t>(pending.length()));
+  return out.finish() == 0 ? (s.c.differs() ? kDiffer : kSame) : kTrouble;
+}
+
+int runCompare(int argc, char** argv) {
+  bool asJson = false;
+  const char* paths[2] = {nullptr, nullptr};
+  int named = 0;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) {
+      asJson = true;
+    } else if (argv[i][0] == '-' && argv[i][1] != 0) {
+      return usageError(kCommands[0], "unknown option");
+    } else if (named < 2) {
+      paths[named++] = argv[i];
+    } else {
+      return usageError(kCommands[0], "only two files may be named");
+    }
+  }
+  if (named < 2) return usageError(kCommands[0], "two files are needed");
+  LoadedFacts a;
+  LoadedFacts b;
+  if (loadFacts("compare", paths[0], a) != 0 || loadFacts("compare", paths[1], b) != 0) return kTrouble;
+  TraceComparison comparison;
+  const ComparedTrace sideA{a.text.c_str(), a.text.length(), &a.keyPoints, &a.facts};
+  const ComparedTrace sideB{b.text.c_str(), b.text.length(), &b.keyPoints, &b.facts};
+  if (compareTraces(sideA, sideB, comparison) != 0) {
+    std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
+    return kTrouble;
+  }
+  const Sides sides{paths[0], paths[1], a, b, comparison};
+  return asJson ? printJson(sides) : printReport(sides);
+}
+
+}  // namespace
+
+CliCommandGroup compareCommandGroup() {
+  return {kCommands, static_cast<int>(sizeof kCommands / sizeof kCommands[0])};
+}

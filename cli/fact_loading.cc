@@ -1,0 +1,16 @@
+#include "cli/fact_loading.h"
+
+#include <cstdio>
+
+#include "cli/cli_command.h"
+
+int loadFacts(const char* commandName, const char* path, LoadedFacts& out) {
+  if (int code = loadTraceText(path, out.text)) return code;
+  scanKeyPoints(out.keyPoints, out.text);
+  if (buildTraceFacts(out.facts, out.text.c_str(), out.text.length(), out.keyPoints) != 0 ||
+      readAllStatementLists(out.facts) != 0) {
+    std::fprintf(stderr, "zazozav-cli %s: out of memory\n", commandName);
+    return 1;
+  }
+  return 0;
+}

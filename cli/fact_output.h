@@ -1,0 +1,33 @@
+// Output helpers of the summary and comparison commands: trace text made
+// safe for a terminal, aligned columns, facts as JSON values.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/json_writer.h"
+#include "cli/output_buffer.h"
+#include "facts/trace_facts.h"
+
+// Trace text made harmless for a terminal: C0 controls but the tab, DEL
+// and C1 controls (raw, or encoded as UTF-8) become '?'. Stands in for the CLI's shared
+// safe-text helper until that is merged.
+std::string terminalSafe(std::string_view text);
+
+// The span made safe, or "-" when it is absent or empty.
+std::string orDash(const TraceFacts& f, TextSpan span);
+
+// The join order's tables, separated by blanks, made safe.
+std::string tablesOf(const TraceFacts& f, const JoinOrderFact& order);
+
+// Rows of cells printed in columns two spaces apart; the last column is
+// not padded.
+void printTable(OutputBuffer& out, const std::vector<std::vector<std::string>>& rows, const char* indent);
+
+// The span as a JSON string, or null when absent.
+void spanOrNull(JsonWriter& json, const TraceFacts& f, TextSpan span);
+// The line as a JSON number, or null when it is 0.
+void lineOrNull(JsonWriter& json, int32_t line);
+// The join order's tables as a JSON array of strings.
+void tablesJson(JsonWriter& json, const TraceFacts& f, const JoinOrderFact& order);

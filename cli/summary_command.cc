@@ -1,0 +1,269 @@
+// zazozav-cli summary: what the optimizer decided, per statement and query
+// block, as a report for a terminal or a ticket, or as JSON.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/json_writer.h"
+#include "cli/cli_command.h"
+#include "cli/fact_loading.h"
+#include "cli/fact_output.h"
+#include "cli/output_buffer.h"
+
+namespace {
+
+int runSummary(int argc, char** argv);
+
+const CliCommand kCommands[] = {
+    {"summary", "[--json] FILE",
+     "      Per traced statement: sql_id, plan hash value, and one line per optimised query block\n"
+     "      (its final cost, card, bytes, best join order with its tables, join orders tried and\n"
+     "      aborted), each with its line. --json gives these facts and more as JSON.",
+     runSummary},
+};
+
+void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
+  const StatementFacts& s = f.statements[index];
+  out.printf("Statement %d of %d: sql_id %s, plan hash value %s", index + 1, f.statements.count(),
+             orDash(f, s.sqlId).c_str(), orDash(f, s.planHashValue).c_str());
+  if (s.line) {
+    out.printf(" (line %d", s.line);
+  } else {
+    out.printf(" (no SQL dump");
+  }
+  out.printf("; lines %d-%d)\n", s.firstLine, s.lastLine);
+  if (s.sqlTextLine) out.printf("  SQL, line %d: %s\n", s.sqlTextLine, terminalSafe(f.view(s.sqlText)).c_str());
+  if (s.finalQueryLine) out.printf("  Final query: line %d\n", s.finalQueryLine);
+  int32_t altered = 0;
+  for (int32_t p = s.parameters.first; p < s.parameters.first + s.parameters.count; ++p) {
+    if (f.parameters[p].list == kParametersAltered) ++altered;
+  }
+  if (s.parametersLine) {
+    out.printf("  Parameters: %d (%d altered), line %d\n", s.parameters.count, altered, s.parametersLine);
+  }
+  if (s.fixControlsLine) out.printf("  Fix controls: %d, line %d\n", s.fixControls.count, s.fixControlsLine);
+
+  if (s.queryBlocks.count > 0) {
+    std::vector<std::vector<std::string>> rows = {
+        {"line", "query block", "plan", "cost", "card", "bytes", "tried", "aborted", "best join order"}};
+    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
+      const QueryBlockFact& b = f.queryBlocks[q];
+      std::string name = orDash(f, b.name);
+      if (b.number.present()) name += " (#" + terminalSafe(f.view(b.number)) + ")";
+      std::string best = orDash(f, b.bestJoinOrder);
+      if (b.bestJoinOrderFact != kNoFact) {
+        const JoinOrderFact& order = f.joinOrders[b.bestJoinOrderFact];
+        best += " (line " + std::to_string(order.line) + "): " + tablesOf(f, order);
+      }
+      rows.push_back({std::to_string(b.line), name, orDash(f, b.plan), orDash(f, b.cost), orDash(f, b.card),
+                      orDash(f, b.bytes), std::to_string(b.joinOrders.count), std::to_string(b.abortedJoinOrders),
+                      best});
+    }
+    printTable(out, rows, "  ");
+  } else {
+    out.printf("  No final cost of a query block.\n");
+  }
+  for (int32_t t = s.transformations.first; t < s.transformations.first + s.transformations.count; ++t) {
+    const TransformationFact& x = f.transformations[t];
+    out.printf("  Transformation, line %d: %s\n", x.line, terminalSafe(f.view(x.text)).c_str());
+  }
+}
+
+int printReport(const LoadedFacts& loaded) {
+  OutputBuffer out;
+  const TraceFacts& f = loaded.facts;
+  if (f.statements.count() == 0) out.printf("No traced statement.\n");
+  for (int32_t i = 0; i < f.statements.count(); ++i) {
+    if (i > 0) out.printf("\n");
+    printStatement(out, f, i);
+  }
+  return out.finish();
+}
+
+void queryBlocksJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
+  json.key("query_blocks");
+  json.beginArray();
+  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
+    const QueryBlockFact& b = f.queryBlocks[q];
+    json.beginObject();
+    spanOrNull(json.key("name"), f, b.name);
+    spanOrNull(json.key("number"), f, b.number);
+    spanOrNull(json.key("plan"), f, b.plan);
+    json.key("line").number(b.line);
+    spanOrNull(json.key("best_join_order"), f, b.bestJoinOrder);
+    spanOrNull(json.key("cost"), f, b.cost);
+    spanOrNull(json.key("card"), f, b.card);
+    spanOrNull(json.key("bytes"), f, b.bytes);
+    json.key("tables");
+    if (b.bestJoinOrderFact != kNoFact) {
+      tablesJson(json, f, f.joinOrders[b.bestJoinOrderFact]);
+    } else {
+      json.null();
+    }
+    json.key("best_join_order_line");
+    lineOrNull(json, b.bestJoinOrderFact != kNoFact ? f.joinOrders[b.bestJoinOrderFact].line : 0);
+    json.key("join_orders_tried").number(b.joinOrders.count);
+    json.key("join_orders_aborted").number(b.abortedJoinOrders);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void joinOrdersJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
+  json.key("join_orders");
+  json.beginArray();
+  for (int32_t j = s.joinOrders.first; j < s.joinOrders.first + s.joinOrders.count; ++j) {
+    const JoinOrderFact& order = f.joinOrders[j];
+    json.beginObject();
+    spanOrNull(json.key("number"), f, order.number);
+    json.key("line").number(order.line);
+    tablesJson(json.key("tables"), f, order);
+    lineOrNull(json.key("best_so_far_line"), order.bestSoFarLine);
+    spanOrNull(json.key("cost"), f, order.cost);
+    spanOrNull(json.key("card"), f, order.card);
+    spanOrNull(json.key("bytes"), f, order.bytes);
+    json.key("aborted").boolean(order.abortedLines > 0);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+int parametersJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
+  PackedRecords<int32_t> effective;
+  if (effectiveParameters(f, s, effective) != 0) return -1;
+  json.key("parameters");
+  json.beginObject();
+  for (int32_t i : effective) json.key(f.view(f.parameters[i].name)).string(f.view(f.parameters[i].value));
+  json.endObject();
+  json.key("altered_parameters");
+  json.beginArray();
+  for (int32_t i : effective) {
+    if (f.parameters[i].list == kParametersAltered) json.string(f.view(f.parameters[i].name));
+  }
+  json.endArray();
+  lineOrNull(json.key("parameters_line"), s.parametersLine);
+  json.key("fix_controls");
+  if (s.fixControlsLine == 0) {
+    json.null();
+  } else {
+    if (effectiveFixControls(f, s, effective) != 0) return -1;
+    json.beginObject();
+    for (int32_t i : effective) json.key(f.view(f.fixControls[i].number)).string(f.view(f.fixControls[i].value));
+    json.endObject();
+  }
+  lineOrNull(json.key("fix_controls_line"), s.fixControlsLine);
+  return 0;
+}
+
+void planJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
+  lineOrNull(json.key("explain_plan_line"), s.explainPlanLine);
+  json.key("plan");
+  json.beginArray();
+  for (int32_t p = s.planOperations.first; p < s.planOperations.first + s.planOperations.count; ++p) {
+    const PlanOperationFact& op = f.planOperations[p];
+    json.beginObject();
+    json.key("line").number(op.line);
+    spanOrNull(json.key("id"), f, op.id);
+    json.key("depth").number(op.depth);
+    spanOrNull(json.key("operation"), f, op.operation);
+    spanOrNull(json.key("name"), f, op.name);
+    spanOrNull(json.key("rows"), f, op.rows);
+    spanOrNull(json.key("cost"), f, op.cost);
+    json.endObject();
+  }
+  json.endArray();
+  lineOrNull(json.key("outline_line"), s.outlineLine);
+  json.key("outline_hints");
+  json.beginArray();
+  for (int32_t h = s.outlineHints.first; h < s.outlineHints.first + s.outlineHints.count; ++h) {
+    json.string(f.view(f.outlineHints[h].text));
+  }
+  json.endArray();
+}
+
+void transformationsJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
+  json.key("transformations");
+  json.beginArray();
+  for (int32_t t = s.transformations.first; t < s.transformations.first + s.transformations.count; ++t) {
+    const TransformationFact& x = f.transformations[t];
+    json.beginObject();
+    json.key("line").number(x.line);
+    spanOrNull(json.key("kind"), f, x.kind);
+    spanOrNull(json.key("query_block"), f, x.queryBlock);
+    json.key("verdict").string(x.verdict == kTransformationBetter ? "better" : "worse");
+    spanOrNull(json.key("text"), f, x.text);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+int statementJson(JsonWriter& json, const TraceFacts& f, int32_t index) {
+  const StatementFacts& s = f.statements[index];
+  json.beginObject();
+  json.key("index").number(index);
+  spanOrNull(json.key("sql_id"), f, s.sqlId);
+  spanOrNull(json.key("plan_hash_value"), f, s.planHashValue);
+  lineOrNull(json.key("line"), s.line);
+  json.key("first_line").number(s.firstLine);
+  json.key("last_line").number(s.lastLine);
+  lineOrNull(json.key("sql_text_line"), s.sqlTextLine);
+  spanOrNull(json.key("sql_text"), f, s.sqlText);
+  lineOrNull(json.key("final_query_line"), s.finalQueryLine);
+  queryBlocksJson(json, f, s);
+  joinOrdersJson(json, f, s);
+  if (parametersJson(json, f, s) != 0) return -1;
+  transformationsJson(json, f, s);
+  planJson(json, f, s);
+  json.endObject();
+  return 0;
+}
+
+int printJson(const LoadedFacts& loaded) {
+  OutputBuffer out;
+  SVString pending;
+  JsonWriter json(pending);
+  json.beginObject();
+  json.key("statements");
+  json.beginArray();
+  for (int32_t i = 0; i < loaded.facts.statements.count(); ++i) {
+    if (statementJson(json, loaded.facts, i) != 0 || json.failed()) {
+      std::fprintf(stderr, "zazozav-cli summary: out of memory\n");
+      return 1;
+    }
+    out.write(pending.c_str(), static_cast<size_t>(pending.length()));
+    pending.clear();
+  }
+  json.endArray();
+  json.endObject();
+  pending.append("\n", 1);
+  if (json.failed()) return 1;
+  out.write(pending.c_str(), static_cast<size_t>(pending.length()));
+  return out.finish();
+}
+
+int runSummary(int argc, char** argv) {
+  bool asJson = false;
+  const char* path = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) {
+      asJson = true;
+    } else if (argv[i][0] == '-' && argv[i][1] != 0) {
+      return usageError(kCommands[0], "unknown option");
+    } else if (!path) {
+      path = argv[i];
+    } else {
+      return usageError(kCommands[0], "only one FILE may be named");
+    }
+  }
+  if (!path) return usageError(kCommands[0], "FILE is missing");
+  LoadedFacts loaded;
+  if (int code = loadFacts("summary", path, loaded)) return code;
+  return asJson ? printJson(loaded) : printReport(loaded);
+}
+
+}  // namespace
+
+CliCommandGroup summaryCommandGroup() {
+  return {kCommands, static_cast<int>(sizeof kCommands / sizeof kCommands[0])};
+}

@@ -1,0 +1,373 @@
+// The trace-facts pass: one walk over the key points, reading the text only
+// around the markers that open the sections the facts come from.
+#include "facts/trace_facts.h"
+
+#include <cstring>
+
+#include "facts/facts_internal.h"
+#include "facts/list_lines.h"
+#include "trace/trace_scanner.h"
+
+void TraceFacts::reset() {
+  statements.reset();
+  parameters.reset();
+  fixControls.reset();
+  parameterFixControls.reset();
+  queryBlocks.reset();
+  joinOrders.reset();
+  tables.reset();
+  transformations.reset();
+  planOperations.reset();
+  outlineHints.reset();
+  keyPointLines.reset();
+  text = nullptr;
+  length = 0;
+}
+
+namespace {
+
+// How a key point bears on where statements begin and end.
+enum class Role { kNeutral, kContent, kDump, kDumpPart };
+
+Role roleOf(int32_t kind) {
+  switch (kind) {
+    case tkRegisteredQb:
+    case tkOptParams:
+    case tkQbTransformation:
+    case tkBindVars:
+    case tkFinalQuery:
+    case tkFinalQbCost:
+    case tkOptimizingQb:
+    case tkJoinOrder:
+    case tkBestSoFar:
+    case tkJoinOrderAborted:
+      return Role::kContent;
+    case tkSqlDump:
+      return Role::kDump;
+    case tkExplainPlan:
+    case tkOptStateDump:
+      return Role::kDumpPart;
+    default:
+      return Role::kNeutral;  // time-stamp entry lines
+  }
+}
+
+// The line that closes a statement's dump, looked for in the last bytes
+// before the next statement.
+constexpr char kDumpEnd[] = "END SQL Statement Dump";
+constexpr int32_t kEndWindow = 8192;
+
+inline int32_t lineStartOfKeyPoint(const KeyPoint& k) { return k.pos - k.column > 0 ? k.pos - k.column : 0; }
+
+// Where a statement's key points begin and its dump ends, while building.
+struct StatementMarks {
+  int32_t firstKeyPoint;
+  int32_t dumpFrom;  // the last key point of its dump; -1 before a dump
+};
+
+class FactsBuilder {
+ public:
+  FactsBuilder(TraceFacts& facts, const char* text, int32_t length, const KeyPoints_c& keyPoints)
+      : c_{facts, text, length, &keyPoints}, keyPoints_(keyPoints), joinOrders_(c_) {}
+
+  bool run() {
+    for (int32_t i = 0; i < keyPoints_.count(); ++i) {
+      if (!onKeyPoint(i)) return false;
+    }
+    if (current_ != kNoFact) closeStatement();
+    return placeStatements() && copyKeyPointLines();
+  }
+
+ private:
+  StatementFacts& current() { return c_.facts.statements[current_]; }
+
+  bool openStatement(int32_t keyPoint) {
+    if (current_ != kNoFact) closeStatement();
+    StatementFacts* s = appendFact(c_.facts.statements);
+    StatementMarks* marks = marks_.append();
+    if (!s || !marks) return false;
+    *marks = StatementMarks{keyPoint, -1};
+    current_ = c_.facts.statements.count() - 1;
+    dumped_ = false;
+    contextAt_ = -1;
+    TraceFacts& f = c_.facts;
+    s->queryBlocks.first = f.queryBlocks.count();
+    s->joinOrders.first = f.joinOrders.count();
+    s->transformations.first = f.transformations.count();
+    joinOrders_.startStatement(*s);
+    return true;
+  }
+
+  void closeStatement() {
+    StatementFacts& s = current();
+    const TraceFacts& f = c_.facts;
+    s.queryBlocks.count = f.queryBlocks.count() - s.queryBlocks.first;
+    s.joinOrders.count = f.joinOrders.count() - s.joinOrders.first;
+    s.transformations.count = f.transformations.count() - s.transformations.first;
+  }
+
+  // How far the readers of key point i may read: up to the line of the next
+  // key point that is not a time-stamp line (those may stand inside any
+  // list), and at least to the end of key point i's own line.
+  int32_t limitAfter(int32_t i) {
+    if (nextSection_ <= i) {
+      nextSection_ = i + 1;
+      while (nextSection_ < keyPoints_.count() && roleOf(keyPoints_[nextSection_].kind) == Role::kNeutral) {
+        ++nextSection_;
+      }
+    }
+    if (nextSection_ >= keyPoints_.count()) return c_.length;
+    const KeyPoint& next = keyPoints_[nextSection_];
+    // On a later line, the next key point's line starts past this one's.
+    if (next.line > keyPoints_[i].line) return lineStartOfKeyPoint(next);
+    const int32_t pos = keyPoints_[i].pos;
+    const void* feed = pos < c_.length ? std::memchr(c_.text + pos, '\n', static_cast<size_t>(c_.length - pos)) : nullptr;
+    const int32_t ownLineEnd = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : c_.length;
+    return lineStartOfKeyPoint(next) > ownLineEnd ? lineStartOfKeyPoint(next) : ownLineEnd;
+  }
+
+  // The first section of a kind in a statement is the one kept.
+  static void placeSection(SectionPlace& place, int32_t& line, const KeyPoint& k, int32_t limit) {
+    if (place.offset >= 0) return;
+    place = SectionPlace{k.pos, limit};
+    line = k.line + 1;
+  }
+
+  bool transformationsAfter(const KeyPoint& k, int32_t from, int32_t limit) {
+    const int32_t fromLine = lineOfOffset(c_.text, k.pos, k.line + 1, from);
+    return readTransformations(c_, from, limit, fromLine, contextAt_);
+  }
+
+  // The synthetic record the key-point scan adds for join orders outside
+  // an optimised block stands at the join order, not at a marker.
+  bool isOptimizingMarker(const KeyPoint& k) const {
+    return k.pos >= 30 && std::memcmp(c_.text + k.pos - 30, "kkoq", 4) == 0;
+  }
+
+  bool onKeyPoint(int32_t i) {
+    const KeyPoint& k = keyPoints_[i];
+    const Role role = roleOf(k.kind);
+    if (role == Role::kNeutral) return true;
+    // The SQL dump ends a statement's stretch. Its explain plan and
+    // state dump follow it; one that stands without a dump (a trace cut
+    // short) still ends the statement's optimisation.
+    bool opens = current_ == kNoFact;
+    if (!opens && role == Role::kContent) opens = dumped_;
+    if (!opens && role == Role::kDump) opens = current().sqlDumpKeyPoint != kNoFact;
+    if (opens && !openStatement(i)) return false;
+    StatementFacts& s = current();
+    const int32_t limit = limitAfter(i);
+    if (role != Role::kContent) {
+      dumped_ = true;
+      marks_[current_].dumpFrom = k.pos;
+    }
+    switch (k.kind) {
+      case tkSqlDump:
+        s.sqlDumpKeyPoint = i;
+        readSqlDump(c_, s, k, limit);
+        return true;
+      // The long lists are read later; only their places are kept.
+      case tkExplainPlan:
+        placeSection(s.explainPlan, s.explainPlanLine, k, limit);
+        return true;
+      case tkOptStateDump:
+        placeSection(s.stateDump, s.stateDumpLine, k, limit);
+        return true;
+      case tkOptParams:
+        placeSection(s.parameterBlock, s.parametersLine, k, limit);
+        return true;
+      case tkRegisteredQb:
+        contextAt_ = k.pos;
+        return true;
+      case tkQbTransformation:
+        contextAt_ = k.pos;
+        return transformationsAfter(k, k.pos, limit);
+      case tkOptimizingQb:
+        // The scan's synthetic record also follows a time stamp inside a
+        // search, so only the marker starts one.
+        if (isOptimizingMarker(k)) {
+          contextAt_ = k.pos;
+          joinOrders_.startSearch();
+        }
+        return true;
+      case tkJoinOrder:
+        return joinOrders_.onJoinOrder(i, limit);
+      case tkBestSoFar:
+        joinOrders_.onBestSoFar(k, limit);
+        return true;
+      case tkJoinOrderAborted:
+        joinOrders_.onAborted();
+        return true;
+      case tkFinalQbCost: {
+        const int32_t after = joinOrders_.onFinalCost(i, limit);
+        if (after < 0) return false;
+        contextAt_ = k.pos;
+        return transformationsAfter(k, after, limit);
+      }
+      case tkFinalQuery:
+        s.finalQueryKeyPoint = i;
+        s.finalQueryLine = 0;
+        s.finalQuery = TextSpan{};
+        if (k.queryStart > 0) {
+          TraceLine line;
+          LineReader reader(c_.text, c_.length, k.queryStart, k.line + 2);
+          if (reader.next(line)) {
+            s.finalQueryLine = line.number;
+            s.finalQuery = spanOf(line.begin, line.end);
+          }
+        }
+        return true;
+      default:
+        return true;
+    }
+  }
+
+  // The line of `offset`, counted from the nearer of the key points around
+  // it; offsets come in increasing order.
+  int32_t lineAt(int32_t offset) {
+    const int32_t n = keyPoints_.count();
+    while (lineAnchor_ + 1 < n && lineStartOfKeyPoint(keyPoints_[lineAnchor_ + 1]) <= offset) ++lineAnchor_;
+    const int32_t below = lineAnchor_ >= 0 ? lineStartOfKeyPoint(keyPoints_[lineAnchor_]) : 0;
+    const int32_t belowLine = lineAnchor_ >= 0 ? keyPoints_[lineAnchor_].line + 1 : 1;
+    if (lineAnchor_ + 1 < n) {
+      const KeyPoint& next = keyPoints_[lineAnchor_ + 1];
+      const int32_t above = lineStartOfKeyPoint(next);
+      if (above - offset < offset - below) return next.line + 1 - lineFeedsBetween(c_.text, offset, above);
+    }
+    return belowLine + lineFeedsBetween(c_.text, below, offset);
+  }
+
+  // The last "END SQL Statement Dump" in [from, to), looked for in the
+  // last bytes before `to`: the dump's last line stands just before the
+  // next statement.
+  int32_t lastDumpEnd(int32_t from, int32_t to) const {
+    for (int32_t window : {kEndWindow / 16, kEndWindow}) {
+      const int32_t start = to - window > from ? to - window : from;
+      int32_t at = -1;
+      for (int32_t hit = findIn(c_.text, start, to, kDumpEnd); hit >= 0; hit = findIn(c_.text, hit + 1, to, kDumpEnd)) {
+        at = hit;
+      }
+      if (at >= 0 || start == from) return at;
+    }
+    return -1;
+  }
+
+  // Stretches: a statement ends with the "END SQL Statement Dump" line of
+  // its dump, else where the next statement's first key point stands; the
+  // next one begins right after.
+  bool placeStatements() {
+    const int32_t n = c_.facts.statements.count();
+    int32_t begin = 0;
+    int32_t keyPoint = 0;
+    for (int32_t i = 0; i < n; ++i) {
+      StatementFacts& s = c_.facts.statements[i];
+      const StatementMarks& marks = marks_[i];
+      const int32_t boundary = i + 1 < n ? lineStartOfKeyPoint(keyPoints_[marks_[i + 1].firstKeyPoint]) : c_.length;
+      int32_t end = boundary;
+      if (marks.dumpFrom >= 0) {
+        const int32_t at = lastDumpEnd(marks.dumpFrom, boundary);
+        if (at >= 0) {
+          const void* feed = std::memchr(c_.text + at, '\n', static_cast<size_t>(boundary - at));
+          end = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : boundary;
+        }
+      }
+      if (end <= begin) end = boundary;
+      s.beginOffset = begin;
+      s.endOffset = end;
+      s.firstLine = lineAt(begin);
+      s.lastLine = lineAt(end - 1 > begin ? end - 1 : begin);
+      while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < begin) ++keyPoint;
+      s.keyPoints.first = keyPoint;
+      while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < end) ++keyPoint;
+      s.keyPoints.count = keyPoint - s.keyPoints.first;
+      if (!s.sqlId.present() || s.sqlTextLine == 0) readSqlHeading(c_, s);
+      begin = end;
+    }
+    return true;
+  }
+
+  bool copyKeyPointLines() {
+    if (c_.facts.keyPointLines.reserveRecords(keyPoints_.count()) != 0) return false;
+    for (const KeyPoint& k : keyPoints_) *c_.facts.keyPointLines.append() = k.line + 1;
+    return true;
+  }
+
+  FactContext c_;
+  const KeyPoints_c& keyPoints_;
+  JoinOrderReader joinOrders_;
+  PackedRecords<StatementMarks> marks_;
+  int32_t current_ = kNoFact;
+  bool dumped_ = false;
+  int32_t contextAt_ = -1;   // where the query block being worked on is named
+  int32_t nextSection_ = 0;  // cached by limitAfter
+  int32_t lineAnchor_ = -1;  // cached by lineAt
+};
+
+}  // namespace
+
+int buildTraceFacts(TraceFacts& facts, const char* text, int32_t length, const KeyPoints_c& keyPoints) {
+  facts.reset();
+  facts.text = text;
+  facts.length = length;
+  if (length <= 0 || !text) return 0;
+  FactsBuilder builder(facts, text, length, keyPoints);
+  if (!builder.run()) {
+    facts.reset();
+    return -1;
+  }
+  return 0;
+}
+
+namespace {
+
+// The first index in [0, n) for which `after` holds, `after` being false
+// then true along the list.
+template <class After>
+int32_t firstWhere(int32_t n, After after) {
+  int32_t low = 0;
+  int32_t high = n;
+  while (low < high) {
+    const int32_t mid = low + (high - low) / 2;
+    if (after(mid)) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  return low;
+}
+
+}  // namespace
+
+int32_t statementAtLine(const TraceFacts& facts, int32_t line) {
+  const auto& s = facts.statements;
+  const int32_t i = firstWhere(s.count(), [&](int32_t k) { return s[k].lastLine >= line; });
+  return i < s.count() && s[i].firstLine <= line ? i : kNoFact;
+}
+
+int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
+  const auto& s = facts.statements;
+  const int32_t i =
+      firstWhere(s.count(), [&](int32_t k) { return s[k].keyPoints.first + s[k].keyPoints.count > keyPoint; });
+  return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
+}
+
+int32_t joinOrderOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
+  const auto& j = facts.joinOrders;
+  const int32_t i = firstWhere(j.count(), [&](int32_t k) { return j[k].keyPoint >= keyPoint; });
+  return i < j.count() && j[i].keyPoint == keyPoint ? i : kNoFact;
+}
+
+int32_t queryBlockOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
+  const auto& q = facts.queryBlocks;
+  const int32_t i = firstWhere(q.count(), [&](int32_t k) { return q[k].keyPoint >= keyPoint; });
+  return i < q.count() && q[i].keyPoint == keyPoint ? i : kNoFact;
+}
+
+int32_t lineInShownText(const TraceFacts& facts, const KeyPoints_c& shown, int32_t line) {
+  const auto& lines = facts.keyPointLines;
+  if (shown.count() != lines.count()) return line;
+  const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > line; });
+  if (after == 0) return line;
+  return line + (shown[after - 1].line + 1 - lines[after - 1]);
+}

@@ -1,0 +1,121 @@
+// Fuzz target: any bytes as a trace. The facts pass and the list readers
+// must keep every span on one line inside the text, every range inside its
+// list and every line inside the text; the list splitter's fast path must
+// agree with its bytewise one; any bytes must make valid JSON.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "base/json_writer.h"
+#include "facts/list_lines.h"
+#include "facts/trace_facts.h"
+#include "outline/key_points.h"
+#include "tests/json_check_facts.h"
+
+namespace {
+
+void check(bool condition) {
+  if (!condition) std::abort();
+}
+
+struct Bounds {
+  const TraceFacts& f;
+  int32_t lines;
+  void span(TextSpan s) const {
+    if (!s.present()) return;
+    check(s.offset >= 0 && s.offset + s.length <= f.length);
+    check(f.view(s).find('\n') == std::string_view::npos);
+  }
+  void line(int32_t n, bool optional = true) const { check((optional && n == 0) || (n >= 1 && n <= lines)); }
+  template <class List>
+  void range(FactRange r, const List& list) const {
+    check(r.first >= 0 && r.count >= 0 && r.first + r.count <= list.count());
+  }
+};
+
+void checkFacts(const TraceFacts& f, int32_t lines) {
+  const Bounds b{f, lines};
+  int32_t previousEnd = 0;
+  for (const StatementFacts& s : f.statements) {
+    check(s.beginOffset >= previousEnd && s.beginOffset < s.endOffset && s.endOffset <= f.length);
+    previousEnd = s.endOffset;
+    b.line(s.firstLine, false);
+    b.line(s.lastLine, false);
+    check(s.firstLine <= s.lastLine);
+    for (TextSpan t : {s.sqlId, s.planHashValue, s.sqlText, s.finalQuery}) b.span(t);
+    for (int32_t n : {s.line, s.sqlTextLine, s.finalQueryLine, s.parametersLine, s.fixControlsLine,
+                      s.explainPlanLine, s.stateDumpLine, s.outlineLine}) {
+      b.line(n);
+    }
+    check(s.listsRead);
+    b.range(s.parameters, f.parameters);
+    b.range(s.parameterFixControls, f.parameterFixControls);
+    b.range(s.fixControls, f.fixControls);
+    b.range(s.queryBlocks, f.queryBlocks);
+    b.range(s.joinOrders, f.joinOrders);
+    b.range(s.transformations, f.transformations);
+    b.range(s.planOperations, f.planOperations);
+    b.range(s.outlineHints, f.outlineHints);
+    PackedRecords<int32_t> effective;
+    check(effectiveParameters(f, s, effective) == 0);
+    check(effective.count() <= s.parameters.count);
+  }
+  for (const QueryBlockFact& q : f.queryBlocks) {
+    for (TextSpan t : {q.name, q.number, q.plan, q.bestJoinOrder, q.cost, q.card, q.bytes}) b.span(t);
+    b.line(q.line, false);
+    b.range(q.joinOrders, f.joinOrders);
+    check(q.bestJoinOrderFact == kNoFact || (q.bestJoinOrderFact >= 0 && q.bestJoinOrderFact < f.joinOrders.count()));
+  }
+  for (const JoinOrderFact& j : f.joinOrders) {
+    b.range(j.tables, f.tables);
+    b.line(j.line, false);
+    b.line(j.bestSoFarLine);
+    for (TextSpan t : {j.number, j.cost, j.card, j.bytes}) b.span(t);
+  }
+  for (TextSpan t : f.tables) b.span(t);
+  for (const ParameterFact& p : f.parameters) b.span(p.name), b.span(p.value), b.line(p.line, false);
+  for (const FixControlFact& x : f.fixControls) b.span(x.number), b.span(x.value), b.line(x.line, false);
+  for (const TransformationFact& t : f.transformations) b.span(t.text), b.span(t.kind), b.line(t.line, false);
+  for (const PlanOperationFact& op : f.planOperations) {
+    for (TextSpan t : {op.id, op.operation, op.name, op.rows, op.cost}) b.span(t);
+  }
+  for (const OutlineHintFact& h : f.outlineHints) b.span(h.text), b.line(h.line, false);
+}
+
+void checkListSplit(const char* text, int32_t length) {
+  int lines = 0;
+  for (int32_t pos = 0; pos < length && lines < 4096; ++lines) {
+    ListLine fast;
+    ListLine slow;
+    splitListLine(text, pos, length, fast);
+    splitListLineBytewise(text, pos, length, slow);
+    check(std::memcmp(&fast, &slow, sizeof fast) == 0);
+    check(fast.next > pos);
+    pos = fast.next;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 20)) return 0;
+  SVString text;
+  if (text.append(reinterpret_cast<const char*>(data), static_cast<int64_t>(size)) != 0) return 0;
+  if (text.append("\r\n", 2) != 0) return 0;
+  KeyPoints_c keyPoints;
+  scanKeyPoints(keyPoints, text);
+  TraceFacts facts;
+  if (buildTraceFacts(facts, text.c_str(), text.length(), keyPoints) != 0) return 0;
+  if (readAllStatementLists(facts) != 0) return 0;
+  int32_t lines = 1;
+  for (int32_t i = 0; i < text.length(); ++i) lines += text.c_str()[i] == '\n';
+  checkFacts(facts, lines);
+  checkListSplit(text.c_str(), text.length());
+
+  SVString json;
+  if (appendJsonString(json, std::string_view(reinterpret_cast<const char*>(data), size)) == 0) {
+    check(JsonCheck::valid(std::string_view(json.c_str(), static_cast<size_t>(json.length()))));
+  }
+  return 0;
+}
