@@ -12,6 +12,7 @@
 #include "gui/editor_search.h"
 #include "gui/find_bar.h"
 #include "gui/multi_line_tree.h"
+#include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
 #include "sql/final_query_reformat.h"
 #include "sql/sql_tokenizer.h"
@@ -83,7 +84,7 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   Splitter1->setChildrenCollapsible(false);
   VirtualStringTree1 = new MultiLineTree0(Splitter1);
   Panel1 = new QWidget(Splitter1);
-  SynEdit1 = new QsciScintilla(Panel1);
+  SynEdit1 = new TraceEditor(Panel1);
   TFFind1 = new TFFind(Panel1);
   auto* panelLayout = new QVBoxLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
@@ -107,23 +108,6 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
 
   lexer_ = new TraceLexer(this);
   SynEdit1->setLexer(lexer_);
-  SynEdit1->setReadOnly(true);
-  SynEdit1->setFrameShape(QFrame::NoFrame);
-  SynEdit1->setEdgeMode(QsciScintilla::EdgeNone);
-  SynEdit1->setMarginType(0, QsciScintilla::NumberMargin);
-  SynEdit1->setMarginLineNumbers(0, true);
-  SynEdit1->setMarginWidth(1, 0);
-  SynEdit1->setAutoIndent(true);
-  SynEdit1->setIndentationsUseTabs(false);
-  SynEdit1->setTabIndents(true);
-  SynEdit1->setBackspaceUnindents(true);
-  // Scrolling past the last line and past the longest line, with the
-  // horizontal range following the widest line shown.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETENDATLASTLINE, 0L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 1L);
-  // Alt with the mouse selects a column.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMOUSESELECTIONRECTANGULARSWITCH, 1L);
   setEditorFont(fontHeight_);
 
   TFFind1->onSearch = [this](QWidget* control, const QString& text, int flags) {
