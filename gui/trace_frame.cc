@@ -12,9 +12,9 @@
 #include "gui/editor_search.h"
 #include "gui/find_bar.h"
 #include "gui/multi_line_tree.h"
+#include "gui/shown_text.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
-#include "sql/final_query_reformat.h"
 #include "sql/sql_tokenizer.h"
 
 namespace {
@@ -28,54 +28,7 @@ QString editorFace() {
   return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
 }
 
-// Bytes that follow a lead byte, by lead byte; 0 for ASCII, -1 for bytes
-// that cannot start a character (continuations, overlong C0/C1, F5..FF).
-int utf8Tail(unsigned char b) {
-  if (b < 0x80) return 0;
-  if (b < 0xC2) return -1;
-  if (b < 0xE0) return 1;
-  if (b < 0xF0) return 2;
-  if (b < 0xF5) return 3;
-  return -1;
-}
-
 }  // namespace
-
-bool isValidUtf8(const char* text, int64_t length) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  int64_t i = 0;
-  while (i < length) {
-    // Traces are nearly all ASCII: skip eight such bytes at a time.
-    if (i + 8 <= length) {
-      uint64_t word;
-      std::memcpy(&word, p + i, 8);
-      if ((word & 0x8080808080808080ull) == 0) {
-        i += 8;
-        continue;
-      }
-    }
-    const unsigned char lead = p[i];
-    const int tail = utf8Tail(lead);
-    if (tail < 0) return false;
-    if (tail > 0) {
-      if (length - i <= tail) return false;
-      const unsigned char second = p[i + 1];
-      // The second byte's range excludes overlong forms, surrogates and
-      // code points above U+10FFFF.
-      unsigned char low = 0x80, high = 0xBF;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-      if (second < low || second > high) return false;
-      for (int k = 2; k <= tail; ++k) {
-        if ((p[i + k] & 0xC0) != 0x80) return false;
-      }
-    }
-    i += tail + 1;
-  }
-  return true;
-}
 
 TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   // The controls: tree | editor panel, the panel holding the editor.
@@ -142,15 +95,17 @@ void TFMarrow::applySettings(ViewerSettings& settings, int32_t resolution, const
 
 int TFMarrow::loadTrace(SVString& text) {
   text.append("\r\n", 2);
-  text_.assign(text);
+  // The loaded buffer becomes the kept text: one copy of the trace.
+  text_ = std::move(text);
+  text = SVString();
+  facts_ = traceTextFacts(text_.data(), text_.length());
 
   VirtualStringTree1->beginUpdate();
   VirtualStringTree1->clear();
   nodes_.reset();
   resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, text);
-  if (hasOption(*settings_, OptFormatFinalQuery)) reformatFinalQueries(text, keyPoints_);
-  setEditorText(text);
+  scanKeyPoints(keyPoints_, text_);
+  showText();
 
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept copy, not the re-formatted text.
@@ -189,16 +144,13 @@ void TFMarrow::fillOutlineTree(int32_t node, int32_t parentItem) {
   }
 }
 
-void TFMarrow::setEditorText(const SVString& text) {
-  singleByte_ = !isValidUtf8(text.data(), text.length());
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE,
-                          singleByte_ ? 0L : long(QsciScintillaBase::SC_CP_UTF8));
-  if (singleByte_) {
-    for (long style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
-      SynEdit1->SendScintilla(QsciScintillaBase::SCI_STYLESETCHARACTERSET, style,
-                              long(QsciScintillaBase::SC_CHARSET_ANSI));
-    }
-  }
+void TFMarrow::showText() {
+  // With the final-query option, the key points move as the formatted
+  // queries add lines.
+  std::vector<FormattedPiece> pieces;
+  if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_, keyPoints_);
+  singleByte_ = !facts_.validUtf8;
+  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, long(QsciScintillaBase::SC_CP_UTF8));
   const bool wrap = hasOption(*settings_, OptWrapText);
   if (wrap) SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, long(QsciScintillaBase::SC_WRAP_NONE));
   const bool readOnly = SynEdit1->isReadOnly();
@@ -211,10 +163,7 @@ void TFMarrow::setEditorText(const SVString& text) {
   const long mask = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0L);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  // By length, not as a terminated string: a zero byte in a trace must not
-  // cut the text short.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.length()),
-                          text.c_str());
+  appendShownText(*SynEdit1, text_, pieces, facts_);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, mask);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
   SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1L);
@@ -335,12 +284,9 @@ void TFMarrow::setFormatFinalQuery(bool on) {
   const Anchor startAnchor =
       endAnchor.index < 0 ? Anchor{} : anchorFor(highlightStart_, endAnchor.index);
 
-  SVString work;
-  work.assign(text_);
   resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, work);
-  if (on) reformatFinalQueries(work, keyPoints_);
-  setEditorText(work);
+  scanKeyPoints(keyPoints_, text_);
+  showText();
 
   auto moved = [this](int32_t value, const Anchor& anchor) {
     if (anchor.index < 0 || anchor.index >= keyPoints_.count()) return value;

@@ -12,6 +12,7 @@
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
+#include "gui/shown_text.h"
 #include "outline/key_points.h"
 #include "outline/outline_model.h"
 
@@ -21,10 +22,6 @@ class MultiLineTree0;
 class TraceLexer;
 class TFFind;
 struct MultiLineItem;
-
-// True when the bytes are well-formed UTF-8 (no overlong forms, no
-// surrogates, nothing above U+10FFFF).
-bool isValidUtf8(const char* text, int64_t length);
 
 class TFMarrow : public QWidget {
   Q_OBJECT
@@ -44,9 +41,9 @@ class TFMarrow : public QWidget {
   // width and the editor font height. Called once, before any load.
   void applySettings(ViewerSettings& settings, int32_t resolution, const QFont& font);
 
-  // Shows a trace: appends "\r\n" to `text` (the caller's string, which it
-  // may also re-format in place), keeps a copy of it as loaded, scans it,
-  // fills the editor and the outline. Returns 0.
+  // Shows a trace: appends "\r\n" to `text` and takes its buffer as the
+  // kept text (the caller's string is left empty), scans it, fills the
+  // editor and the outline. Returns 0.
   int loadTrace(SVString& text);
 
   void setWrap(bool on);
@@ -76,8 +73,8 @@ class TFMarrow : public QWidget {
   int32_t highlightStart() const { return highlightStart_; }
   int32_t highlightEnd() const { return highlightEnd_; }
   int32_t editorFontHeight() const { return fontHeight_; }
-  // True when the shown trace is not UTF-8 and the editor shows it byte
-  // per character in the single-byte code page.
+  // True when the trace is not valid UTF-8 and the editor shows it as
+  // Windows-1252, byte per character.
   bool singleByteMode() const { return singleByte_; }
   const KeyPoints_c& keyPoints() const { return keyPoints_; }
   const NodeMarrow_Array_c& nodes() const { return nodes_; }
@@ -88,10 +85,11 @@ class TFMarrow : public QWidget {
   void VirtualStringTree1Change(const MultiLineItem* item);
   void Splitter1Moved();
   void fillOutlineTree(int32_t node, int32_t parentItem);
-  // Puts the bytes into the editor as they are, choosing UTF-8 or the
-  // single-byte code page. Wrapping is switched off while the text goes in
-  // so that the editor wraps lazily, visible lines first.
-  void setEditorText(const SVString& text);
+  // Makes the kept text, with the final queries formatted when the option
+  // is set (moving the key points), the editor's text (see shown_text.h).
+  // Wrapping is switched off while the text goes in so that the editor
+  // wraps lazily, visible lines first.
+  void showText();
   void setEditorFont(int32_t pixelHeight);
   void updateGutterWidth();
   void showHighlight();
@@ -107,6 +105,7 @@ class TFMarrow : public QWidget {
   KeyPoints_c keyPoints_;
   NodeMarrow_Array_c nodes_;
   SVString text_;  // the trace as loaded, with its "\r\n", before re-formatting
+  TraceTextFacts facts_;
   SearchHandler searchHandler_;
   ViewerSettings ownSettings_;  // stands in until applySettings hands over the window's
   ViewerSettings* settings_;
