@@ -73,6 +73,8 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   connect(VirtualStringTree1, &MultiLineTree0::changed, this,
           [this](const MultiLineItem* item) { VirtualStringTree1Change(item); });
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+  setUpNavigation();
+  setUpSelectionColours();
 }
 
 TFMarrow::~TFMarrow() = default;
@@ -190,12 +192,6 @@ void TFMarrow::updateGutterWidth() {
   SynEdit1->setMarginWidth(0, QString(QString::number(lines).size() + 1, QChar('9')));
 }
 
-void TFMarrow::setWrap(bool on) {
-  setOption(*settings_, OptWrapText, on);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE,
-                          long(on ? QsciScintillaBase::SC_WRAP_WORD : QsciScintillaBase::SC_WRAP_NONE));
-}
-
 void TFMarrow::setReadOnly(bool on) {
   setOption(*settings_, OptReadOnly, on);
   SynEdit1->setReadOnly(on);
@@ -205,99 +201,9 @@ void TFMarrow::stepFont(int direction) {
   setEditorFont(::stepFont(*settings_, resolution_, direction));
 }
 
-int32_t TFMarrow::firstVisibleLine() const {
-  const long top = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
-  return static_cast<int32_t>(SynEdit1->SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, top));
-}
-
-int32_t TFMarrow::topLineFor(int32_t first, int32_t last) const {
-  const long rows = SynEdit1->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
-  const long top = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) + 1;
-  const long d = SynEdit1->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, long(first)) + 1;
-  const long c = SynEdit1->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, long(last)) + 1;
-  long result;
-  if (c - d + 1 > rows || d < top || top + rows <= c) {
-    result = d - 1;  // the key point's line becomes the second visible row
-  } else {
-    result = top;  // the whole range is in view already
-  }
-  return static_cast<int32_t>(std::max(result, 1L));
-}
-
-void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
-  if (item == nullptr || item->userIndex < 0 || item->userIndex >= nodes_.count()) return;
-  const OutlineNode& node = nodes_[item->userIndex];
-  if (node.keyPointIndex < 0 || node.keyPointIndex >= keyPoints_.count()) return;
-  const int32_t start = keyPoints_[node.keyPointIndex].line;
-
-  // The section ends where the next sibling of the node, or of its nearest
-  // ancestor that has one, begins.
-  int32_t end = kNoNode;
-  for (int32_t n = item->userIndex; n != kNoNode && end == kNoNode; n = nodes_[n].parent) {
-    end = nodes_[n].nextSibling;
-  }
-  highlightEnd_ = kHighlightToEnd;
-  if (end != kNoNode && nodes_[end].keyPointIndex >= 0 && nodes_[end].keyPointIndex < keyPoints_.count()) {
-    highlightEnd_ = keyPoints_[nodes_[end].keyPointIndex].line;
-  }
-  highlightStart_ = start;
-
-  const int32_t row = topLineFor(start, start < INT32_MAX - 200 ? start + 200 : INT32_MAX);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, long(row - 1));
-  showHighlight();
-}
-
-void TFMarrow::showHighlight() {
-  lexer_->setHighlightedLines(highlightStart_, highlightEnd_);
-  SynEdit1->viewport()->update();
-}
-
 void TFMarrow::Splitter1Moved() {
   if (applyingOptions_) return;
   storeSplitterPos(*settings_, VirtualStringTree1->width());
-}
-
-void TFMarrow::setFormatFinalQuery(bool on) {
-  setOption(*settings_, OptFormatFinalQuery, on);
-  if (applyingOptions_) return;
-
-  // An anchor is the last key point at or above a line; the line moves by
-  // as much as its anchor moves in the new text.
-  struct Anchor {
-    int32_t index = -1;
-    int32_t line = 0;
-  };
-  auto anchorFor = [this](int32_t value, int32_t from) {
-    Anchor anchor;
-    for (int32_t i = std::min(from, keyPoints_.count() - 1); i >= 0; --i) {
-      if (keyPoints_[i].line <= value) {
-        anchor.index = i;
-        anchor.line = keyPoints_[i].line;
-        break;
-      }
-    }
-    return anchor;
-  };
-  int32_t top = firstVisibleLine() + 1;  // 1-based, as the rows count
-  const Anchor topAnchor = anchorFor(top, keyPoints_.count() - 1);
-  const Anchor endAnchor = anchorFor(highlightEnd_, keyPoints_.count() - 1);
-  const Anchor startAnchor =
-      endAnchor.index < 0 ? Anchor{} : anchorFor(highlightStart_, endAnchor.index);
-
-  resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, text_);
-  showText();
-
-  auto moved = [this](int32_t value, const Anchor& anchor) {
-    if (anchor.index < 0 || anchor.index >= keyPoints_.count()) return value;
-    return value + (keyPoints_[anchor.index].line - anchor.line);
-  };
-  top = moved(top, topAnchor);
-  if (highlightEnd_ != kHighlightToEnd) highlightEnd_ = moved(highlightEnd_, endAnchor);
-  highlightStart_ = moved(highlightStart_, startAnchor);
-  const long row = SynEdit1->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, long(std::max(top - 1, 0)));
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, row);
-  showHighlight();
 }
 
 void TFMarrow::find() { TFFind1->showFindBar(SynEdit1, proposedFindText(SynEdit1)); }

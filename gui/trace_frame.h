@@ -81,8 +81,30 @@ class TFMarrow : public QWidget {
   // The 0-based document line at the top of the editor.
   int32_t firstVisibleLine() const;
 
+ protected:
+  // Notes presses on the tree, so that a press on the chosen node jumps
+  // to it again.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // The view's top: the document line of its first row and, when that row
+  // continues a wrapped line, the rows of it above the next line.
+  struct ViewTop {
+    int32_t line = 0;
+    int32_t rowsAbove = 0;
+  };
+  static constexpr int kLastLineMarker = 1;
+
+  void setUpNavigation();
   void VirtualStringTree1Change(const MultiLineItem* item);
+  ViewTop captureTop() const;
+  // Puts `line` at the top, with `rowsAbove` rows of the line before it
+  // above it.
+  void restoreTop(int32_t line, int32_t rowsAbove);
+  // Selected text on the shaded lines shows the two colours swapped
+  // (selection_colours.cc).
+  void setUpSelectionColours();
+  void updateSelectionColours();
   void Splitter1Moved();
   void fillOutlineTree(int32_t node, int32_t parentItem);
   // Makes the kept text, with the final queries formatted when the option
@@ -115,5 +137,7 @@ class TFMarrow : public QWidget {
   int32_t highlightStart_ = -1;
   int32_t highlightEnd_ = -1;
   bool applyingOptions_ = true;
+  uint64_t jumps_ = 0;         // node choices so far
+  uint64_t jumpsAtPress_ = 0;  // jumps_ when the tree was last pressed
   bool singleByte_ = false;
 };
