@@ -15,10 +15,10 @@ namespace {
 using Sci = QsciScintillaBase;
 
 // Indicators 8 and up are the container's.
-constexpr int kSelectionBox = 8;
-constexpr int kSelectionText = 9;
-constexpr int kShadedSelectionBox = 10;
-constexpr int kShadedSelectionText = 11;
+constexpr int kSelectionBox = TFMarrow::kSelectionBoxIndicator;
+constexpr int kSelectionText = TFMarrow::kSelectionTextIndicator;
+constexpr int kShadedSelectionBox = TFMarrow::kShadedSelectionBoxIndicator;
+constexpr int kShadedSelectionText = TFMarrow::kShadedSelectionTextIndicator;
 
 long bgr(const QColor& c) { return long{c.blue()} << 16 | long{c.green()} << 8 | c.red(); }
 

@@ -28,6 +28,12 @@ class TFMarrow : public QWidget {
 
  public:
   static constexpr int32_t kHighlightToEnd = INT32_MAX;
+  // The indicators that draw selections (selection_colours.cc): a box
+  // under the text and the text's colour, on plain and on shaded lines.
+  static constexpr int kSelectionBoxIndicator = 8;
+  static constexpr int kSelectionTextIndicator = 9;
+  static constexpr int kShadedSelectionBoxIndicator = 10;
+  static constexpr int kShadedSelectionTextIndicator = 11;
 
   // The search that the main window installs: (control, text, flags) ->
   // matches found, or -1 when the control cannot be searched.

@@ -50,7 +50,12 @@ int32_t TFMarrow::topLineFor(int32_t first, int32_t last) const {
   const long rows = SynEdit1->SendScintilla(Sci::SCI_LINESONSCREEN);
   const long top = SynEdit1->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE) + 1;
   const long d = SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, long(first)) + 1;
-  const long c = SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, long(last)) + 1;
+  // Lines past the end of the text count as rows of their own: near the
+  // end the range is not "in view" just because the text stops, and the
+  // view scrolls past the end to put the key point on the second row.
+  const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+  const long c = SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, std::min<long>(last, lastLine)) + 1 +
+                 std::max<long>(0, long(last) - lastLine);
   long result;
   if (c - d + 1 > rows || d < top || top + rows <= c) {
     result = d - 1;  // the key point's line becomes the second visible row
@@ -135,9 +140,15 @@ void TFMarrow::setWrap(bool on) {
   // The first visible document line stays first: without this, turning
   // wrapping off would keep the row number and move down by every extra
   // row the lines above had.
-  const int32_t line = firstVisibleLine();
+  const long line = firstVisibleLine();
   SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(on ? Sci::SC_WRAP_WORD : Sci::SC_WRAP_NONE));
-  restoreTop(line, 0);
+  // The editor applies the new line heights when it next paints, keeping
+  // the top row's document line if wrapping and the top row number if
+  // not. The rows counted now are those of the old heights: right for
+  // wrapping, where they agree with the editor's own count; without
+  // wrapping, a row is a line.
+  SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE,
+                          on ? SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, line) : line);
 }
 
 void TFMarrow::setFormatFinalQuery(bool on) {
