@@ -209,11 +209,14 @@ QTEST_MAIN(TraceLexerTest)
 // styling every line from the top styles them.
 void TraceLexerTest::styleAfterAJumpIsStyleFromTheTop_data() {
   QTest::addColumn<QByteArray>("between");
-  QTest::newRow("blank lines") << QByteArray("\n\n");
-  QTest::newRow("white space") << QByteArray("   \n\t\n");
-  QTest::newRow("markers alone") << QByteArray("Join order\n\nNow joining:\n");
-  QTest::newRow("a word file flips it back") << QByteArray("file\n");
-  QTest::newRow("a plain line ends it") << QByteArray("\nplain\n\n");
+  // More lines than a page: styling after a jump starts a page above the
+  // view, inside the run.
+  const QByteArray blanks(3000, '\n');
+  QTest::newRow("blank lines") << blanks;
+  QTest::newRow("white space") << QByteArray("   \n\t\n").repeated(1500);
+  QTest::newRow("markers alone") << QByteArray("Join order\n\nNow joining:\n").repeated(1000);
+  QTest::newRow("a word file flips it") << blanks + "file\n" + blanks;
+  QTest::newRow("a plain line ends it") << blanks + "plain\n" + blanks;
 }
 void TraceLexerTest::styleAfterAJumpIsStyleFromTheTop() {
   QFETCH(QByteArray, between);
