@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gui/byte_scan.h"
 #include "gui/find_bar.h"
 
 namespace {
@@ -33,8 +34,6 @@ bool isAsciiWordByte(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 bool isAscii(const QByteArray& bytes) {
@@ -42,40 +41,6 @@ bool isAscii(const QByteArray& bytes) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
   return true;
-}
-
-// The first byte at or above 0x80 in [from, to), or -1.
-long firstNonAscii(const char* bytes, long from, long to) {
-  long i = from;
-  for (; i < to && (i & 7) != 0; ++i) {
-    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return i;
-  }
-  for (; i + 8 <= to; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    if (word & kHighBits) break;
-  }
-  for (; i < to; ++i) {
-    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return i;
-  }
-  return -1;
-}
-
-// The last byte at or above 0x80 in [from, to), or -1.
-long lastNonAscii(const char* bytes, long from, long to) {
-  long i = to;
-  for (; i > from && (i & 7) != 0; --i) {
-    if (static_cast<unsigned char>(bytes[i - 1]) >= 0x80) return i - 1;
-  }
-  for (; i - 8 >= from; i -= 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i - 8, 8);
-    if (word & kHighBits) break;
-  }
-  for (; i > from; --i) {
-    if (static_cast<unsigned char>(bytes[i - 1]) >= 0x80) return i - 1;
-  }
-  return -1;
 }
 
 struct Match {
@@ -106,7 +71,7 @@ class TextSearch {
     while (at <= length_) {
       const long found = bytesForward(at);
       const long stop = found < 0 ? length_ : found;
-      const long odd = matchCase_ ? -1 : firstNonAscii(bytes_, at, stop);
+      const long odd = matchCase_ ? -1 : firstHighByte(bytes_, at, stop);
       if (odd < 0) return found < 0 ? Match{} : Match{found, found + needle_.size()};
       const long line = lineOf(odd);
       const long lineEnd = lineStart(line + 1);
@@ -124,7 +89,7 @@ class TextSearch {
     long at = to;
     while (at >= 0) {
       const long found = bytesBackward(at);
-      const long odd = matchCase_ ? -1 : lastNonAscii(bytes_, found < 0 ? 0 : found + 1, at);
+      const long odd = matchCase_ ? -1 : lastHighByte(bytes_, found < 0 ? 0 : found + 1, at);
       if (odd < 0) return found < 0 ? Match{} : Match{found, found + needle_.size()};
       const long line = lineOf(odd);
       const long start = lineStart(line);
@@ -145,47 +110,39 @@ class TextSearch {
     return true;
   }
 
+  // The needle's byte k as the scans want it.
+  WantedByte wanted(qsizetype k) const {
+    const char c = needle_[k];
+    const bool letter = c >= 'a' && c <= 'z';
+    return WantedByte{static_cast<uint8_t>(c), !matchCase_ && letter};
+  }
+
   // The first byte match starting at or after `from`, or -1. Candidates
-  // come from memchr on the first byte, in both cases when case is ignored.
+  // match the needle's first two bytes; each is checked whole.
   long bytesForward(long from) const {
     const long last = length_ - needle_.size();
-    const char first = needle_[0];
-    const char other = first >= 'a' && first <= 'z' && !matchCase_ ? static_cast<char>(first - ('a' - 'A')) : first;
-    long at = from;
-    while (at <= last) {
-      const auto* a = static_cast<const char*>(std::memchr(bytes_ + at, first, static_cast<size_t>(last - at + 1)));
-      const char* b = a;
-      if (other != first) {
-        const long bound = a ? a - bytes_ : last + 1;
-        b = static_cast<const char*>(std::memchr(bytes_ + at, other, static_cast<size_t>(bound - at)));
-      }
-      const char* candidate = b ? b : a;
-      if (!candidate) return -1;
-      const long position = candidate - bytes_;
-      if (matchesAt(position)) return position;
-      at = position + 1;
+    const WantedByte first = wanted(0);
+    const WantedByte second = needle_.size() > 1 ? wanted(1) : first;
+    const WantedByte* next = needle_.size() > 1 ? &second : nullptr;
+    for (long at = from; at <= last;) {
+      const long candidate = findCandidateForward(bytes_, at, last, first, next);
+      if (candidate < 0) return -1;
+      if (matchesAt(candidate)) return candidate;
+      at = candidate + 1;
     }
     return -1;
   }
 
   // The latest byte match ending at or before `to`, or -1.
   long bytesBackward(long to) const {
-    const char first = needle_[0];
-    const char other = first >= 'a' && first <= 'z' && !matchCase_ ? static_cast<char>(first - ('a' - 'A')) : first;
-    long end = to - needle_.size() + 1;  // candidates start below this
-    while (end > 0) {
-      const auto* a = static_cast<const char*>(memrchr(bytes_, first, static_cast<size_t>(end)));
-      const char* b = a;
-      if (other != first) {
-        const long bound = a ? a - bytes_ + 1 : 0;
-        const auto* c = static_cast<const char*>(memrchr(bytes_ + bound, other, static_cast<size_t>(end - bound)));
-        if (c) b = c;
-      }
-      const char* candidate = b;
-      if (!candidate) return -1;
-      const long position = candidate - bytes_;
-      if (matchesAt(position)) return position;
-      end = position;
+    const WantedByte first = wanted(0);
+    const WantedByte second = needle_.size() > 1 ? wanted(1) : first;
+    const WantedByte* next = needle_.size() > 1 ? &second : nullptr;
+    for (long last = to - needle_.size(); last >= 0;) {
+      const long candidate = findCandidateBackward(bytes_, 0, last, first, next);
+      if (candidate < 0) return -1;
+      if (matchesAt(candidate)) return candidate;
+      last = candidate - 1;
     }
     return -1;
   }

@@ -50,17 +50,23 @@ void TFMarrow::setUpSelectionColours() {
   SynEdit1->SendScintilla(Sci::SCI_SETSELFORE, 0L, 0L);
   SynEdit1->SendScintilla(Sci::SCI_SETSELALPHA, long(Sci::SC_ALPHA_TRANSPARENT));
   connect(SynEdit1, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
-    if (updated & (Sci::SC_UPDATE_SELECTION | Sci::SC_UPDATE_CONTENT)) updateSelectionColours();
+    // Not on content updates: the indicators are content, and setting them
+    // would ask for another update.
+    if (updated & Sci::SC_UPDATE_SELECTION) updateSelectionColours();
   });
 }
 
 void TFMarrow::updateSelectionColours() {
   QsciScintilla& editor = *SynEdit1;
   const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
-  for (int indicator = kSelectionBox; indicator <= kShadedSelectionText; ++indicator) {
+  // Only the span drawn last time holds any of the indicators.
+  const long clearStart = std::min(drawnSelection_.first, length);
+  const long clearEnd = std::min(drawnSelection_.second, length);
+  for (int indicator = kSelectionBox; indicator <= kShadedSelectionText && clearEnd > clearStart; ++indicator) {
     editor.SendScintilla(Sci::SCI_SETINDICATORCURRENT, indicator);
-    editor.SendScintilla(Sci::SCI_INDICATORCLEARRANGE, 0UL, length);
+    editor.SendScintilla(Sci::SCI_INDICATORCLEARRANGE, static_cast<unsigned long>(clearStart), clearEnd - clearStart);
   }
+  drawnSelection_ = {length, 0};
   // The shaded lines as positions.
   long shadeStart = length;
   long shadeEnd = length;
@@ -77,6 +83,8 @@ void TFMarrow::updateSelectionColours() {
     const long start = editor.SendScintilla(Sci::SCI_GETSELECTIONNSTART, static_cast<unsigned long>(n));
     const long end = editor.SendScintilla(Sci::SCI_GETSELECTIONNEND, static_cast<unsigned long>(n));
     if (end <= start) continue;
+    drawnSelection_.first = std::min(drawnSelection_.first, start);
+    drawnSelection_.second = std::max(drawnSelection_.second, end);
     const long inStart = std::clamp(shadeStart, start, end);
     const long inEnd = std::clamp(shadeEnd, inStart, end);
     for (auto [from, to] : {std::pair{start, inStart}, std::pair{inEnd, end}}) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
@@ -143,6 +144,7 @@ class TFMarrow : public QWidget {
   int32_t highlightStart_ = -1;
   int32_t highlightEnd_ = -1;
   bool applyingOptions_ = true;
+  std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
   uint64_t jumps_ = 0;         // node choices so far
   uint64_t jumpsAtPress_ = 0;  // jumps_ when the tree was last pressed
   bool singleByte_ = false;

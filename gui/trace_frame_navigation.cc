@@ -98,11 +98,11 @@ void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
 
 void TFMarrow::showHighlight() {
   lexer_->setHighlightedLines(highlightStart_, highlightEnd_);
-  SynEdit1->SendScintilla(Sci::SCI_MARKERDELETEALL, kLastLineMarker);
+  // Deleting every marker would visit every line; only the last has one.
   const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
-  if (highlightStart_ >= 0 && highlightStart_ <= lastLine && lastLine < highlightEnd_) {
-    SynEdit1->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(lastLine), kLastLineMarker);
-  }
+  const bool shaded = highlightStart_ >= 0 && highlightStart_ <= lastLine && lastLine < highlightEnd_;
+  SynEdit1->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(lastLine), kLastLineMarker);
+  if (shaded) SynEdit1->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(lastLine), kLastLineMarker);
   updateSelectionColours();
   SynEdit1->viewport()->update();
 }

@@ -50,9 +50,13 @@ class EditorSearchTest : public QObject {
     QTest::newRow("ascii one letter") << ascii << true << "o";
     QTest::newRow("ascii punctuation") << ascii << true << "[1]";
     QTest::newRow("not there") << ascii << true << "zebra";
+    // Long enough for the sixteen-byte scans, matches across their edges.
+    QTest::newRow("long ascii") << ascii.repeated(7) << true << "order";
+    QTest::newRow("long ascii, one letter") << ascii.repeated(7) << true << "J";
     const QByteArray folding = QString::fromUtf8(
         "ok \u212Aelvin k\r\n\u017Fum sum SUM\r\ncaf\u00e9 CAF\u00c9 \u00e9t\u00e9\r\nplain kelvin\r\n").toUtf8();
     QTest::newRow("kelvin sign folds to k") << folding << true << "kelvin";
+    QTest::newRow("long, kelvin sign") << folding.repeated(6) << true << "kelvin";
     QTest::newRow("long s folds to s") << folding << true << "sum";
     QTest::newRow("accented letters") << folding << true << QString::fromUtf8("caf\u00e9");
     QTest::newRow("accented needle upper") << folding << true << QString::fromUtf8("\u00c9T\u00c9");
