@@ -2,6 +2,10 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -148,17 +152,30 @@ struct EditorSink {
 };
 
 // Walks the kept text with the pieces in place: calls put(bytes, n) for
-// each stretch in order.
-template <typename Put>
-void walkPieces(const SVString& text, const std::vector<FormattedPiece>& pieces, Put put) {
+// each stretch in order, and done(piece) after each piece.
+template <typename Put, typename Done>
+void walkPieces(const SVString& text, std::vector<FormattedPiece>& pieces, Put put, Done done) {
   int64_t copied = 0;
-  for (const FormattedPiece& piece : pieces) {
+  for (FormattedPiece& piece : pieces) {
     put(text.data() + copied, piece.start - copied);
-    put(piece.text.data(), piece.text.length());
+    put(piece.text.data(), static_cast<int64_t>(piece.text.size()));
+    done(piece);
     copied = piece.start + piece.length;
   }
   put(text.data() + copied, text.length() - copied);
 }
+
+// Gives back the whole pages of [from, to): their contents are not read
+// again, and the system may drop them at once.
+void giveBackPages(const char* from, const char* to) {
+  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + page - 1) & ~(page - 1);
+  const uintptr_t end = reinterpret_cast<uintptr_t>(to) & ~(page - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+}
+
+void keepPiece(FormattedPiece&) {}
+void releasePiece(FormattedPiece& piece) { std::string().swap(piece.text); }
 
 }  // namespace
 
@@ -196,10 +213,9 @@ TraceTextFacts traceTextFacts(const char* text, int64_t length) {
 
 bool isValidUtf8(const char* text, int64_t length) { return traceTextFacts(text, length).validUtf8; }
 
-std::vector<FormattedPiece> formatFinalQueryPieces(const SVString& text, KeyPoints_c& keyPoints) {
+std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t length, KeyPoints_c& keyPoints) {
   std::vector<FormattedPiece> pieces;
   std::vector<int32_t> shifts;  // per tkFinalQuery record, in list order
-  const int32_t length = text.length();
   int32_t previousEnd = 0;
   SVString formatted;
   for (const KeyPoint& k : keyPoints) {
@@ -209,7 +225,7 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const SVString& text, KeyPoin
     // are left alone, as the re-formatting of the whole text does.
     if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
     previousEnd = k.queryStart + k.queryLength;
-    if (formatSql(text.data() + k.queryStart, k.queryLength, 0, compactLists, kFormatWidth, formatted) !=
+    if (formatSql(text + k.queryStart, k.queryLength, 0, compactLists, kFormatWidth, formatted) !=
         formatSqlOk) {
       continue;
     }
@@ -217,8 +233,8 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const SVString& text, KeyPoin
     FormattedPiece& piece = pieces.emplace_back();
     piece.start = k.queryStart;
     piece.length = k.queryLength;
-    piece.text = std::move(formatted);
-    formatted = SVString();
+    piece.formattedLength = formatted.length();
+    piece.text.assign(formatted.data(), static_cast<size_t>(formatted.length()));
   }
   int32_t moved = 0;
   size_t next = 0;
@@ -229,28 +245,44 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const SVString& text, KeyPoin
   return pieces;
 }
 
-void appendShownText(QsciScintilla& editor, const SVString& text, const std::vector<FormattedPiece>& pieces,
-                     const TraceTextFacts& facts) {
+void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                     const TraceTextFacts& facts, bool giveBack) {
   const bool convert = !facts.validUtf8 || facts.loneCarriageReturns > 0;
   CountSink count;
   if (convert) {
     Converter<CountSink> counter(count, facts);
-    walkPieces(text, pieces, [&](const char* p, int64_t n) { counter.put(p, n); });
+    walkPieces(text, pieces, [&](const char* p, int64_t n) { counter.put(p, n); }, keepPiece);
     counter.finish();
   } else {
-    walkPieces(text, pieces, [&](const char*, int64_t n) { count.bytes += n; });
+    walkPieces(text, pieces, [&](const char*, int64_t n) { count.bytes += n; }, keepPiece);
   }
   // Room for the whole text at once: growing by pieces would copy it.
   editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(count.bytes + 1));
   EditorSink sink{editor, {}};
   if (convert) {
     Converter<EditorSink> converter(sink, facts);
-    walkPieces(text, pieces, [&](const char* p, int64_t n) { converter.put(p, n); });
+    walkPieces(text, pieces, [&](const char* p, int64_t n) { converter.put(p, n); }, releasePiece);
     converter.finish();
     sink.flush();
   } else {
     // By length, not as terminated strings: a zero byte in a trace must not
-    // cut the text short.
-    walkPieces(text, pieces, [&](const char* p, int64_t n) { sink.send(p, n); });
+    // cut the text short. Long stretches go in a few mebibytes at a time,
+    // so that what is in can be given back.
+    constexpr int64_t kStretch = 4 << 20;
+    const char* given = text.data();  // the text before this is given back
+    walkPieces(
+        text, pieces,
+        [&](const char* p, int64_t n) {
+          for (int64_t done = 0; done < n; done += kStretch) {
+            const int64_t count = std::min(kStretch, n - done);
+            sink.send(p + done, count);
+            const bool ofText = p >= text.data() && p < text.data() + text.length();
+            if (giveBack && ofText) {
+              giveBackPages(given, p + done + count);
+              given = p + done + count;
+            }
+          }
+        },
+        releasePiece);
   }
 }

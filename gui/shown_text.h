@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/sv_string.h"
@@ -40,18 +41,24 @@ TraceTextFacts traceTextFacts(const char* text, int64_t length);
 struct FormattedPiece {
   int32_t start = 0;
   int32_t length = 0;
-  SVString text;
+  int32_t formattedLength = 0;  // of `text`, also once it is released
+  std::string text;             // sized exactly: thousands of them are held at once
 };
 
-// Formats the final queries of `text` as reformatFinalQueries does and
-// moves the key points as it does; returns the formatted pieces in text
-// order. buildSqlDispatch must have run.
-std::vector<FormattedPiece> formatFinalQueryPieces(const SVString& text, KeyPoints_c& keyPoints);
+// Formats the final queries of the `length` bytes at `text` (followed by a
+// zero byte) as reformatFinalQueries does and moves the key points as it
+// does; returns the formatted pieces in text order. buildSqlDispatch must
+// have run.
+std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t length, KeyPoints_c& keyPoints);
 
 // Makes `text` with `pieces` in place the editor's whole text, converted
-// as the facts require. Change notices and undo are the caller's concern.
-void appendShownText(QsciScintilla& editor, const SVString& text, const std::vector<FormattedPiece>& pieces,
-                     const TraceTextFacts& facts);
+// as the facts require; each piece's text is released once it is in. With
+// `giveBack`, for a caller that drops `text` afterwards, the memory of the
+// text already in the editor is given back to the system as it goes in,
+// so that the trace is not held twice at the peak; `text` must not be read
+// again then. Change notices and undo are the caller's concern.
+void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                     const TraceTextFacts& facts, bool giveBack);
 
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(const char* text, int64_t length);

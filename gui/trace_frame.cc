@@ -75,6 +75,7 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
   setUpNavigation();
   setUpSelectionColours();
+  watchForEdits();
 }
 
 TFMarrow::~TFMarrow() = default;
@@ -93,36 +94,6 @@ void TFMarrow::applySettings(ViewerSettings& settings, int32_t resolution, const
   defaultFontHeight_ = defaultFontHeight(resolution);
   setEditorFont(fontHeightFor(settings, resolution));
   applyingOptions_ = false;
-}
-
-int TFMarrow::loadTrace(SVString& text) {
-  text.append("\r\n", 2);
-  // The loaded buffer becomes the kept text: one copy of the trace.
-  text_ = std::move(text);
-  text = SVString();
-  facts_ = traceTextFacts(text_.data(), text_.length());
-
-  VirtualStringTree1->beginUpdate();
-  VirtualStringTree1->clear();
-  nodes_.reset();
-  resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, text_);
-  showText();
-
-  // The key points' offsets describe the text as scanned, so the outline
-  // is built over the kept copy, not the re-formatted text.
-  buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
-  if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
-  VirtualStringTree1->endUpdate();
-
-  // Everything starts collapsed; the last statement's sections show.
-  VirtualStringTree1->collapseAll();
-  int32_t last = VirtualStringTree1->firstTopLevel();
-  while (last != kNoTreeNode && VirtualStringTree1->nextSibling(last) != kNoTreeNode) {
-    last = VirtualStringTree1->nextSibling(last);
-  }
-  if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
-  return 0;
 }
 
 void TFMarrow::fillOutlineTree(int32_t node, int32_t parentItem) {
@@ -144,35 +115,6 @@ void TFMarrow::fillOutlineTree(int32_t node, int32_t parentItem) {
     VirtualStringTree1->setNodeAlignment(item, MultiLineTree0::kDefaultNodeHeight / 2);
     if (outline.firstChild != kNoNode) fillOutlineTree(outline.firstChild, item);
   }
-}
-
-void TFMarrow::showText() {
-  // With the final-query option, the key points move as the formatted
-  // queries add lines.
-  std::vector<FormattedPiece> pieces;
-  if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_, keyPoints_);
-  singleByte_ = !facts_.validUtf8;
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, long(QsciScintillaBase::SC_CP_UTF8));
-  const bool wrap = hasOption(*settings_, OptWrapText);
-  if (wrap) SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, long(QsciScintillaBase::SC_WRAP_NONE));
-  const bool readOnly = SynEdit1->isReadOnly();
-  SynEdit1->setReadOnly(false);
-  // No undo record of the whole text: it would be a second copy of it.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
-  // No change notices either: the editor turns each into a UTF-16 copy of
-  // the inserted text for accessibility, twice the trace's size for a
-  // moment. The lexer needs none: clearing drops the line states it keeps.
-  const long mask = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  appendShownText(*SynEdit1, text_, pieces, facts_);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, mask);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
-  SynEdit1->setReadOnly(readOnly);
-  if (wrap) SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, long(QsciScintillaBase::SC_WRAP_WORD));
-  updateGutterWidth();
 }
 
 void TFMarrow::setEditorFont(int32_t pixelHeight) {

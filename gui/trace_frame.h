@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
@@ -114,11 +116,44 @@ class TFMarrow : public QWidget {
   void updateSelectionColours();
   void Splitter1Moved();
   void fillOutlineTree(int32_t node, int32_t parentItem);
-  // Makes the kept text, with the final queries formatted when the option
-  // is set (moving the key points), the editor's text (see shown_text.h).
-  // Wrapping is switched off while the text goes in so that the editor
-  // wraps lazily, visible lines first.
-  void showText();
+  // Text changes of the frame's own (trace_frame_text.cc): read only,
+  // undo and change notices off for the length of one, the lexer told at
+  // its end.
+  class TextChange {
+   public:
+    explicit TextChange(TFMarrow& frame);
+    ~TextChange();
+    TextChange(const TextChange&) = delete;
+    TextChange& operator=(const TextChange&) = delete;
+
+   private:
+    TFMarrow& frame_;
+    long mask_ = 0;
+    bool readOnly_ = false;
+  };
+  // A final query the editor shows formatted while it holds the kept text:
+  // where the formatted text is, and the query as the trace has it.
+  struct ShownPiece {
+    int64_t start = 0;
+    int64_t length = 0;
+    std::string trace;
+  };
+
+  // Makes the kept text with `pieces` in place the editor's text (see
+  // shown_text.h; with `giveBack` the kept text is given up as it goes
+  // in). Wrapping is switched off while the text goes in so that the
+  // editor wraps lazily, visible lines first.
+  void showText(std::vector<FormattedPiece>& pieces, bool giveBack);
+  // Notes where `pieces` will be in the editor's text and the trace form of
+  // each, so that the editor's text can stand for the kept text.
+  void notePieces(const std::vector<FormattedPiece>& pieces);
+  // Copies the kept text out of the editor again.
+  void restoreKeptText();
+  // Shows the final queries formatted or as in the trace, rescanning the
+  // key points.
+  void rebuildShownText(bool format);
+  void replaceShownRange(int64_t start, int64_t length, const char* bytes, int64_t count);
+  void watchForEdits();
   void setEditorFont(int32_t pixelHeight);
   void updateGutterWidth();
   void showHighlight();
@@ -135,6 +170,9 @@ class TFMarrow : public QWidget {
   NodeMarrow_Array_c nodes_;
   SVString text_;  // the trace as loaded, with its "\r\n", before re-formatting
   TraceTextFacts facts_;
+  bool keptInEditor_ = false;  // text_ released: the editor's text stands for it
+  std::vector<ShownPiece> shownPieces_;  // while keptInEditor_, in text order
+  bool changingText_ = false;            // a TextChange is under way
   SearchHandler searchHandler_;
   ViewerSettings ownSettings_;  // stands in until applySettings hands over the window's
   ViewerSettings* settings_;

@@ -183,9 +183,7 @@ void TFMarrow::setFormatFinalQuery(bool on) {
   const Anchor startAnchor =
       endAnchor.index < 0 ? Anchor{} : anchorFor(highlightStart_, endAnchor.index);
 
-  resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, text_);
-  showText();
+  rebuildShownText(on);
 
   auto moved = [this](int32_t value, const Anchor& anchor) {
     if (anchor.index < 0 || anchor.index >= keyPoints_.count()) return value;

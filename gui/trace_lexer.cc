@@ -111,6 +111,8 @@ void TraceLexer::setEditor(QsciScintilla* editor) {
   }
 }
 
+void TraceLexer::textChanged() { generation_ = (generation_ + 1) & kGenerationMask; }
+
 bool TraceLexer::isHighlighted(int line) const {
   return highlightStart_ >= 0 && line >= highlightStart_ && line < highlightEnd_;
 }

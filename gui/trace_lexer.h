@@ -81,6 +81,10 @@ class TraceLexer : public QsciLexerCustom {
   int32_t highlightStart() const { return highlightStart_; }
   int32_t highlightEnd() const { return highlightEnd_; }
 
+  // The text changed while change notices were off: no line state
+  // written before is trusted any longer.
+  void textChanged();
+
   const StylingStats& stylingStats() const { return stats_; }
 
  private:

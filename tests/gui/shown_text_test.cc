@@ -17,10 +17,10 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
-QByteArray shown(const SVString& text, const std::vector<FormattedPiece>& pieces) {
+QByteArray shown(const SVString& text, std::vector<FormattedPiece> pieces) {
   QsciScintilla editor;
   editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
-  appendShownText(editor, text, pieces, traceTextFacts(text.data(), text.length()));
+  appendShownText(editor, text, pieces, traceTextFacts(text.data(), text.length()), false);
   const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
   return QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length);
 }
@@ -57,13 +57,13 @@ class ShownTextTest : public QObject {
     SVString reformatted;
     reformatted.assign(text);
     QCOMPARE(reformatFinalQueries(reformatted, whole), 0);
-    const std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text, byPieces);
+    std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.data(), text.length(), byPieces);
     QCOMPARE(byPieces.count(), whole.count());
     for (int32_t i = 0; i < whole.count(); ++i) QCOMPARE(byPieces[i].line, whole[i].line);
     const TraceTextFacts facts = traceTextFacts(reformatted.data(), reformatted.length());
     if (facts.loneCarriageReturns == 0 && facts.validUtf8) {
       QVERIFY(!pieces.empty());
-      QCOMPARE(shown(text, pieces), QByteArray(reformatted.data(), reformatted.length()));
+      QCOMPARE(shown(text, std::move(pieces)), QByteArray(reformatted.data(), reformatted.length()));
     }
   }
 
@@ -107,7 +107,8 @@ class ShownTextTest : public QObject {
     pieces[0].start = 5;  // "q\rz\r" gives way to "Q1\r\nQ2\r"
     pieces[0].length = 4;
     pieces[0].text.append("Q1\r\nQ2\r", 7);
-    QCOMPARE(shown(text, pieces), QByteArray("a\xe2\x90\x8d" "b\r\nQ1\r\nQ2\r\nlast\xe2\x90\x8d"));
+    pieces[0].formattedLength = 7;
+    QCOMPARE(shown(text, std::move(pieces)), QByteArray("a\xe2\x90\x8d" "b\r\nQ1\r\nQ2\r\nlast\xe2\x90\x8d"));
   }
 };
 
