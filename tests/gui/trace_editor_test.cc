@@ -56,6 +56,59 @@ class TraceEditorTest : public QObject {
     textIface->setSelection(0, 1, 3);
     QCOMPARE(editor.selectedText(), QString("af"));
   }
+
+  // With wrapping on, the caret keys are done from the view's geometry:
+  // they must do what the editor's own would.
+  void caretKeysWithWrapping() {
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 3000; ++line) {
+      text += "line " + QByteArray::number(line) + (line % 7 == 0 ? QByteArray(" word").repeated(60) : "") + "\n";
+    }
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    editor.resize(500, 400);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setFocus();
+    QCoreApplication::processEvents();
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    auto caretLine = [&] {
+      return editor.SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(editor.SendScintilla(Sci::SCI_GETCURRENTPOS)));
+    };
+    const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+    press(Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), length);
+    editor.viewport()->repaint();
+    const long top = editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long lastShown = editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE,
+                                                top + editor.SendScintilla(Sci::SCI_LINESONSCREEN) - 1);
+    const long lastLine = editor.SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+    QVERIFY(lastShown >= lastLine);
+    QVERIFY(editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, top) <= lastLine);
+    press(Qt::Key_PageUp);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), top - editor.SendScintilla(Sci::SCI_LINESONSCREEN));
+    const long line = caretLine();
+    QVERIFY(line < 3000);
+    press(Qt::Key_Up);
+    press(Qt::Key_Up);
+    press(Qt::Key_Down);
+    // One row up: a line up, or a row within a wrapped line.
+    QVERIFY(caretLine() <= line && caretLine() >= line - 1);
+    const long anchor = editor.SendScintilla(Sci::SCI_GETCURRENTPOS);
+    press(Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETANCHOR), anchor);
+    QVERIFY(editor.SendScintilla(Sci::SCI_GETCURRENTPOS) < anchor);
+    press(Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), 0L);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 0L);
+    press(Qt::Key_PageDown);
+    QVERIFY(caretLine() > 0);
+  }
 };
 
 QTEST_MAIN(TraceEditorTest)
