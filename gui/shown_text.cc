@@ -256,8 +256,11 @@ void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<Fo
   } else {
     walkPieces(text, pieces, [&](const char*, int64_t n) { count.bytes += n; }, keepPiece);
   }
-  // Room for the whole text at once: growing by pieces would copy it.
-  editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(count.bytes + 1));
+  // Room for the whole text at once: growing by pieces would copy it. The
+  // bytes to spare keep the editor from growing (and copying) its buffer
+  // when it is first asked for the text as one piece.
+  constexpr int64_t kSpare = 64;
+  editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(count.bytes + kSpare));
   EditorSink sink{editor, {}};
   if (convert) {
     Converter<EditorSink> converter(sink, facts);

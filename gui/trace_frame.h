@@ -144,6 +144,8 @@ class TFMarrow : public QWidget {
   // in). Wrapping is switched off while the text goes in so that the
   // editor wraps lazily, visible lines first.
   void showText(std::vector<FormattedPiece>& pieces, bool giveBack);
+  // Makes the editor's per-line arrays as long as the text at once.
+  void makeLineArrays();
   // Notes where `pieces` will be in the editor's text and the trace form of
   // each, so that the editor's text can stand for the kept text.
   void notePieces(const std::vector<FormattedPiece>& pieces);

@@ -58,6 +58,7 @@ int TFMarrow::loadTrace(SVString& text) {
     last = VirtualStringTree1->nextSibling(last);
   }
   if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
+  makeLineArrays();
   return 0;
 }
 
@@ -97,6 +98,16 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack) {
     appendShownText(*SynEdit1, text_, pieces, facts_, giveBack);
   }
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+}
+
+void TFMarrow::makeLineArrays() {
+  // The editor keeps line states and markers in arrays as long as the
+  // text, made the first time a line far down gets one: make them now, so
+  // that the first jump there does not wait for them.
+  const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+  SynEdit1->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(lastLine), 0L);
+  SynEdit1->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(lastLine), kLastLineMarker);
+  SynEdit1->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(lastLine), kLastLineMarker);
 }
 
 void TFMarrow::notePieces(const std::vector<FormattedPiece>& pieces) {
@@ -142,6 +153,7 @@ void TFMarrow::rebuildShownText(bool format) {
     std::vector<FormattedPiece> pieces;
     if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
     showText(pieces, false);
+    makeLineArrays();
     return;
   }
   // In place, first to last, so that the editor's gap moves through the

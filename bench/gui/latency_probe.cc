@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_support.h"
+#include "bench/gui/utf8_trace.h"
 
 namespace {
 
@@ -410,7 +410,7 @@ std::vector<Action> actions() {
         {"gvim", {{"key:Escape", "key:ctrl+End"}, "key:Page_Up"}}}},
       {"scroll bar click near its foot, from the top",
        {{"viewer", {{vText, "key:ctrl+Home"}, "click:-8,-60"}},
-        {"glogg", {{gText, "key:ctrl+Home"}, "click:-8,-60"}},
+        {"glogg", {{gText, "key:ctrl+Home"}, "click:-8,450"}},
         {"gvim", {{"key:Escape", "key:ctrl+Home"}, "click:-8,-80"}}}},
       {"outline node, caret far (at the end)",
        {{"viewer", {{kRoot1, vText, "key:ctrl+End"}, kRoot2}}}},
@@ -444,29 +444,10 @@ std::string cell(double ms) {
   return buf;
 }
 
-int writeTrace(const char* path) {
-  // The generated trace made valid UTF-8, with a word of its own on the
-  // last line for the search.
-  SVString text;
-  text.assign(generatedTrace(kLargeTraceSize));
-  char* bytes = text.data();
-  const int64_t n = text.length() - 2;  // without the appended line end
-  for (int64_t i = 0; i < n; ++i) {
-    if (static_cast<unsigned char>(bytes[i]) >= 0x80) bytes[i] = '?';
-  }
-  int64_t last = n - 2;
-  while (last > 0 && bytes[last - 1] != '\n') --last;
-  std::memcpy(bytes + last, "last zyzzyva", 12);
-  FILE* file = std::fopen(path, "wb");
-  if (!file) return 1;
-  const bool ok = std::fwrite(bytes, 1, static_cast<size_t>(n), file) == static_cast<size_t>(n);
-  return std::fclose(file) == 0 && ok ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--write-trace") == 0) return writeTrace(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--write-trace") == 0) return writeUtf8Trace(argv[2]) == 0 ? 0 : 1;
   int runs = 5;
   int arg = 1;
   if (argc > 2 && std::strcmp(argv[1], "--runs") == 0) {

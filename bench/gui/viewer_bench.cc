@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/gui/utf8_trace.h"
 #include "gui/editor_search.h"
 #include "gui/main_window.h"
 #include "gui/multi_line_tree.h"
@@ -55,20 +56,7 @@ const std::string& largeUtf8TraceFile() {
   static const std::string path = [] {
     QDir().mkpath(QString::fromStdString(benchDir()));
     const std::string file = benchDir() + "/large_utf8.trc";
-    SVString text;
-    text.assign(generatedTrace(kLargeTraceSize));
-    char* bytes = text.data();
-    const int64_t n = text.length() - 2;
-    for (int64_t i = 0; i < n; ++i) {
-      if (static_cast<unsigned char>(bytes[i]) >= 0x80) bytes[i] = '?';
-    }
-    int64_t last = n - 2;
-    while (last > 0 && bytes[last - 1] != '\n') --last;
-    std::memcpy(bytes + last, "last zyzzyva", 12);
-    QFile out(QString::fromStdString(file));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes, n) != n) {
-      std::fprintf(stderr, "cannot write %s\n", file.c_str());
-    }
+    if (writeUtf8Trace(file.c_str()) != 0) std::fprintf(stderr, "cannot write %s\n", file.c_str());
     return file;
   }();
   return path;
