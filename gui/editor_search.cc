@@ -4,6 +4,11 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "gui/byte_scan.h"
 #include "gui/find_bar.h"
 
 namespace {
@@ -29,6 +34,148 @@ bool isAsciiWordByte(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool isAscii(const QByteArray& bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+struct Match {
+  long start = -1;
+  long end = -1;
+};
+
+// One search of the find bar over the editor's bytes. The needle's bytes
+// are compared directly: exactly, or with ASCII letters folded. That is
+// what the editor's own search engine finds wherever the text is ASCII;
+// a line holding other characters (whose case folding the engine knows)
+// is handed to that engine, and so is a needle with such characters when
+// case is ignored. Matches never cross a line end: the needle has none.
+class TextSearch {
+ public:
+  TextSearch(QsciScintilla& editor, const char* bytes, long length, const QByteArray& needle, bool matchCase)
+      : editor_(editor), bytes_(bytes), length_(length), needle_(needle), original_(needle), matchCase_(matchCase) {
+    if (!matchCase_) {
+      for (char& c : needle_) c = asciiLower(c);
+    }
+    engineOnly_ = !matchCase_ && !isAscii(needle_);
+  }
+
+  // The first match that starts at or after `from`.
+  Match forward(long from) const {
+    if (engineOnly_) return engine(from, length_);
+    long at = from;
+    while (at <= length_) {
+      const long found = bytesForward(at);
+      const long stop = found < 0 ? length_ : found;
+      const long odd = matchCase_ ? -1 : firstHighByte(bytes_, at, stop);
+      if (odd < 0) return found < 0 ? Match{} : Match{found, found + needle_.size()};
+      const long line = lineOf(odd);
+      const long lineEnd = lineStart(line + 1);
+      const Match inLine = engine(std::max(at, lineStart(line)), lineEnd);
+      if (inLine.start >= 0) return inLine;
+      if (lineEnd <= at) break;
+      at = lineEnd;
+    }
+    return Match{};
+  }
+
+  // The match with the latest start that ends at or before `to`.
+  Match backward(long to) const {
+    if (engineOnly_) return engine(to, 0);
+    long at = to;
+    while (at >= 0) {
+      const long found = bytesBackward(at);
+      const long odd = matchCase_ ? -1 : lastHighByte(bytes_, found < 0 ? 0 : found + 1, at);
+      if (odd < 0) return found < 0 ? Match{} : Match{found, found + needle_.size()};
+      const long line = lineOf(odd);
+      const long start = lineStart(line);
+      const Match inLine = engine(std::min(at, lineStart(line + 1)), start);
+      if (inLine.start >= 0) return inLine;
+      if (start >= at) break;
+      at = start;
+    }
+    return Match{};
+  }
+
+ private:
+  bool matchesAt(long at) const {
+    if (matchCase_) return std::memcmp(bytes_ + at, needle_.constData(), needle_.size()) == 0;
+    for (qsizetype k = 0; k < needle_.size(); ++k) {
+      if (asciiLower(bytes_[at + k]) != needle_[k]) return false;
+    }
+    return true;
+  }
+
+  // The needle's byte k as the scans want it.
+  WantedByte wanted(qsizetype k) const {
+    const char c = needle_[k];
+    const bool letter = c >= 'a' && c <= 'z';
+    return WantedByte{static_cast<uint8_t>(c), !matchCase_ && letter};
+  }
+
+  // The first byte match starting at or after `from`, or -1. Candidates
+  // match the needle's first two bytes; each is checked whole.
+  long bytesForward(long from) const {
+    const long last = length_ - needle_.size();
+    const WantedByte first = wanted(0);
+    const WantedByte second = needle_.size() > 1 ? wanted(1) : first;
+    const WantedByte* next = needle_.size() > 1 ? &second : nullptr;
+    for (long at = from; at <= last;) {
+      const long candidate = findCandidateForward(bytes_, at, last, first, next);
+      if (candidate < 0) return -1;
+      if (matchesAt(candidate)) return candidate;
+      at = candidate + 1;
+    }
+    return -1;
+  }
+
+  // The latest byte match ending at or before `to`, or -1.
+  long bytesBackward(long to) const {
+    const WantedByte first = wanted(0);
+    const WantedByte second = needle_.size() > 1 ? wanted(1) : first;
+    const WantedByte* next = needle_.size() > 1 ? &second : nullptr;
+    for (long last = to - needle_.size(); last >= 0;) {
+      const long candidate = findCandidateBackward(bytes_, 0, last, first, next);
+      if (candidate < 0) return -1;
+      if (matchesAt(candidate)) return candidate;
+      last = candidate - 1;
+    }
+    return -1;
+  }
+
+  long lineOf(long position) const {
+    return editor_.SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+  }
+  long lineStart(long line) const {
+    const long start = editor_.SendScintilla(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    return start < 0 ? length_ : start;
+  }
+
+  // The editor's own search from `from` towards `to` (backward when
+  // `to` < `from`).
+  Match engine(long from, long to) const {
+    editor_.SendScintilla(Sci::SCI_SETTARGETSTART, static_cast<unsigned long>(from));
+    editor_.SendScintilla(Sci::SCI_SETTARGETEND, static_cast<unsigned long>(to));
+    editor_.SendScintilla(Sci::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(matchCase_ ? Sci::SCFIND_MATCHCASE : 0));
+    const long found = editor_.SendScintilla(Sci::SCI_SEARCHINTARGET, static_cast<uintptr_t>(original_.size()),
+                                             original_.constData());
+    if (found < 0) return Match{};
+    return Match{editor_.SendScintilla(Sci::SCI_GETTARGETSTART), editor_.SendScintilla(Sci::SCI_GETTARGETEND)};
+  }
+
+  QsciScintilla& editor_;
+  const char* bytes_;
+  long length_;
+  QByteArray needle_;    // folded to lower case when case is ignored
+  QByteArray original_;  // as typed, for the editor's engine
+  bool matchCase_;
+  bool engineOnly_ = false;
+};
+
 }  // namespace
 
 int editorSearch(QsciScintilla* editor, const QString& text, int flags) {
@@ -42,24 +189,19 @@ int editorSearch(QsciScintilla* editor, const QString& text, int flags) {
   QByteArray needle;
   if (text.isEmpty() || !documentBytes(*editor, text, needle)) return 0;
   const long length = editor->SendScintilla(Sci::SCI_GETLENGTH);
-  // A target range that runs from high to low is searched backward.
-  editor->SendScintilla(Sci::SCI_SETTARGETSTART, static_cast<unsigned long>(caret));
-  editor->SendScintilla(Sci::SCI_SETTARGETEND, static_cast<unsigned long>(backward ? 0 : length));
-  editor->SendScintilla(Sci::SCI_SETSEARCHFLAGS, static_cast<unsigned long>(
-                                                     (flags & SearchMatchCase) ? Sci::SCFIND_MATCHCASE : 0));
-  const long found = editor->SendScintilla(Sci::SCI_SEARCHINTARGET, static_cast<uintptr_t>(needle.size()),
-                                           needle.constData());
-  if (found < 0) return 0;
-  const long start = editor->SendScintilla(Sci::SCI_GETTARGETSTART);
-  const long end = editor->SendScintilla(Sci::SCI_GETTARGETEND);
+  const char* bytes = reinterpret_cast<const char*>(editor->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
+  if (!bytes) return 0;
+  const TextSearch search{*editor, bytes, length, needle, (flags & SearchMatchCase) != 0};
+  const Match match = backward ? search.backward(caret) : search.forward(caret);
+  if (match.start < 0) return 0;
   // SETSEL takes the anchor, then the caret.
   if (backward) {
-    editor->SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(end), start);
+    editor->SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(match.end), match.start);
   } else {
-    editor->SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(start), end);
+    editor->SendScintilla(Sci::SCI_SETSEL, static_cast<unsigned long>(match.start), match.end);
   }
-  editor->SendScintilla(Sci::SCI_SCROLLRANGE, static_cast<unsigned long>(backward ? end : start),
-                        backward ? start : end);
+  editor->SendScintilla(Sci::SCI_SCROLLRANGE, static_cast<unsigned long>(backward ? match.end : match.start),
+                        backward ? match.start : match.end);
   return 1;
 }
 

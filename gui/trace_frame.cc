@@ -12,8 +12,9 @@
 #include "gui/editor_search.h"
 #include "gui/find_bar.h"
 #include "gui/multi_line_tree.h"
+#include "gui/shown_text.h"
+#include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
-#include "sql/final_query_reformat.h"
 #include "sql/sql_tokenizer.h"
 
 namespace {
@@ -27,54 +28,7 @@ QString editorFace() {
   return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
 }
 
-// Bytes that follow a lead byte, by lead byte; 0 for ASCII, -1 for bytes
-// that cannot start a character (continuations, overlong C0/C1, F5..FF).
-int utf8Tail(unsigned char b) {
-  if (b < 0x80) return 0;
-  if (b < 0xC2) return -1;
-  if (b < 0xE0) return 1;
-  if (b < 0xF0) return 2;
-  if (b < 0xF5) return 3;
-  return -1;
-}
-
 }  // namespace
-
-bool isValidUtf8(const char* text, int64_t length) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  int64_t i = 0;
-  while (i < length) {
-    // Traces are nearly all ASCII: skip eight such bytes at a time.
-    if (i + 8 <= length) {
-      uint64_t word;
-      std::memcpy(&word, p + i, 8);
-      if ((word & 0x8080808080808080ull) == 0) {
-        i += 8;
-        continue;
-      }
-    }
-    const unsigned char lead = p[i];
-    const int tail = utf8Tail(lead);
-    if (tail < 0) return false;
-    if (tail > 0) {
-      if (length - i <= tail) return false;
-      const unsigned char second = p[i + 1];
-      // The second byte's range excludes overlong forms, surrogates and
-      // code points above U+10FFFF.
-      unsigned char low = 0x80, high = 0xBF;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-      if (second < low || second > high) return false;
-      for (int k = 2; k <= tail; ++k) {
-        if ((p[i + k] & 0xC0) != 0x80) return false;
-      }
-    }
-    i += tail + 1;
-  }
-  return true;
-}
 
 TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   // The controls: tree | editor panel, the panel holding the editor.
@@ -83,7 +37,7 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   Splitter1->setChildrenCollapsible(false);
   VirtualStringTree1 = new MultiLineTree0(Splitter1);
   Panel1 = new QWidget(Splitter1);
-  SynEdit1 = new QsciScintilla(Panel1);
+  SynEdit1 = new TraceEditor(Panel1);
   TFFind1 = new TFFind(Panel1);
   auto* panelLayout = new QVBoxLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
@@ -107,23 +61,6 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
 
   lexer_ = new TraceLexer(this);
   SynEdit1->setLexer(lexer_);
-  SynEdit1->setReadOnly(true);
-  SynEdit1->setFrameShape(QFrame::NoFrame);
-  SynEdit1->setEdgeMode(QsciScintilla::EdgeNone);
-  SynEdit1->setMarginType(0, QsciScintilla::NumberMargin);
-  SynEdit1->setMarginLineNumbers(0, true);
-  SynEdit1->setMarginWidth(1, 0);
-  SynEdit1->setAutoIndent(true);
-  SynEdit1->setIndentationsUseTabs(false);
-  SynEdit1->setTabIndents(true);
-  SynEdit1->setBackspaceUnindents(true);
-  // Scrolling past the last line and past the longest line, with the
-  // horizontal range following the widest line shown.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETENDATLASTLINE, 0L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 1L);
-  // Alt with the mouse selects a column.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMOUSESELECTIONRECTANGULARSWITCH, 1L);
   setEditorFont(fontHeight_);
 
   TFFind1->onSearch = [this](QWidget* control, const QString& text, int flags) {
@@ -136,6 +73,9 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   connect(VirtualStringTree1, &MultiLineTree0::changed, this,
           [this](const MultiLineItem* item) { VirtualStringTree1Change(item); });
   connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+  setUpNavigation();
+  setUpSelectionColours();
+  watchForEdits();
 }
 
 TFMarrow::~TFMarrow() = default;
@@ -154,34 +94,6 @@ void TFMarrow::applySettings(ViewerSettings& settings, int32_t resolution, const
   defaultFontHeight_ = defaultFontHeight(resolution);
   setEditorFont(fontHeightFor(settings, resolution));
   applyingOptions_ = false;
-}
-
-int TFMarrow::loadTrace(SVString& text) {
-  text.append("\r\n", 2);
-  text_.assign(text);
-
-  VirtualStringTree1->beginUpdate();
-  VirtualStringTree1->clear();
-  nodes_.reset();
-  resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, text);
-  if (hasOption(*settings_, OptFormatFinalQuery)) reformatFinalQueries(text, keyPoints_);
-  setEditorText(text);
-
-  // The key points' offsets describe the text as scanned, so the outline
-  // is built over the kept copy, not the re-formatted text.
-  buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
-  if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
-  VirtualStringTree1->endUpdate();
-
-  // Everything starts collapsed; the last statement's sections show.
-  VirtualStringTree1->collapseAll();
-  int32_t last = VirtualStringTree1->firstTopLevel();
-  while (last != kNoTreeNode && VirtualStringTree1->nextSibling(last) != kNoTreeNode) {
-    last = VirtualStringTree1->nextSibling(last);
-  }
-  if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
-  return 0;
 }
 
 void TFMarrow::fillOutlineTree(int32_t node, int32_t parentItem) {
@@ -205,41 +117,6 @@ void TFMarrow::fillOutlineTree(int32_t node, int32_t parentItem) {
   }
 }
 
-void TFMarrow::setEditorText(const SVString& text) {
-  singleByte_ = !isValidUtf8(text.data(), text.length());
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE,
-                          singleByte_ ? 0L : long(QsciScintillaBase::SC_CP_UTF8));
-  if (singleByte_) {
-    for (long style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
-      SynEdit1->SendScintilla(QsciScintillaBase::SCI_STYLESETCHARACTERSET, style,
-                              long(QsciScintillaBase::SC_CHARSET_ANSI));
-    }
-  }
-  const bool wrap = hasOption(*settings_, OptWrapText);
-  if (wrap) SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, long(QsciScintillaBase::SC_WRAP_NONE));
-  const bool readOnly = SynEdit1->isReadOnly();
-  SynEdit1->setReadOnly(false);
-  // No undo record of the whole text: it would be a second copy of it.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
-  // No change notices either: the editor turns each into a UTF-16 copy of
-  // the inserted text for accessibility, twice the trace's size for a
-  // moment. The lexer needs none: clearing drops the line states it keeps.
-  const long mask = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-  // By length, not as a terminated string: a zero byte in a trace must not
-  // cut the text short.
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.length()),
-                          text.c_str());
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, mask);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1L);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
-  SynEdit1->setReadOnly(readOnly);
-  if (wrap) SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, long(QsciScintillaBase::SC_WRAP_WORD));
-  updateGutterWidth();
-}
-
 void TFMarrow::setEditorFont(int32_t pixelHeight) {
   fontHeight_ = pixelHeight;
   // The editor sizes its fonts in points; convert so the character cell is
@@ -257,12 +134,6 @@ void TFMarrow::updateGutterWidth() {
   SynEdit1->setMarginWidth(0, QString(QString::number(lines).size() + 1, QChar('9')));
 }
 
-void TFMarrow::setWrap(bool on) {
-  setOption(*settings_, OptWrapText, on);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE,
-                          long(on ? QsciScintillaBase::SC_WRAP_WORD : QsciScintillaBase::SC_WRAP_NONE));
-}
-
 void TFMarrow::setReadOnly(bool on) {
   setOption(*settings_, OptReadOnly, on);
   SynEdit1->setReadOnly(on);
@@ -272,102 +143,9 @@ void TFMarrow::stepFont(int direction) {
   setEditorFont(::stepFont(*settings_, resolution_, direction));
 }
 
-int32_t TFMarrow::firstVisibleLine() const {
-  const long top = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
-  return static_cast<int32_t>(SynEdit1->SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, top));
-}
-
-int32_t TFMarrow::topLineFor(int32_t first, int32_t last) const {
-  const long rows = SynEdit1->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
-  const long top = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) + 1;
-  const long d = SynEdit1->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, long(first)) + 1;
-  const long c = SynEdit1->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, long(last)) + 1;
-  long result;
-  if (c - d + 1 > rows || d < top || top + rows <= c) {
-    result = d - 1;  // the key point's line becomes the second visible row
-  } else {
-    result = top;  // the whole range is in view already
-  }
-  return static_cast<int32_t>(std::max(result, 1L));
-}
-
-void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
-  if (item == nullptr || item->userIndex < 0 || item->userIndex >= nodes_.count()) return;
-  const OutlineNode& node = nodes_[item->userIndex];
-  if (node.keyPointIndex < 0 || node.keyPointIndex >= keyPoints_.count()) return;
-  const int32_t start = keyPoints_[node.keyPointIndex].line;
-
-  // The section ends where the next sibling of the node, or of its nearest
-  // ancestor that has one, begins.
-  int32_t end = kNoNode;
-  for (int32_t n = item->userIndex; n != kNoNode && end == kNoNode; n = nodes_[n].parent) {
-    end = nodes_[n].nextSibling;
-  }
-  highlightEnd_ = kHighlightToEnd;
-  if (end != kNoNode && nodes_[end].keyPointIndex >= 0 && nodes_[end].keyPointIndex < keyPoints_.count()) {
-    highlightEnd_ = keyPoints_[nodes_[end].keyPointIndex].line;
-  }
-  highlightStart_ = start;
-
-  const int32_t row = topLineFor(start, start < INT32_MAX - 200 ? start + 200 : INT32_MAX);
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, long(row - 1));
-  showHighlight();
-}
-
-void TFMarrow::showHighlight() {
-  lexer_->setHighlightedLines(highlightStart_, highlightEnd_);
-  SynEdit1->viewport()->update();
-}
-
 void TFMarrow::Splitter1Moved() {
   if (applyingOptions_) return;
   storeSplitterPos(*settings_, VirtualStringTree1->width());
-}
-
-void TFMarrow::setFormatFinalQuery(bool on) {
-  setOption(*settings_, OptFormatFinalQuery, on);
-  if (applyingOptions_) return;
-
-  // An anchor is the last key point at or above a line; the line moves by
-  // as much as its anchor moves in the new text.
-  struct Anchor {
-    int32_t index = -1;
-    int32_t line = 0;
-  };
-  auto anchorFor = [this](int32_t value, int32_t from) {
-    Anchor anchor;
-    for (int32_t i = std::min(from, keyPoints_.count() - 1); i >= 0; --i) {
-      if (keyPoints_[i].line <= value) {
-        anchor.index = i;
-        anchor.line = keyPoints_[i].line;
-        break;
-      }
-    }
-    return anchor;
-  };
-  int32_t top = firstVisibleLine() + 1;  // 1-based, as the rows count
-  const Anchor topAnchor = anchorFor(top, keyPoints_.count() - 1);
-  const Anchor endAnchor = anchorFor(highlightEnd_, keyPoints_.count() - 1);
-  const Anchor startAnchor =
-      endAnchor.index < 0 ? Anchor{} : anchorFor(highlightStart_, endAnchor.index);
-
-  SVString work;
-  work.assign(text_);
-  resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, work);
-  if (on) reformatFinalQueries(work, keyPoints_);
-  setEditorText(work);
-
-  auto moved = [this](int32_t value, const Anchor& anchor) {
-    if (anchor.index < 0 || anchor.index >= keyPoints_.count()) return value;
-    return value + (keyPoints_[anchor.index].line - anchor.line);
-  };
-  top = moved(top, topAnchor);
-  if (highlightEnd_ != kHighlightToEnd) highlightEnd_ = moved(highlightEnd_, endAnchor);
-  highlightStart_ = moved(highlightStart_, startAnchor);
-  const long row = SynEdit1->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, long(std::max(top - 1, 0)));
-  SynEdit1->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, row);
-  showHighlight();
 }
 
 void TFMarrow::find() { TFFind1->showFindBar(SynEdit1, proposedFindText(SynEdit1)); }

@@ -9,9 +9,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
+#include "gui/shown_text.h"
 #include "outline/key_points.h"
 #include "outline/outline_model.h"
 
@@ -22,15 +26,17 @@ class TraceLexer;
 class TFFind;
 struct MultiLineItem;
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, no
-// surrogates, nothing above U+10FFFF).
-bool isValidUtf8(const char* text, int64_t length);
-
 class TFMarrow : public QWidget {
   Q_OBJECT
 
  public:
   static constexpr int32_t kHighlightToEnd = INT32_MAX;
+  // The indicators that draw selections (selection_colours.cc): a box
+  // under the text and the text's colour, on plain and on shaded lines.
+  static constexpr int kSelectionBoxIndicator = 8;
+  static constexpr int kSelectionTextIndicator = 9;
+  static constexpr int kShadedSelectionBoxIndicator = 10;
+  static constexpr int kShadedSelectionTextIndicator = 11;
 
   // The search that the main window installs: (control, text, flags) ->
   // matches found, or -1 when the control cannot be searched.
@@ -44,9 +50,9 @@ class TFMarrow : public QWidget {
   // width and the editor font height. Called once, before any load.
   void applySettings(ViewerSettings& settings, int32_t resolution, const QFont& font);
 
-  // Shows a trace: appends "\r\n" to `text` (the caller's string, which it
-  // may also re-format in place), keeps a copy of it as loaded, scans it,
-  // fills the editor and the outline. Returns 0.
+  // Shows a trace: appends "\r\n" to `text` and takes its buffer as the
+  // kept text (the caller's string is left empty), scans it, fills the
+  // editor and the outline. Returns 0.
   int loadTrace(SVString& text);
 
   void setWrap(bool on);
@@ -76,8 +82,8 @@ class TFMarrow : public QWidget {
   int32_t highlightStart() const { return highlightStart_; }
   int32_t highlightEnd() const { return highlightEnd_; }
   int32_t editorFontHeight() const { return fontHeight_; }
-  // True when the shown trace is not UTF-8 and the editor shows it byte
-  // per character in the single-byte code page.
+  // True when the trace is not valid UTF-8 and the editor shows it as
+  // Windows-1252, byte per character.
   bool singleByteMode() const { return singleByte_; }
   const KeyPoints_c& keyPoints() const { return keyPoints_; }
   const NodeMarrow_Array_c& nodes() const { return nodes_; }
@@ -112,14 +118,72 @@ class TFMarrow : public QWidget {
   // Number of lines of the shown text, at least 1.
   int32_t lineCount() const;
 
+ protected:
+  // Notes presses on the tree, so that a press on the chosen node jumps
+  // to it again.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // The view's top: the document line of its first row and, when that row
+  // continues a wrapped line, the rows of it above the next line.
+  struct ViewTop {
+    int32_t line = 0;
+    int32_t rowsAbove = 0;
+  };
+  static constexpr int kLastLineMarker = 1;
+
+  void setUpNavigation();
   void VirtualStringTree1Change(const MultiLineItem* item);
+  ViewTop captureTop() const;
+  // Puts `line` at the top, with `rowsAbove` rows of the line before it
+  // above it.
+  void restoreTop(int32_t line, int32_t rowsAbove);
+  // Selected text on the shaded lines shows the two colours swapped
+  // (selection_colours.cc).
+  void setUpSelectionColours();
+  void updateSelectionColours();
   void Splitter1Moved();
   void fillOutlineTree(int32_t node, int32_t parentItem);
-  // Puts the bytes into the editor as they are, choosing UTF-8 or the
-  // single-byte code page. Wrapping is switched off while the text goes in
-  // so that the editor wraps lazily, visible lines first.
-  void setEditorText(const SVString& text);
+  // Text changes of the frame's own (trace_frame_text.cc): read only,
+  // undo and change notices off for the length of one, the lexer told at
+  // its end.
+  class TextChange {
+   public:
+    explicit TextChange(TFMarrow& frame);
+    ~TextChange();
+    TextChange(const TextChange&) = delete;
+    TextChange& operator=(const TextChange&) = delete;
+
+   private:
+    TFMarrow& frame_;
+    long mask_ = 0;
+    bool readOnly_ = false;
+  };
+  // A final query the editor shows formatted while it holds the kept text:
+  // where the formatted text is, and the query as the trace has it.
+  struct ShownPiece {
+    int64_t start = 0;
+    int64_t length = 0;
+    std::string trace;
+  };
+
+  // Makes the kept text with `pieces` in place the editor's text (see
+  // shown_text.h; with `giveBack` the kept text is given up as it goes
+  // in). Wrapping is switched off while the text goes in so that the
+  // editor wraps lazily, visible lines first.
+  void showText(std::vector<FormattedPiece>& pieces, bool giveBack);
+  // Makes the editor's per-line arrays as long as the text at once.
+  void makeLineArrays();
+  // Notes where `pieces` will be in the editor's text and the trace form of
+  // each, so that the editor's text can stand for the kept text.
+  void notePieces(const std::vector<FormattedPiece>& pieces);
+  // Copies the kept text out of the editor again.
+  void restoreKeptText();
+  // Shows the final queries formatted or as in the trace, rescanning the
+  // key points.
+  void rebuildShownText(bool format);
+  void replaceShownRange(int64_t start, int64_t length, const char* bytes, int64_t count);
+  void watchForEdits();
   void setEditorFont(int32_t pixelHeight);
   void updateGutterWidth();
   void showHighlight();
@@ -135,6 +199,10 @@ class TFMarrow : public QWidget {
   KeyPoints_c keyPoints_;
   NodeMarrow_Array_c nodes_;
   SVString text_;  // the trace as loaded, with its "\r\n", before re-formatting
+  TraceTextFacts facts_;
+  bool keptInEditor_ = false;  // text_ released: the editor's text stands for it
+  std::vector<ShownPiece> shownPieces_;  // while keptInEditor_, in text order
+  bool changingText_ = false;            // a TextChange is under way
   SearchHandler searchHandler_;
   ViewerSettings ownSettings_;  // stands in until applySettings hands over the window's
   ViewerSettings* settings_;
@@ -144,5 +212,8 @@ class TFMarrow : public QWidget {
   int32_t highlightStart_ = -1;
   int32_t highlightEnd_ = -1;
   bool applyingOptions_ = true;
+  std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
+  uint64_t jumps_ = 0;         // node choices so far
+  uint64_t jumpsAtPress_ = 0;  // jumps_ when the tree was last pressed
   bool singleByte_ = false;
 };

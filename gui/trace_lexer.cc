@@ -111,6 +111,8 @@ void TraceLexer::setEditor(QsciScintilla* editor) {
   }
 }
 
+void TraceLexer::textChanged() { generation_ = (generation_ + 1) & kGenerationMask; }
+
 bool TraceLexer::isHighlighted(int line) const {
   return highlightStart_ >= 0 && line >= highlightStart_ && line < highlightEnd_;
 }
@@ -138,27 +140,56 @@ void TraceLexer::visibleLines(int& first, int& last) const {
   last = static_cast<int>(send(Sci::SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(top + 2 * rows))) + 1;
 }
 
-int TraceLexer::modeBefore(int line, int firstUnstyledLine) {
-  if (line <= 0) return 0;
-  const int previous = line - 1;
-  const int state = static_cast<int>(send(Sci::SCI_GETLINESTATE, static_cast<unsigned long>(previous)));
+int TraceLexer::trustedMode(int line, int firstUnstyledLine) const {
+  const int state = static_cast<int>(send(Sci::SCI_GETLINESTATE, static_cast<unsigned long>(line)));
   // Lines above the first unstyled one were styled in order since the
   // text last changed there, so their states hold.
-  if (previous < firstUnstyledLine) return state & kModeMask;
+  if (line < firstUnstyledLine) return state & kModeMask;
   if ((state & kStateValid) && (static_cast<uint32_t>(state) >> kGenerationShift) == generation_) {
     return state & kModeMask;
   }
-  // Not styled in order yet: take the mode the line before ends in when
-  // scanned by itself. Only a line ending in "file" carries a mode, and
-  // that line is scanned here; nothing further back is.
-  const int start = lineStart(previous);
-  const int textEnd = static_cast<int>(send(Sci::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(previous)));
+  return -1;
+}
+
+int TraceLexer::endMode(int line, int entryMode) {
+  const int start = lineStart(line);
+  const int textEnd = static_cast<int>(send(Sci::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)));
   const char* text = reinterpret_cast<const char*>(
       send(Sci::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), textEnd - start));
-  highlighter_->clearRange();
-  highlighter_->beginLine(text, text ? textEnd - start : 0, previous);
+  highlighter_->restoreRange(entryMode);
+  highlighter_->beginLine(text, text ? textEnd - start : 0, line);
   while (!highlighter_->isLineEnd()) highlighter_->advance();
   return highlighter_->saveRange() & kModeMask;
+}
+
+int TraceLexer::modeBefore(int line, int firstUnstyledLine) {
+  if (line <= 0) return 0;
+  // The mode a line ends in depends on the one it starts in only for lines
+  // that keep it (blank lines, lines of markers alone) or flip it; walk
+  // back over those to a line whose end mode is settled, then forward
+  // again, so that the mode is the one styling from the top would give.
+  std::vector<std::pair<uint8_t, uint8_t>>& passes = passes_;
+  passes.clear();
+  int mode = 0;
+  for (int at = line - 1; at >= 0; --at) {
+    const int trusted = trustedMode(at, firstUnstyledLine);
+    if (trusted >= 0) {
+      mode = trusted;
+      break;
+    }
+    const int fromPlain = endMode(at, 0);
+    const int fromFileName = endMode(at, fileNameMode);
+    if (fromPlain == fromFileName) {
+      mode = fromPlain;
+      break;
+    }
+    passes.emplace_back(static_cast<uint8_t>(fromPlain), static_cast<uint8_t>(fromFileName));
+  }
+  for (auto pass = passes.rbegin(); pass != passes.rend(); ++pass) mode = mode == 0 ? pass->first : pass->second;
+  // The line before keeps what was found, for the next request.
+  const int state = static_cast<int>(generation_ << kGenerationShift) | kStateValid | mode;
+  send(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(line - 1), state);
+  return mode;
 }
 
 void TraceLexer::styleLines(int first, int last, int firstUnstyledLine) {

@@ -81,6 +81,10 @@ class TraceLexer : public QsciLexerCustom {
   int32_t highlightStart() const { return highlightStart_; }
   int32_t highlightEnd() const { return highlightEnd_; }
 
+  // The text changed while change notices were off: no line state
+  // written before is trusted any longer.
+  void textChanged();
+
   const StylingStats& stylingStats() const { return stats_; }
 
  private:
@@ -91,16 +95,24 @@ class TraceLexer : public QsciLexerCustom {
   // The document lines on screen, with a page of margin either side.
   void visibleLines(int& first, int& last) const;
   bool isHighlighted(int line) const;
-  // The scanner mode at the start of `line`: the state of the line before
-  // it, trusted when that line lies above `firstUnstyledLine` or was styled
-  // since the text last changed; otherwise that one line is scanned.
+  // The scanner mode at the start of `line`, as styling every line from
+  // the top would carry it: the state of a line before it that can be
+  // trusted, or the mode at the end of the nearest line before it that
+  // ends in the same mode whatever it starts in (see trace_lexer.cc).
   int modeBefore(int line, int firstUnstyledLine);
+  // The mode stored at the end of `line` when it is trusted: the line lies
+  // above `firstUnstyledLine` or was styled since the text last changed;
+  // otherwise -1.
+  int trustedMode(int line, int firstUnstyledLine) const;
+  // The mode `line` ends in when it starts in `entryMode`.
+  int endMode(int line, int entryMode);
   // Styles lines [first, last], one SCI_SETSTYLINGEX per line, and stores
   // each line's end mode as its line state.
   void styleLines(int first, int last, int firstUnstyledLine);
 
   std::unique_ptr<ZAzozav_Hiliter_c> highlighter_;
   std::vector<uint8_t> lineStyles_;  // one line's styles, reused
+  std::vector<std::pair<uint8_t, uint8_t>> passes_;  // modeBefore's walk, reused
   QMetaObject::Connection modifiedConnection_;
   uint32_t generation_ = 0;  // bumped by every text change
   QFont baseFont_;

@@ -1,6 +1,9 @@
 // The viewer's speed, offscreen, on a 64 MiB trace built from the samples:
 // start-up to a painted window with the outline filled, choosing outline
-// nodes, switching wrap and the final-query option.
+// nodes, switching wrap and the final-query option; and, on the same trace
+// made valid UTF-8, the keys and searches that start with the caret at the
+// end of the text (where the editor's caret bookkeeping used to walk the
+// whole text).
 //
 // With "--peak-memory=FILE" the program instead starts the viewer on FILE
 // in this fresh process, paints it and prints the peak resident size, so
@@ -10,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QDir>
 #include <QFile>
 #include <QWindow>
@@ -23,6 +27,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/gui/utf8_trace.h"
+#include "gui/editor_search.h"
 #include "gui/main_window.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_frame.h"
@@ -39,6 +45,18 @@ const std::string& largeTraceFile() {
     if (writeGeneratedTrace(file.c_str(), kLargeTraceSize) != 0) {
       std::fprintf(stderr, "cannot write %s\n", file.c_str());
     }
+    return file;
+  }();
+  return path;
+}
+
+// The 64 MiB trace with every byte above 0x7F made '?', so that it is
+// valid UTF-8, and a word of its own on the last line.
+const std::string& largeUtf8TraceFile() {
+  static const std::string path = [] {
+    QDir().mkpath(QString::fromStdString(benchDir()));
+    const std::string file = benchDir() + "/large_utf8.trc";
+    if (writeUtf8Trace(file.c_str()) != 0) std::fprintf(stderr, "cannot write %s\n", file.c_str());
     return file;
   }();
   return path;
@@ -93,10 +111,33 @@ void BM_StartToPaintedWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_StartToPaintedWindow)->ArgName("wrap")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// The windows the interaction benchmarks share; closed before the
+// application object goes, which they need.
+std::unique_ptr<TForm1> shared;
+std::unique_ptr<TForm1> sharedUtf8;
+
 // One window with the large trace for the interaction benchmarks.
 TForm1& sharedWindow() {
-  static std::unique_ptr<TForm1> window = startWindow(largeTraceFile(), 6);
-  return *window;
+  if (!shared) shared = startWindow(largeTraceFile(), 6);
+  return *shared;
+}
+
+// One window with the valid UTF-8 trace.
+TForm1& sharedUtf8Window() {
+  if (!sharedUtf8) sharedUtf8 = startWindow(largeUtf8TraceFile(), 6);
+  return *sharedUtf8;
+}
+
+void caretToEnd(TForm1& window) {
+  window.frame()->editor()->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+  window.repaint();
+}
+
+void press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent down(QEvent::KeyPress, key, modifiers);
+  QKeyEvent up(QEvent::KeyRelease, key, modifiers);
+  QCoreApplication::sendEvent(widget, &down);
+  QCoreApplication::sendEvent(widget, &up);
 }
 
 // Tree items in document order: the first, the middle and the last.
@@ -122,6 +163,77 @@ void BM_ChooseNode(benchmark::State& state) {
   state.counters["line"] = window.frame()->highlightStart();
 }
 BENCHMARK(BM_ChooseNode)->ArgName("node")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The same, with the caret at the end of a valid UTF-8 trace.
+void BM_ChooseNodeCaretAtEnd(benchmark::State& state) {
+  TForm1& window = sharedUtf8Window();
+  MultiLineTree0* tree = window.frame()->tree();
+  const int32_t item = itemAt(tree, static_cast<int>(state.range(0)));
+  const int32_t other = item == 0 ? 1 : 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree->chooseNode(other);
+    caretToEnd(window);
+    state.ResumeTiming();
+    tree->chooseNode(item);
+    window.repaint();
+  }
+}
+BENCHMARK(BM_ChooseNodeCaretAtEnd)->ArgName("node")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Keys in the editor with the caret at the end: Page Up, and Ctrl+Home
+// (then back with Ctrl+End, untimed).
+void BM_KeyCaretAtEnd(benchmark::State& state) {
+  TForm1& window = sharedUtf8Window();
+  QWidget* editor = window.frame()->editor();
+  const bool home = state.range(0) != 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    caretToEnd(window);
+    state.ResumeTiming();
+    if (home) {
+      press(editor, Qt::Key_Home, Qt::ControlModifier);
+    } else {
+      press(editor, Qt::Key_PageUp);
+    }
+    window.repaint();
+  }
+}
+BENCHMARK(BM_KeyCaretAtEnd)->ArgName("home")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Ctrl+End from the top of the valid UTF-8 trace.
+void BM_CtrlEndFromTop(benchmark::State& state) {
+  TForm1& window = sharedUtf8Window();
+  QsciScintilla* editor = window.frame()->editor();
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor->SendScintilla(QsciScintillaBase::SCI_DOCUMENTSTART);
+    window.repaint();
+    state.ResumeTiming();
+    press(editor, Qt::Key_End, Qt::ControlModifier);
+    window.repaint();
+  }
+}
+BENCHMARK(BM_CtrlEndFromTop)->Unit(benchmark::kMillisecond);
+
+// The find bar's search for the word on the last line, from the top
+// (forward) and from the end (backward, to the first line's word).
+void BM_Search(benchmark::State& state) {
+  TForm1& window = sharedUtf8Window();
+  QsciScintilla* editor = window.frame()->editor();
+  const bool backward = state.range(0) != 0;
+  int found = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor->SendScintilla(backward ? QsciScintillaBase::SCI_DOCUMENTEND : QsciScintillaBase::SCI_DOCUMENTSTART);
+    window.repaint();
+    state.ResumeTiming();
+    found = editorSearch(editor, backward ? QString("Trace file") : QString("ZYZZYVA"), backward ? 1 : 0);
+    window.repaint();
+  }
+  state.counters["found"] = found;
+}
+BENCHMARK(BM_Search)->ArgName("backward")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_SwitchWrap(benchmark::State& state) {
   TForm1& window = sharedWindow();
@@ -191,5 +303,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  shared.reset();
+  sharedUtf8.reset();
   return 0;
 }

@@ -323,18 +323,20 @@ class TraceFrameTest : public QObject {
 
   void bytesGoInUnchanged() {
     FrameFixture f(600, OptReadOnly);
-    // A zero byte must not cut the text, and invalid UTF-8 switches to the
-    // single-byte code page with every byte one character.
+    // A zero byte must not cut the text, and invalid UTF-8 is shown as
+    // Windows-1252 with every byte one character.
     const std::string bytes("abc\0def\n\x93quoted\x94\n", 17);
     QCOMPARE(f.loadBytes(bytes), 0);
-    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), long(bytes.size() + 2));
     QVERIFY(f.frame->singleByteMode());
-    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETCODEPAGE), 0L);
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_COUNTCHARACTERS, 0, send(f.editor(), QsciScintillaBase::SCI_GETLENGTH)),
+             long(bytes.size() + 2));
     QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETCHARAT, 4), 'd' + 0L);
+    QCOMPARE(f.editor()->text(1), QString::fromUtf8("\u201cquoted\u201d\n"));
 
     QCOMPARE(f.loadBytes("caf\xc3\xa9\n"), 0);
     QVERIFY(!f.frame->singleByteMode());
     QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETCODEPAGE), long(QsciScintillaBase::SC_CP_UTF8));
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), 8L);
   }
 
   void windows1252SampleKeepsItsLinesAndOutline() {
@@ -343,9 +345,12 @@ class TraceFrameTest : public QObject {
     QVERIFY(f.frame->singleByteMode());
     SVString raw;
     QCOMPARE(loadFromFile(raw, kCp1252), 0);
-    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), long(raw.length() + 2));
+    // One character per byte, so a byte offset is a character offset.
+    const long length = send(f.editor(), QsciScintillaBase::SCI_GETLENGTH);
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_COUNTCHARACTERS, 0, length), long(raw.length() + 2));
     for (const KeyPoint& kp : f.frame->keyPoints()) {
-      QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_LINEFROMPOSITION, kp.pos), long(kp.line));
+      const long position = send(f.editor(), QsciScintillaBase::SCI_POSITIONRELATIVE, 0, kp.pos);
+      QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_LINEFROMPOSITION, position), long(kp.line));
     }
   }
 

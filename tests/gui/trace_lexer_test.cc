@@ -51,6 +51,8 @@ class TraceLexerTest : public QObject {
   void singleByteTextIsStyledByBytes();
   void jumpingToTheEndStylesOnlyTheView();
   void fontChangeKeepsBold();
+  void styleAfterAJumpIsStyleFromTheTop_data();
+  void styleAfterAJumpIsStyleFromTheTop();
 };
 
 void TraceLexerTest::eachLineIsStyledInOneBatch() {
@@ -200,3 +202,56 @@ void TraceLexerTest::fontChangeKeepsBold() {
 
 QTEST_MAIN(TraceLexerTest)
 #include "trace_lexer_test.moc"
+
+// A path after lines that keep the scanner's mode (blank, white space,
+// markers alone) continues the word "file" above them, or, after a line
+// that flips the mode, does not. After a jump the lines are styled as
+// styling every line from the top styles them.
+void TraceLexerTest::styleAfterAJumpIsStyleFromTheTop_data() {
+  QTest::addColumn<QByteArray>("between");
+  // More lines than a page: styling after a jump starts a page above the
+  // view, inside the run.
+  const QByteArray blanks(3000, '\n');
+  QTest::newRow("blank lines") << blanks;
+  QTest::newRow("white space") << QByteArray("   \n\t\n").repeated(1500);
+  QTest::newRow("markers alone") << QByteArray("Join order\n\nNow joining:\n").repeated(1000);
+  QTest::newRow("a word file flips it") << blanks + "file\n" + blanks;
+  QTest::newRow("a plain line ends it") << blanks + "plain\n" + blanks;
+}
+void TraceLexerTest::styleAfterAJumpIsStyleFromTheTop() {
+  QFETCH(QByteArray, between);
+  std::string text;
+  for (int i = 0; i < 6000; ++i) text += "Best so far:  Table#: 0  cost: 2.0013\n";
+  text += "Trace file\n" + between.toStdString() + "/u01/app/x.trc\n";
+  for (int i = 0; i < 6000; ++i) text += "Best so far:  Table#: 0  cost: 2.0013\n";
+  auto stylesOfThePath = [&](bool jump) {
+    QsciScintilla editor;
+    TraceLexer lexer;
+    editor.setLexer(&lexer);
+    editor.resize(600, 400);
+    setBytes(editor, text);
+    editor.show();
+    if (!QTest::qWaitForWindowExposed(&editor)) return QByteArray();
+    const int path = static_cast<int>(editor.SendScintilla(Sci::SCI_LINEFROMPOSITION,
+                                                           static_cast<unsigned long>(text.find("/u01/"))));
+    if (jump) {
+      // Straight to the path's line, far below anything styled.
+      editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(path));
+      editor.viewport()->repaint();
+    } else {
+      // In order from the top, in stretches short enough to be styled whole.
+      const int lines = static_cast<int>(editor.SendScintilla(Sci::SCI_GETLINECOUNT));
+      for (int line = 0; line < lines; line += 1000) {
+        const int end = line + 1000 < lines ? lineStart(editor, line + 1000)
+                                            : static_cast<int>(editor.SendScintilla(Sci::SCI_GETLENGTH));
+        editor.SendScintilla(Sci::SCI_COLOURISE, static_cast<unsigned long>(lineStart(editor, line)), long(end));
+      }
+    }
+    QByteArray styles;
+    for (int p = lineStart(editor, path); p < lineStart(editor, path + 1); ++p) styles.append(char(styleAt(editor, p)));
+    return styles;
+  };
+  const QByteArray fromTheTop = stylesOfThePath(false);
+  QVERIFY(!fromTheTop.isEmpty());
+  QCOMPARE(stylesOfThePath(true), fromTheTop);
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Latency as a user meets it: starts Xvfb and openbox on display :N, writes
+# the 64 MiB trace and runs latency_probe on the viewer beside glogg and
+# gvim. Not part of the test command.
+#
+#   bench/gui/latency.sh [BUILD_DIR] [DISPLAY_NUMBER] [RUNS]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${1:-$root/build/release}
+display=${2:-51}
+runs=${3:-5}
+work=${TMPDIR:-/tmp}/zazozav_latency
+mkdir -p "$work"
+cmake --build "$build" --target zazozav latency_probe >/dev/null
+trace=$work/large_utf8.trc
+[ -f "$trace" ] || "$build/gui/latency_probe" --write-trace "$trace"
+
+Xvfb ":$display" -screen 0 3640x880x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill $openbox $xvfb 2>/dev/null || true' EXIT
+sleep 1
+DISPLAY=":$display" openbox >"$work/openbox.log" 2>&1 &
+openbox=$!
+sleep 1
+DISPLAY=":$display" "$build/gui/latency_probe" --runs "$runs" "$build/gui/zazozav" "$trace"

@@ -1,0 +1,291 @@
+#include "gui/shown_text.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "sql/format_sql.h"
+#include "sql/sql_formatter.h"
+#include "trace/trace_scanner.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+constexpr int32_t kFormatWidth = 80;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+constexpr char kCarriageReturnSymbol[] = "\xE2\x90\x8D";  // U+240D, SYMBOL FOR CARRIAGE RETURN
+
+// True when one of the eight bytes of `word` is a carriage return.
+bool hasCarriageReturn(uint64_t word) {
+  const uint64_t x = word ^ (kLowBits * '\r');
+  return ((x - kLowBits) & ~x & kHighBits) != 0;
+}
+
+// Bytes that follow a lead byte, by lead byte; 0 for ASCII, -1 for bytes
+// that cannot start a character (continuations, overlong C0/C1, F5..FF).
+int utf8Tail(unsigned char b) {
+  if (b < 0x80) return 0;
+  if (b < 0xC2) return -1;
+  if (b < 0xE0) return 1;
+  if (b < 0xF0) return 2;
+  if (b < 0xF5) return 3;
+  return -1;
+}
+
+// Whether the character starting at p[i] (lead byte with `tail` > 0) is
+// complete and well formed.
+bool validSequence(const unsigned char* p, int64_t i, int64_t length, int tail) {
+  if (length - i <= tail) return false;
+  const unsigned char lead = p[i];
+  const unsigned char second = p[i + 1];
+  // The second byte's range excludes overlong forms, surrogates and code
+  // points above U+10FFFF.
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  if (second < low || second > high) return false;
+  for (int k = 2; k <= tail; ++k) {
+    if ((p[i + k] & 0xC0) != 0x80) return false;
+  }
+  return true;
+}
+
+// Windows-1252 bytes 0x80..0x9F as Unicode; the five bytes the code page
+// leaves undefined keep their own number.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The UTF-8 form of a Windows-1252 byte at or above 0x80; returns its length.
+int windows1252ToUtf8(unsigned char b, char* out) {
+  const char16_t c = b < 0xA0 ? kWindows1252High[b - 0x80] : b;
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  out[0] = static_cast<char>(0xE0 | (c >> 12));
+  out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[2] = static_cast<char>(0x80 | (c & 0x3F));
+  return 3;
+}
+
+// Turns the pieces of the shown text into its bytes for a sink (which
+// counts them or hands them to the editor): lone carriage returns become
+// their symbol, and without valid UTF-8 every byte above 0x7F its
+// Windows-1252 character. A carriage return that ends one piece is decided
+// by the first byte of the next.
+template <typename Sink>
+class Converter {
+ public:
+  Converter(Sink& sink, const TraceTextFacts& facts) : sink_(sink), windows1252_(!facts.validUtf8) {}
+
+  void put(const char* bytes, int64_t n) {
+    int64_t run = 0;  // start of the bytes passed through unchanged
+    for (int64_t i = 0; i < n; ++i) {
+      const unsigned char c = static_cast<unsigned char>(bytes[i]);
+      if (pendingCr_) {
+        pendingCr_ = false;
+        sink_.append(c == '\n' ? "\r" : kCarriageReturnSymbol, c == '\n' ? 1 : 3);
+      }
+      if (c == '\r' || (c >= 0x80 && windows1252_)) {
+        sink_.append(bytes + run, i - run);
+        run = i + 1;
+        if (c == '\r') {
+          pendingCr_ = true;
+        } else {
+          char utf8[3];
+          sink_.append(utf8, windows1252ToUtf8(c, utf8));
+        }
+      }
+    }
+    sink_.append(bytes + run, n - run);
+  }
+
+  void finish() {
+    if (pendingCr_) sink_.append(kCarriageReturnSymbol, 3);
+    pendingCr_ = false;
+  }
+
+ private:
+  Sink& sink_;
+  bool windows1252_;
+  bool pendingCr_ = false;
+};
+
+struct CountSink {
+  int64_t bytes = 0;
+  void append(const char*, int64_t n) { bytes += n; }
+};
+
+// Collects converted bytes and hands them to the editor a mebibyte at a time.
+struct EditorSink {
+  static constexpr size_t kChunk = 1 << 20;
+  QsciScintilla& editor;
+  std::string buffer;
+  void append(const char* p, int64_t n) {
+    if (n <= 0) return;
+    if (buffer.size() + static_cast<size_t>(n) > kChunk) flush();
+    if (static_cast<size_t>(n) >= kChunk) {
+      send(p, n);
+      return;
+    }
+    buffer.append(p, static_cast<size_t>(n));
+  }
+  void flush() {
+    send(buffer.data(), static_cast<int64_t>(buffer.size()));
+    buffer.clear();
+  }
+  void send(const char* p, int64_t n) {
+    if (n > 0) editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(n), p);
+  }
+};
+
+// Walks the kept text with the pieces in place: calls put(bytes, n) for
+// each stretch in order, and done(piece) after each piece.
+template <typename Put, typename Done>
+void walkPieces(const SVString& text, std::vector<FormattedPiece>& pieces, Put put, Done done) {
+  int64_t copied = 0;
+  for (FormattedPiece& piece : pieces) {
+    put(text.data() + copied, piece.start - copied);
+    put(piece.text.data(), static_cast<int64_t>(piece.text.size()));
+    done(piece);
+    copied = piece.start + piece.length;
+  }
+  put(text.data() + copied, text.length() - copied);
+}
+
+// Gives back the whole pages of [from, to): their contents are not read
+// again, and the system may drop them at once.
+void giveBackPages(const char* from, const char* to) {
+  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + page - 1) & ~(page - 1);
+  const uintptr_t end = reinterpret_cast<uintptr_t>(to) & ~(page - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+}
+
+void keepPiece(FormattedPiece&) {}
+void releasePiece(FormattedPiece& piece) { std::string().swap(piece.text); }
+
+}  // namespace
+
+TraceTextFacts traceTextFacts(const char* text, int64_t length) {
+  TraceTextFacts facts;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  int64_t i = 0;
+  while (i < length) {
+    // Traces are nearly all ASCII without lone carriage returns: skip eight
+    // such bytes at a time.
+    if (i + 8 <= length) {
+      uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      if ((word & kHighBits) == 0 && !hasCarriageReturn(word)) {
+        i += 8;
+        continue;
+      }
+    }
+    const unsigned char c = p[i];
+    if (c == '\r') {
+      if (i + 1 >= length || p[i + 1] != '\n') ++facts.loneCarriageReturns;
+      ++i;
+      continue;
+    }
+    const int tail = facts.validUtf8 ? utf8Tail(c) : 0;
+    if (tail < 0 || (tail > 0 && !validSequence(p, i, length, tail))) {
+      facts.validUtf8 = false;
+      ++i;
+      continue;
+    }
+    i += tail + 1;
+  }
+  return facts;
+}
+
+bool isValidUtf8(const char* text, int64_t length) { return traceTextFacts(text, length).validUtf8; }
+
+std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t length, KeyPoints_c& keyPoints) {
+  std::vector<FormattedPiece> pieces;
+  std::vector<int32_t> shifts;  // per tkFinalQuery record, in list order
+  int32_t previousEnd = 0;
+  SVString formatted;
+  for (const KeyPoint& k : keyPoints) {
+    if (k.kind != tkFinalQuery) continue;
+    shifts.push_back(0);
+    // Records that cannot be taken in order, or point outside the text,
+    // are left alone, as the re-formatting of the whole text does.
+    if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
+    previousEnd = k.queryStart + k.queryLength;
+    if (formatSql(text + k.queryStart, k.queryLength, 0, compactLists, kFormatWidth, formatted) !=
+        formatSqlOk) {
+      continue;
+    }
+    shifts.back() = countLineFeeds(formatted.c_str(), formatted.length());
+    FormattedPiece& piece = pieces.emplace_back();
+    piece.start = k.queryStart;
+    piece.length = k.queryLength;
+    piece.formattedLength = formatted.length();
+    piece.text.assign(formatted.data(), static_cast<size_t>(formatted.length()));
+  }
+  int32_t moved = 0;
+  size_t next = 0;
+  for (KeyPoint& k : keyPoints) {
+    k.line += moved;
+    if (k.kind == tkFinalQuery) moved += shifts[next++];
+  }
+  return pieces;
+}
+
+void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                     const TraceTextFacts& facts, bool giveBack) {
+  const bool convert = !facts.validUtf8 || facts.loneCarriageReturns > 0;
+  CountSink count;
+  if (convert) {
+    Converter<CountSink> counter(count, facts);
+    walkPieces(text, pieces, [&](const char* p, int64_t n) { counter.put(p, n); }, keepPiece);
+    counter.finish();
+  } else {
+    walkPieces(text, pieces, [&](const char*, int64_t n) { count.bytes += n; }, keepPiece);
+  }
+  // Room for the whole text at once: growing by pieces would copy it. The
+  // bytes to spare keep the editor from growing (and copying) its buffer
+  // when it is first asked for the text as one piece.
+  constexpr int64_t kSpare = 64;
+  editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(count.bytes + kSpare));
+  EditorSink sink{editor, {}};
+  if (convert) {
+    Converter<EditorSink> converter(sink, facts);
+    walkPieces(text, pieces, [&](const char* p, int64_t n) { converter.put(p, n); }, releasePiece);
+    converter.finish();
+    sink.flush();
+  } else {
+    // By length, not as terminated strings: a zero byte in a trace must not
+    // cut the text short. Long stretches go in a few mebibytes at a time,
+    // so that what is in can be given back.
+    constexpr int64_t kStretch = 4 << 20;
+    const char* given = text.data();  // the text before this is given back
+    walkPieces(
+        text, pieces,
+        [&](const char* p, int64_t n) {
+          for (int64_t done = 0; done < n; done += kStretch) {
+            const int64_t count = std::min(kStretch, n - done);
+            sink.send(p + done, count);
+            const bool ofText = p >= text.data() && p < text.data() + text.length();
+            if (giveBack && ofText) {
+              giveBackPages(given, p + done + count);
+              given = p + done + count;
+            }
+          }
+        },
+        releasePiece);
+  }
+}

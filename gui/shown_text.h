@@ -1,0 +1,64 @@
+// The text the trace editor shows, built from the kept trace text without
+// a second full copy of it:
+//
+// - with the final-query option, each final query that formats cleanly is
+//   shown formatted in place of its line (as reformatFinalQueries would
+//   build it), and the key points after it move down by the lines it
+//   gained;
+// - a trace that is not valid UTF-8 is shown as Windows-1252, each byte
+//   one character (bytes that code page leaves undefined show as the
+//   control characters of the same number);
+// - a carriage return without a line feed after it is shown as the symbol
+//   U+240D instead of breaking the line, so that the editor's lines are
+//   the trace's lines as the key points count them (line feeds).
+//
+// The pieces go into the editor one after another, with room made for the
+// whole text first, so the editor's buffer is allocated once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/sv_string.h"
+#include "outline/key_points.h"
+
+class QsciScintilla;
+
+// What one pass over the trace bytes tells about showing them.
+struct TraceTextFacts {
+  bool validUtf8 = true;
+  int64_t loneCarriageReturns = 0;
+};
+
+// Valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF)
+// and the carriage returns not followed by a line feed; a carriage return
+// at the very end counts as lone.
+TraceTextFacts traceTextFacts(const char* text, int64_t length);
+
+// One final query shown formatted: the bytes [start, start + length) of the
+// kept text give way to `text`.
+struct FormattedPiece {
+  int32_t start = 0;
+  int32_t length = 0;
+  int32_t formattedLength = 0;  // of `text`, also once it is released
+  std::string text;             // sized exactly: thousands of them are held at once
+};
+
+// Formats the final queries of the `length` bytes at `text` (followed by a
+// zero byte) as reformatFinalQueries does and moves the key points as it
+// does; returns the formatted pieces in text order. buildSqlDispatch must
+// have run.
+std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t length, KeyPoints_c& keyPoints);
+
+// Makes `text` with `pieces` in place the editor's whole text, converted
+// as the facts require; each piece's text is released once it is in. With
+// `giveBack`, for a caller that drops `text` afterwards, the memory of the
+// text already in the editor is given back to the system as it goes in,
+// so that the trace is not held twice at the peak; `text` must not be read
+// again then. Change notices and undo are the caller's concern.
+void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                     const TraceTextFacts& facts, bool giveBack);
+
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(const char* text, int64_t length);

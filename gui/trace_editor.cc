@@ -1,0 +1,126 @@
+#include "gui/trace_editor.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+
+#include <algorithm>
+
+#include "gui/editor_accessible.h"
+
+TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
+  installEditorAccessibility();
+  setReadOnly(true);
+  setFrameShape(QFrame::NoFrame);
+  setEdgeMode(QsciScintilla::EdgeNone);
+  setMarginType(0, QsciScintilla::NumberMargin);
+  setMarginLineNumbers(0, true);
+  setMarginWidth(1, 0);
+  setAutoIndent(true);
+  setIndentationsUseTabs(false);
+  setTabIndents(true);
+  setBackspaceUnindents(true);
+  // Scrolling past the last line and past the longest line, with the
+  // horizontal range following the widest line shown.
+  SendScintilla(SCI_SETENDATLASTLINE, 0L);
+  SendScintilla(SCI_SETSCROLLWIDTH, 1L);
+  SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
+  // Alt with the mouse selects a column.
+  SendScintilla(SCI_SETMOUSESELECTIONRECTANGULARSWITCH, 1L);
+  // Where the caret went, for a listening assistive technology only.
+  connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
+    if (auto* editorAccessible = dynamic_cast<EditorAccessible*>(iface)) editorAccessible->caretMoved();
+  });
+}
+
+void TraceEditor::keyPressEvent(QKeyEvent* event) {
+  if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
+    QsciScintilla::keyPressEvent(event);
+    return;
+  }
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  const bool extend = (modifiers & Qt::ShiftModifier) != 0;
+  const Qt::KeyboardModifiers others = modifiers & ~Qt::ShiftModifier;
+  const bool control = others == Qt::ControlModifier;
+  const bool plain = others == Qt::NoModifier;
+  switch (event->key()) {
+    case Qt::Key_End:
+    case Qt::Key_Home:
+      if (!control) break;
+      moveCaret(event->key() == Qt::Key_End ? SendScintilla(SCI_GETLENGTH) : 0, extend);
+      return;
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+      if (!plain) break;
+      moveByRows(event->key() == Qt::Key_PageDown ? 1 : -1, true, extend);
+      return;
+    case Qt::Key_Down:
+    case Qt::Key_Up:
+      if (!plain) break;
+      moveByRows(event->key() == Qt::Key_Down ? 1 : -1, false, extend);
+      return;
+    default:
+      break;
+  }
+  QsciScintilla::keyPressEvent(event);
+}
+
+void TraceEditor::moveCaret(long position, bool extend) {
+  // Neither message scrolls; the view follows below.
+  if (!extend) SendScintilla(SCI_SETANCHOR, static_cast<unsigned long>(position));
+  SendScintilla(SCI_SETCURRENTPOS, static_cast<unsigned long>(position));
+  SendScintilla(SCI_CHOOSECARETX);
+  const long line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+  const long onScreen = std::max(1L, SendScintilla(SCI_LINESONSCREEN));
+  const long row = SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(line));
+  if (row < top) {
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(row));
+  } else if (row + SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line)) > top + onScreen) {
+    // The line goes to the foot of the view. The rows of the lines above
+    // it are counted from their layout: the editor may not have wrapped
+    // them yet, and does so only when they show.
+    long first = line;
+    long rows = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line));
+    while (first > 0) {
+      const long above = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(first - 1));
+      if (rows + above > onScreen) break;
+      rows += above;
+      --first;
+    }
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(first)));
+  }
+}
+
+void TraceEditor::moveByRows(long rows, bool page, bool extend) {
+  const long caret = SendScintilla(SCI_GETCURRENTPOS);
+  const long rowHeight = std::max(1L, SendScintilla(SCI_TEXTHEIGHT, 0UL));
+  const long onScreen = std::max(1L, SendScintilla(SCI_LINESONSCREEN));
+  // A caret out of view is brought into it first, as the editor does.
+  if (SendScintilla(SCI_POINTYFROMPOSITION, 0UL, caret) < 0 ||
+      SendScintilla(SCI_POINTYFROMPOSITION, 0UL, caret) > (onScreen - 1) * rowHeight) {
+    SendScintilla(SCI_SCROLLCARET);
+  }
+  const long x = SendScintilla(SCI_POINTXFROMPOSITION, 0UL, caret);
+  long y = SendScintilla(SCI_POINTYFROMPOSITION, 0UL, caret);
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+  if (page) {
+    // The view moves a page and the caret keeps its place on the screen;
+    // at either end of the text it goes to that end.
+    SendScintilla(SCI_LINESCROLL, 0UL, rows * onScreen);
+    if (SendScintilla(SCI_GETFIRSTVISIBLELINE) == top) {
+      moveCaret(rows > 0 ? SendScintilla(SCI_GETLENGTH) : 0, extend);
+      return;
+    }
+  } else {
+    y += rows * rowHeight;
+    // Off the view: scroll a row and keep the caret's place on the screen.
+    if (y < 0 || y > (onScreen - 1) * rowHeight) {
+      SendScintilla(SCI_LINESCROLL, 0UL, rows);
+      y -= rows * rowHeight;
+    }
+  }
+  const long target = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(std::max(0L, x)), y);
+  moveCaret(target, extend);
+}

@@ -1,0 +1,201 @@
+// The trace frame's text: loading a trace, the text the editor shows, and
+// switching the final queries between their trace form and their
+// formatted form.
+//
+// One copy of a trace serves where it can. The loaded buffer becomes the
+// kept text. When the editor shows that text byte for byte (valid UTF-8
+// without lone carriage returns), the kept text is the editor's own once
+// the outline is built: the frame keeps only the trace form of each final
+// query the editor shows formatted, switches the option by replacing those
+// queries in place, and makes a copy of the kept text again only when the
+// user is about to edit the editor's text.
+#include <Qsci/qsciscintilla.h>
+
+#include "gui/multi_line_tree.h"
+#include "gui/shown_text.h"
+#include "gui/trace_frame.h"
+#include "gui/trace_lexer.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+}  // namespace
+
+int TFMarrow::loadTrace(SVString& text) {
+  text.append("\r\n", 2);
+  // The loaded buffer becomes the kept text: no copy of it.
+  text_ = std::move(text);
+  text = SVString();
+  facts_ = traceTextFacts(text_.data(), text_.length());
+  keptInEditor_ = false;
+  shownPieces_.clear();
+
+  VirtualStringTree1->beginUpdate();
+  VirtualStringTree1->clear();
+  nodes_.reset();
+  resetKeyPoints(keyPoints_);
+  scanKeyPoints(keyPoints_, text_);
+  std::vector<FormattedPiece> pieces;
+  if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
+  // The key points' offsets describe the text as scanned, so the outline
+  // is built over the kept text, not the re-formatted one.
+  buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
+  const bool keepInEditor = facts_.validUtf8 && facts_.loneCarriageReturns == 0;
+  if (keepInEditor) notePieces(pieces);
+  showText(pieces, keepInEditor);
+  if (keepInEditor) {
+    text_ = SVString();
+    keptInEditor_ = true;
+  }
+  if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
+  VirtualStringTree1->endUpdate();
+
+  // Everything starts collapsed; the last statement's sections show.
+  VirtualStringTree1->collapseAll();
+  int32_t last = VirtualStringTree1->firstTopLevel();
+  while (last != kNoTreeNode && VirtualStringTree1->nextSibling(last) != kNoTreeNode) {
+    last = VirtualStringTree1->nextSibling(last);
+  }
+  if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
+  makeLineArrays();
+  return 0;
+}
+
+TFMarrow::TextChange::TextChange(TFMarrow& frame) : frame_(frame) {
+  QsciScintilla& editor = *frame_.SynEdit1;
+  frame_.changingText_ = true;
+  readOnly_ = editor.isReadOnly();
+  editor.setReadOnly(false);
+  // No undo record: for a whole text it would be a second copy of it.
+  editor.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0L);
+  // No change notices either: each becomes a notice object, and the
+  // lexer is told once at the end.
+  mask_ = editor.SendScintilla(Sci::SCI_GETMODEVENTMASK);
+  editor.SendScintilla(Sci::SCI_SETMODEVENTMASK, 0L);
+}
+
+TFMarrow::TextChange::~TextChange() {
+  QsciScintilla& editor = *frame_.SynEdit1;
+  editor.SendScintilla(Sci::SCI_SETMODEVENTMASK, mask_);
+  editor.SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
+  editor.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1L);
+  editor.SendScintilla(Sci::SCI_SETSAVEPOINT);
+  editor.setReadOnly(readOnly_);
+  frame_.lexer_->textChanged();
+  frame_.updateGutterWidth();
+  frame_.changingText_ = false;
+}
+
+void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack) {
+  singleByte_ = !facts_.validUtf8;
+  SynEdit1->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  const bool wrap = hasOption(*settings_, OptWrapText);
+  if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
+  {
+    TextChange change(*this);
+    SynEdit1->SendScintilla(Sci::SCI_CLEARALL);
+    appendShownText(*SynEdit1, text_, pieces, facts_, giveBack);
+  }
+  if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+}
+
+void TFMarrow::makeLineArrays() {
+  // The editor keeps line states and markers in arrays as long as the
+  // text, made the first time a line far down gets one: make them now, so
+  // that the first jump there does not wait for them.
+  const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+  SynEdit1->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(lastLine), 0L);
+  SynEdit1->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(lastLine), kLastLineMarker);
+  SynEdit1->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(lastLine), kLastLineMarker);
+}
+
+void TFMarrow::notePieces(const std::vector<FormattedPiece>& pieces) {
+  shownPieces_.clear();
+  shownPieces_.reserve(pieces.size());
+  int64_t delta = 0;  // how far the shown text has moved from the kept text
+  for (const FormattedPiece& piece : pieces) {
+    ShownPiece& shown = shownPieces_.emplace_back();
+    shown.start = piece.start + delta;
+    shown.length = piece.formattedLength;
+    shown.trace.assign(text_.data() + piece.start, static_cast<size_t>(piece.length));
+    delta += piece.formattedLength - piece.length;
+  }
+}
+
+void TFMarrow::restoreKeptText() {
+  if (!keptInEditor_) return;
+  const long length = SynEdit1->SendScintilla(Sci::SCI_GETLENGTH);
+  const char* bytes = reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
+  SVString kept;
+  int64_t copied = 0;
+  for (const ShownPiece& piece : shownPieces_) {
+    kept.append(bytes + copied, piece.start - copied);
+    kept.append(piece.trace.data(), static_cast<int64_t>(piece.trace.size()));
+    copied = piece.start + piece.length;
+  }
+  kept.append(bytes + copied, length - copied);
+  text_ = std::move(kept);
+  shownPieces_.clear();
+  keptInEditor_ = false;
+}
+
+void TFMarrow::replaceShownRange(int64_t start, int64_t length, const char* bytes, int64_t count) {
+  SynEdit1->SendScintilla(Sci::SCI_SETTARGETSTART, static_cast<unsigned long>(start));
+  SynEdit1->SendScintilla(Sci::SCI_SETTARGETEND, static_cast<unsigned long>(start + length));
+  SynEdit1->SendScintilla(Sci::SCI_REPLACETARGET, static_cast<unsigned long>(count), bytes);
+}
+
+void TFMarrow::rebuildShownText(bool format) {
+  if (!keptInEditor_) {
+    resetKeyPoints(keyPoints_);
+    scanKeyPoints(keyPoints_, text_);
+    std::vector<FormattedPiece> pieces;
+    if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
+    showText(pieces, false);
+    makeLineArrays();
+    return;
+  }
+  // In place, first to last, so that the editor's gap moves through the
+  // text once.
+  TextChange change(*this);
+  int64_t delta = 0;
+  for (const ShownPiece& piece : shownPieces_) {
+    const auto traceLength = static_cast<int64_t>(piece.trace.size());
+    replaceShownRange(piece.start + delta, piece.length, piece.trace.data(), traceLength);
+    delta += traceLength - piece.length;
+  }
+  shownPieces_.clear();
+  // The editor now shows the kept text as it is: scan it there.
+  const long length = SynEdit1->SendScintilla(Sci::SCI_GETLENGTH);
+  const char* bytes = reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
+  resetKeyPoints(keyPoints_);
+  scanKeyPoints(keyPoints_, bytes, static_cast<int32_t>(length));
+  if (!format) return;
+  std::vector<FormattedPiece> pieces = formatFinalQueryPieces(bytes, static_cast<int32_t>(length), keyPoints_);
+  // The trace form of each query, taken before the replacements move the
+  // text under `bytes`.
+  shownPieces_.reserve(pieces.size());
+  for (const FormattedPiece& piece : pieces) {
+    ShownPiece& shown = shownPieces_.emplace_back();
+    shown.start = piece.start;
+    shown.length = piece.formattedLength;
+    shown.trace.assign(bytes + piece.start, static_cast<size_t>(piece.length));
+  }
+  delta = 0;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    replaceShownRange(pieces[i].start + delta, pieces[i].length, pieces[i].text.data(), pieces[i].formattedLength);
+    shownPieces_[i].start = pieces[i].start + delta;
+    delta += pieces[i].formattedLength - pieces[i].length;
+  }
+}
+
+void TFMarrow::watchForEdits() {
+  // The user is about to change the editor's text: from then on it is no
+  // longer the kept text, so the kept text gets its own copy first.
+  connect(SynEdit1, &QsciScintillaBase::SCN_MODIFIED, this,
+          [this](int, int type, const char*, int, int, int, int, int, int, int) {
+            if (changingText_ || !keptInEditor_) return;
+            if (type & (Sci::SC_MOD_BEFOREINSERT | Sci::SC_MOD_BEFOREDELETE)) restoreKeptText();
+          });
+}

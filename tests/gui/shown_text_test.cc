@@ -1,0 +1,116 @@
+// The shown text: formatted final queries in place exactly as the whole
+// text re-formatting builds them, Windows-1252 for traces that are not
+// UTF-8, and lone carriage returns shown without breaking the line.
+#include "gui/shown_text.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QTest>
+
+#include <string>
+
+#include "app/trace_file.h"
+#include "sql/final_query_reformat.h"
+#include "sql/sql_tokenizer.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+QByteArray shown(const SVString& text, std::vector<FormattedPiece> pieces) {
+  QsciScintilla editor;
+  editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  appendShownText(editor, text, pieces, traceTextFacts(text.data(), text.length()), false);
+  const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+  return QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length);
+}
+
+SVString fromBytes(const QByteArray& bytes) {
+  SVString text;
+  text.append(bytes.constData(), bytes.size());
+  return text;
+}
+
+}  // namespace
+
+class ShownTextTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { buildSqlDispatch(); }
+
+  void piecesBuildWhatTheWholeTextReformattingBuilds_data() {
+    QTest::addColumn<QString>("sample");
+    for (const char* name : {"hr_two_statements.trc", "update_crlf.trc", "edge_zero_bytes_lone_cr.trc"}) {
+      QTest::newRow(name) << QString(ZAZOZAV_SAMPLES_DIR "/") + name;
+    }
+  }
+  void piecesBuildWhatTheWholeTextReformattingBuilds() {
+    QFETCH(QString, sample);
+    SVString text;
+    QCOMPARE(loadFromFile(text, sample.toLocal8Bit().constData()), 0);
+    text.append("\r\n", 2);
+    KeyPoints_c byPieces;
+    scanKeyPoints(byPieces, text);
+    KeyPoints_c whole;
+    scanKeyPoints(whole, text);
+    SVString reformatted;
+    reformatted.assign(text);
+    QCOMPARE(reformatFinalQueries(reformatted, whole), 0);
+    std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.data(), text.length(), byPieces);
+    QCOMPARE(byPieces.count(), whole.count());
+    for (int32_t i = 0; i < whole.count(); ++i) QCOMPARE(byPieces[i].line, whole[i].line);
+    const TraceTextFacts facts = traceTextFacts(reformatted.data(), reformatted.length());
+    if (facts.loneCarriageReturns == 0 && facts.validUtf8) {
+      QVERIFY(!pieces.empty());
+      QCOMPARE(shown(text, std::move(pieces)), QByteArray(reformatted.data(), reformatted.length()));
+    }
+  }
+
+  void facts_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("lone");
+    QTest::newRow("crlf lines") << QByteArray("abcdefghijkl\r\nmnopqrstuvwx\r\n") << true << 0;
+    QTest::newRow("lone inside words") << QByteArray("abcdefgh\rijklmnop\r\r\n") << true << 2;
+    QTest::newRow("cr at the end") << QByteArray("abc\r") << true << 1;
+    QTest::newRow("utf-8 and a lone cr") << QByteArray("caf\xc3\xa9 long enough\rx") << true << 1;
+    QTest::newRow("cp1252") << QByteArray("\x93quoted\x94\r\n") << false << 0;
+  }
+  void facts() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QFETCH(int, lone);
+    const TraceTextFacts facts = traceTextFacts(bytes.constData(), bytes.size());
+    QCOMPARE(facts.validUtf8, valid);
+    QCOMPARE(facts.loneCarriageReturns, int64_t{lone});
+  }
+
+  void everyWindows1252ByteShowsAsItsCharacter() {
+    QByteArray bytes;
+    for (int b = 0x80; b <= 0xFF; ++b) bytes.append(char(b));
+    bytes.append("\r\n");
+    const QString text = QString::fromUtf8(shown(fromBytes(bytes), {}));
+    QCOMPARE(text.size(), 128 + 2);
+    const QString expected = QString::fromUtf8(
+        "\u20ac\u0081\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030\u0160\u2039\u0152\u008d\u017d\u008f"
+        "\u0090\u2018\u2019\u201c\u201d\u2022\u2013\u2014\u02dc\u2122\u0161\u203a\u0153\u009d\u017e\u0178");
+    QCOMPARE(text.left(32), expected);
+    for (int b = 0xA0; b <= 0xFF; ++b) QCOMPARE(text[b - 0x80].unicode(), char16_t(b));
+  }
+
+  void loneCarriageReturnsKeepTheLine() {
+    // A carriage return that ends a formatted piece is followed by the
+    // line feed of the kept text: a line end, not a lone one.
+    const SVString text = fromBytes("a\rb\r\nq\rz\r\nlast\r");
+    std::vector<FormattedPiece> pieces(1);
+    pieces[0].start = 5;  // "q\rz\r" gives way to "Q1\r\nQ2\r"
+    pieces[0].length = 4;
+    pieces[0].text.append("Q1\r\nQ2\r", 7);
+    pieces[0].formattedLength = 7;
+    QCOMPARE(shown(text, std::move(pieces)), QByteArray("a\xe2\x90\x8d" "b\r\nQ1\r\nQ2\r\nlast\xe2\x90\x8d"));
+  }
+};
+
+QTEST_MAIN(ShownTextTest)
+#include "shown_text_test.moc"

@@ -1,0 +1,115 @@
+// The trace editor: its accessibility object answers from line starts and
+// is the editor's own, not the editor library's, whose caret offset walks
+// the whole text on every update.
+#include "gui/trace_editor.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QTest>
+
+#include "gui/editor_accessible.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+}  // namespace
+
+class TraceEditorTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void accessibleOffsetsCountUtf16FromLineStarts() {
+    TraceEditor editor;
+    const QByteArray text = QString::fromUtf8("caf\u00e9 \u20acuro\r\nline \U0001F600 two\r\nlast").toUtf8();
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setFocus();
+    QCoreApplication::processEvents();
+    QCOMPARE(QApplication::focusWidget(), &editor);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&editor);
+    QVERIFY(iface != nullptr);
+    auto* own = dynamic_cast<EditorAccessible*>(iface);
+    QVERIFY(own != nullptr);
+    QAccessibleTextInterface* textIface = iface->textInterface();
+    QVERIFY(textIface != nullptr);
+    const QString expected = QString::fromUtf8(text);
+    QCOMPARE(textIface->characterCount(), int(expected.size()));
+    QCOMPARE(textIface->cursorPosition(), int(expected.size()));
+    QCOMPARE(textIface->text(0, textIface->characterCount()), expected);
+    // Every offset maps to a position and back, surrogate pairs included.
+    for (int offset = 0; offset <= expected.size(); ++offset) {
+      if (offset > 0 && expected[offset - 1].isHighSurrogate()) continue;
+      QCOMPARE(own->offsetOf(own->positionOf(offset)), offset);
+    }
+    int start = 0, end = 0;
+    QCOMPARE(textIface->textAtOffset(expected.indexOf("two"), QAccessible::LineBoundary, &start, &end),
+             QString::fromUtf8("line \U0001F600 two\r\n"));
+    QCOMPARE(start, int(expected.indexOf("line")));
+    QCOMPARE(textIface->textAtOffset(1, QAccessible::WordBoundary, &start, &end), QString::fromUtf8("caf\u00e9"));
+    QCOMPARE(end, 4);
+    textIface->setSelection(0, 1, 3);
+    QCOMPARE(editor.selectedText(), QString("af"));
+  }
+
+  // With wrapping on, the caret keys are done from the view's geometry:
+  // they must do what the editor's own would.
+  void caretKeysWithWrapping() {
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 3000; ++line) {
+      text += "line " + QByteArray::number(line) + (line % 7 == 0 ? QByteArray(" word").repeated(60) : "") + "\n";
+    }
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    editor.resize(500, 400);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setFocus();
+    QCoreApplication::processEvents();
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    auto caretLine = [&] {
+      return editor.SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(editor.SendScintilla(Sci::SCI_GETCURRENTPOS)));
+    };
+    const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+    press(Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), length);
+    editor.viewport()->repaint();
+    const long top = editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long lastShown = editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE,
+                                                top + editor.SendScintilla(Sci::SCI_LINESONSCREEN) - 1);
+    const long lastLine = editor.SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+    QVERIFY(lastShown >= lastLine);
+    QVERIFY(editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, top) <= lastLine);
+    press(Qt::Key_PageUp);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), top - editor.SendScintilla(Sci::SCI_LINESONSCREEN));
+    const long line = caretLine();
+    QVERIFY(line < 3000);
+    press(Qt::Key_Up);
+    press(Qt::Key_Up);
+    press(Qt::Key_Down);
+    // One row up: a line up, or a row within a wrapped line.
+    QVERIFY(caretLine() <= line && caretLine() >= line - 1);
+    const long anchor = editor.SendScintilla(Sci::SCI_GETCURRENTPOS);
+    press(Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETANCHOR), anchor);
+    QVERIFY(editor.SendScintilla(Sci::SCI_GETCURRENTPOS) < anchor);
+    press(Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), 0L);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 0L);
+    press(Qt::Key_PageDown);
+    QVERIFY(caretLine() > 0);
+  }
+};
+
+QTEST_MAIN(TraceEditorTest)
+#include "trace_editor_test.moc"
