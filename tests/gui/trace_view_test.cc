@@ -221,6 +221,22 @@ class TraceViewTest : public QObject {
     QCOMPARE(w.send(Sci::SCI_INDICGETFORE, TFMarrow::kShadedSelectionTextIndicator), bgr(shade));
   }
 
+  void anEditThenTheFinalQuerySwitchRebuildsFromTheTrace() {
+    // The editor's text stands for the trace until the first edit; the
+    // switch after an edit shows the trace again, as it always did.
+    Window w(kTwoStatements, "Options=4\n");  // editable, final queries formatted
+    QVERIFY(w.exposed);
+    QCOMPARE(w.form->formatQueryBox()->isChecked(), true);
+    w.key(w.editor(), Qt::Key_Home, Qt::ControlModifier);
+    w.key(w.editor(), Qt::Key_X);
+    QVERIFY(w.editor()->text(0).startsWith("xTrace file"));
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text().toUtf8(), sample() + "\r\n");
+    w.click(w.form->formatQueryBox());
+    QVERIFY(w.editor()->text(0).startsWith("Trace file"));
+    QVERIFY(w.editor()->text().size() > sample().size());
+  }
+
   void loneCarriageReturnsMoveNoKeyPoint() {
     QTemporaryDir traces;
     QByteArray bytes = sample();
