@@ -20,6 +20,12 @@ void printHelp(FILE* out) {
       std::fprintf(out, "  %s %s\n%s\n", command.name, command.synopsis, command.description);
     }
   }
+  std::fprintf(out,
+               "\nWords taken from a trace are printed with control characters made visible, so that no\n"
+               "trace byte can act on the terminal or split a record: C0 controls and DEL in caret\n"
+               "notation (^[ for ESC, ^J for a line feed, ^? for DEL; also ^I for a TAB inside a field),\n"
+               "C1 controls as <9B> (a single byte) or <U+009B> (UTF-8). text and format-sql print bytes\n"
+               "unchanged.\n");
   std::fprintf(out, "\nExit codes: 0 success, 1 an error (message on stderr), 2 a usage error.\n");
 }
 

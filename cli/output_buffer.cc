@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "cli/safe_text.h"
+
 namespace {
 constexpr int32_t kFlushThreshold = 1 << 20;
 }
@@ -34,7 +36,17 @@ void OutputBuffer::printf(const char* fmt, ...) {
 }
 
 void OutputBuffer::write(const char* bytes, size_t length) {
-  if (pending_.append(bytes, static_cast<int64_t>(length)) != 0) failed_ = true;
+  appended(pending_.append(bytes, static_cast<int64_t>(length)));
+}
+
+void OutputBuffer::writeSafe(const char* bytes, size_t length) {
+  appended(appendTerminalSafe(pending_, bytes, length));
+}
+
+void OutputBuffer::writeField(const char* bytes, size_t length) { appended(appendFieldSafe(pending_, bytes, length)); }
+
+void OutputBuffer::appended(int result) {
+  if (result != 0) failed_ = true;
   if (pending_.length() >= kFlushThreshold) flush();
 }
 
