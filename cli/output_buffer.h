@@ -16,12 +16,14 @@ class OutputBuffer {
   // of a TAB-separated record.
   void writeSafe(const char* bytes, size_t length);
   void writeField(const char* bytes, size_t length);
-  // Flushes; returns 0, or 1 when a write failed or memory ran out.
+  // Flushes; returns 0, or 1 after printing a message when a write failed
+  // or memory ran out.
   int finish();
 
  private:
   void appended(int result);
   void flush();
   SVString pending_;
-  bool failed_ = false;
+  bool failed_ = false;      // a write failed (reported where it failed)
+  bool outOfMemory_ = false;
 };

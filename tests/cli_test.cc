@@ -23,13 +23,17 @@ struct CliRun {
 };
 
 // Runs the tool with a time limit, so a hang fails instead of blocking.
-CliRun runCli(const std::string& arguments) {
+// Standard input is empty, or the output of the shell command `input`;
+// standard output goes to `output` when one is named (then `out` is empty).
+CliRun runCli(const std::string& arguments, const std::string& input = "", const std::string& output = "") {
   const std::string out = "/tmp/zazozav_cli_test.out";
   const std::string err = "/tmp/zazozav_cli_test.err";
-  const std::string command =
-      "timeout 60 " + std::string(ZAZOZAV_CLI_PATH) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
+  std::remove(out.c_str());
+  const std::string command = (input.empty() ? "" : input + " | ") + "timeout 60 " + std::string(ZAZOZAV_CLI_PATH) +
+                              " " + arguments + " >" + (output.empty() ? out : output) + " 2>" + err +
+                              (input.empty() ? " </dev/null" : "");
   const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output.empty() ? readFile(out) : "", readFile(err)};
 }
 
 std::string writeTemp(const TempDir& dir, const char* name, const std::string& bytes) {
@@ -175,6 +179,27 @@ TEST(Cli, TraceBytesCannotDriveTheTerminalOrSplitARecord) {
   // The outline's records: four TABs, and a fifth before a root's sql_id line.
   const CliRun outline = runCli("outline --no-format " + trace);
   EXPECT_EQ(countOf(outline.out, '\t'), 6 * 4 + 1);
+}
+
+TEST(Cli, AFailedWriteToStandardOutputIsAnError) {
+  const std::string hr = sample("hr_two_statements.trc");
+  const std::string sql = "echo 'SELECT a FROM t WHERE b = 1'";
+  struct Case {
+    std::string arguments;
+    std::string input;
+  };
+  const Case cases[] = {{"format-sql", sql},         {"sql-tokens", sql},          {"text " + hr, ""},
+                        {"text --no-format " + hr, ""}, {"keypoints " + hr, ""},     {"outline " + hr, ""},
+                        {"highlight " + hr, ""},        {"trace-tokens " + hr, ""},  {"--help", ""}};
+  for (const Case& c : cases) {
+    const CliRun run = runCli(c.arguments, c.input, "/dev/full");
+    EXPECT_EQ(run.exitCode, 1) << c.arguments;
+    EXPECT_EQ(run.err, "zazozav-cli: cannot write to standard output: No space left on device\n") << c.arguments;
+  }
+  // A closed standard output that nothing was written to loses nothing.
+  const CliRun closed = runCli("keypoints " + sample("missing.trc"), "", "&-");
+  EXPECT_EQ(closed.exitCode, 1);
+  EXPECT_EQ(closed.err, "Cannot open file " + sample("missing.trc") + "\n");
 }
 
 TEST(Cli, UsageErrorsExitWithTwo) {
