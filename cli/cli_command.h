@@ -25,7 +25,8 @@ CliCommandGroup highlightCommandGroup();
 // viewer's message to stderr and returns a non-zero exit code.
 int loadTraceText(const char* path, SVString& text);
 
-// Reads all of standard input. Returns 0, or 1 after printing a message.
+// Reads all of standard input, at most maxTraceFileSize bytes (64 MiB, the
+// limit of a trace file). Returns 0, or 1 after printing a message.
 int readStandardInput(SVString& text);
 
 // Writes bytes to stdout; returns 0, or 1 after reportOutputError when the

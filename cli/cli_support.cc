@@ -34,6 +34,13 @@ int readStandardInput(SVString& text) {
       return 1;
     }
     if (n == 0) break;
+    // Checked before appending, so an endless input costs no more memory
+    // than the largest accepted one.
+    if (text.length() + n > maxTraceFileSize) {
+      std::fprintf(stderr, "Standard input is too large: at most %lld bytes (64 MiB) are read\n",
+                   static_cast<long long>(maxTraceFileSize));
+      return 1;
+    }
     if (text.append(chunk, n) != 0) {
       std::fprintf(stderr, "Cannot allocate memory for the input\n");
       return 1;

@@ -25,7 +25,8 @@ void printHelp(FILE* out) {
                "trace byte can act on the terminal or split a record: C0 controls and DEL in caret\n"
                "notation (^[ for ESC, ^J for a line feed, ^? for DEL; also ^I for a TAB inside a field),\n"
                "C1 controls as <9B> (a single byte) or <U+009B> (UTF-8). text and format-sql print bytes\n"
-               "unchanged. A failed write to stdout is an error.\n");
+               "unchanged. SQL read from stdin may hold at most 67108864 bytes (64 MiB), as a trace file.\n"
+               "A failed write to stdout is an error.\n");
   std::fprintf(out, "\nExit codes: 0 success, 1 an error (message on stderr), 2 a usage error.\n");
 }
 

@@ -202,6 +202,18 @@ TEST(Cli, AFailedWriteToStandardOutputIsAnError) {
   EXPECT_EQ(closed.err, "Cannot open file " + sample("missing.trc") + "\n");
 }
 
+TEST(Cli, StandardInputIsBoundedLikeATraceFile) {
+  const CliRun tooLarge = runCli("format-sql", "head -c 67108865 /dev/zero");
+  EXPECT_EQ(tooLarge.exitCode, 1);
+  EXPECT_EQ(tooLarge.err, "Standard input is too large: at most 67108864 bytes (64 MiB) are read\n");
+  EXPECT_EQ(tooLarge.out, "");
+  const CliRun largest = runCli("format-sql", "head -c 67108864 /dev/zero | tr '\\0' ' '");
+  EXPECT_EQ(largest.exitCode, 1);
+  EXPECT_EQ(largest.err, "Cannot format this SQL type\n");
+  const CliRun help = runCli("--help");
+  EXPECT_NE(help.out.find("at most 67108864 bytes (64 MiB)"), std::string::npos);
+}
+
 TEST(Cli, UsageErrorsExitWithTwo) {
   for (const char* arguments : {"", "no-such-command", "keypoints", "keypoints --no-format a b", "trace-tokens"}) {
     EXPECT_EQ(runCli(arguments).exitCode, 2) << arguments;
