@@ -17,7 +17,7 @@ struct ByteClassTable {
     for (int c = 0; c < 256; ++c) {
       classOf[c] = c < 0x20 || c == 0x7F ? kControl : c < 0x80 ? kPlain : kHigh;
     }
-    classOf['\t'] = kTab;
+    classOf[0x09] = kTab;  // TAB
   }
 };
 constexpr ByteClassTable kClasses;
