@@ -47,7 +47,7 @@ for name in "$@"; do
   inputs=("fuzz/corpus/$name")
   options=()
   case "$name" in
-    trace_*|final_query) inputs+=(samples); options+=("-dict=fuzz/trace.dict") ;;
+    trace_*|final_query) inputs+=(samples); options+=("-dict=$root/fuzz/trace.dict") ;;
   esac
   log="$work/$name.log"
   echo "== $name: ${seconds} s (log $log)"
@@ -57,11 +57,11 @@ for name in "$@"; do
     >"$log" 2>&1) || true
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
-  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
+  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
   files=$(find "$corpus" -type f | wc -l)
-  kib=$(du -sk "$corpus" | cut -f1)
+  kib=$(du -sk --apparent-size "$corpus" | cut -f1)
   found=$(find "$artifacts" -type f | wc -l)
   findings_total=$((findings_total + found))
   echo "| $name | $seconds | ${execs:-?} | ${speed:-?} | ${cov:-?} | ${ft:-?} | $files / $kib | $found |" >> "$report"
