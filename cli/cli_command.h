@@ -27,11 +27,23 @@ CliCommandGroup compareCommandGroup();
 // viewer's message to stderr and returns a non-zero exit code.
 int loadTraceText(const char* path, SVString& text);
 
-// Reads all of standard input. Returns 0, or 1 after printing a message.
+// Reads all of standard input, at most maxTraceFileSize bytes (64 MiB, the
+// limit of a trace file). Returns 0, or 1 after printing a message.
 int readStandardInput(SVString& text);
 
-// Writes bytes to stdout; returns 0, or 1 when the write fails.
+// Writes bytes to stdout; returns 0, or 1 after reportOutputError when the
+// write fails.
 int writeOutput(const char* bytes, size_t length);
+
+// Prints "cannot write to standard output" with the reason in errno (or
+// `error`, none when 0) to stderr, once per run however often it is called.
+void reportOutputError();
+void reportOutputError(int error);
+
+// Flushes and closes stdout once the command has run, so that a write
+// the buffer held back cannot fail unseen. Returns `code`, or 1 after
+// reportOutputError when `code` was 0 and a write failed.
+int finishStandardOutput(int code);
 
 // Exit code for a usage error: prints the message and the command's
 // synopsis to stderr.

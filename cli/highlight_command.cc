@@ -15,25 +15,9 @@ int runHighlight(int argc, char** argv);
 const CliCommand kCommands[] = {
     {"highlight", "FILE",
      "      The trace with ANSI colours (bold, underline, 24-bit colours) as the viewer paints it;\n"
-     "      control characters other than TAB are shown as ^X. View it with less -R.",
+     "      control characters other than TAB are made visible (see below). View it with less -R.",
      runHighlight},
 };
-
-// Writes token bytes; a control byte would act on the terminal, so it is
-// shown in caret notation instead, as less does.
-void writeVisible(OutputBuffer& out, const char* bytes, size_t length) {
-  size_t plainFrom = 0;
-  for (size_t i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if ((c < 0x20 && c != '\t') || c == 0x7F) {
-      out.write(bytes + plainFrom, i - plainFrom);
-      const char caret[2] = {'^', static_cast<char>(c == 0x7F ? '?' : c + '@')};
-      out.write(caret, 2);
-      plainFrom = i + 1;
-    }
-  }
-  out.write(bytes + plainFrom, length - plainFrom);
-}
 
 // The SGR parameters for an attribute ("" for a plain one), at most
 // "1;3;4;9;38;2;255;255;255;48;2;255;255;255".
@@ -56,15 +40,25 @@ void sgrFor(const HighlighterAttribute* a, char* out, size_t capacity) {
 
 void writeLine(ZAzozav_Hiliter_c& h, const char* line, int32_t length, OutputBuffer& out) {
   h.beginLine(line, length, 0);
+  // The tokens cover the line one after another. Plain ones are written
+  // as one run: a UTF-8 character is then never cut in two before its
+  // bytes are made safe, since only plain tokens hold such bytes side by side.
+  int32_t plainStart = 0;
   while (!h.isLineEnd()) {
     char sgr[64];
     sgrFor(h.currentTokenAttribute(), sgr, sizeof sgr);
-    const std::string_view token = h.currentTokenText();
-    if (sgr[0]) out.printf("\x1b[%sm", sgr);
-    writeVisible(out, token.data(), token.size());
-    if (sgr[0]) out.write("\x1b[0m", 4);
+    if (sgr[0]) {
+      const int32_t start = h.currentTokenStart();
+      const std::string_view token = h.currentTokenText();
+      out.writeSafe(line + plainStart, static_cast<size_t>(start - plainStart));
+      out.printf("\x1b[%sm", sgr);
+      out.writeSafe(token.data(), token.size());
+      out.write("\x1b[0m", 4);
+      plainStart = start + static_cast<int32_t>(token.size());
+    }
     h.advance();
   }
+  out.writeSafe(line + plainStart, static_cast<size_t>(length - plainStart));
   out.write("\n", 1);
 }
 

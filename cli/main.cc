@@ -21,6 +21,13 @@ void printHelp(FILE* out) {
       std::fprintf(out, "  %s %s\n%s\n", command.name, command.synopsis, command.description);
     }
   }
+  std::fprintf(out,
+               "\nWords taken from a trace are printed with control characters made visible, so that no\n"
+               "trace byte can act on the terminal or split a record: C0 controls and DEL in caret\n"
+               "notation (^[ for ESC, ^J for a line feed, ^? for DEL; also ^I for a TAB inside a field),\n"
+               "C1 controls as <9B> (a single byte) or <U+009B> (UTF-8). text and format-sql print bytes\n"
+               "unchanged. SQL read from stdin may hold at most 67108864 bytes (64 MiB), as a trace file.\n"
+               "A failed write to stdout is an error.\n");
   std::fprintf(out, "\nExit codes: 0 success, 1 an error (message on stderr), 2 a usage error.\n");
 }
 
@@ -30,12 +37,12 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
     printHelp(argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+    return finishStandardOutput(argc < 2 ? 2 : 0);
   }
   for (const CliCommandGroup& group : kGroups) {
     for (int i = 0; i < group.count; ++i) {
       if (std::strcmp(group.commands[i].name, argv[1]) == 0) {
-        return group.commands[i].run(argc - 2, argv + 2);
+        return finishStandardOutput(group.commands[i].run(argc - 2, argv + 2));
       }
     }
   }

@@ -3,6 +3,9 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "cli/cli_command.h"
+#include "cli/safe_text.h"
+
 namespace {
 constexpr int32_t kFlushThreshold = 1 << 20;
 }
@@ -18,7 +21,7 @@ void OutputBuffer::printf(const char* fmt, ...) {
   const int n = std::vsnprintf(small, sizeof small, fmt, args);
   va_end(args);
   if (n < 0) {
-    failed_ = true;
+    outOfMemory_ = true;
   } else if (static_cast<size_t>(n) < sizeof small) {
     write(small, static_cast<size_t>(n));
   } else {
@@ -27,25 +30,40 @@ void OutputBuffer::printf(const char* fmt, ...) {
       std::vsnprintf(large.data(), static_cast<size_t>(n) + 1, fmt, again);
       write(large.data(), static_cast<size_t>(n));
     } else {
-      failed_ = true;
+      outOfMemory_ = true;
     }
   }
   va_end(again);
 }
 
 void OutputBuffer::write(const char* bytes, size_t length) {
-  if (pending_.append(bytes, static_cast<int64_t>(length)) != 0) failed_ = true;
+  appended(pending_.append(bytes, static_cast<int64_t>(length)));
+}
+
+void OutputBuffer::writeSafe(const char* bytes, size_t length) {
+  appended(appendTerminalSafe(pending_, bytes, length));
+}
+
+void OutputBuffer::writeField(const char* bytes, size_t length) { appended(appendFieldSafe(pending_, bytes, length)); }
+
+void OutputBuffer::appended(int result) {
+  if (result != 0) outOfMemory_ = true;
   if (pending_.length() >= kFlushThreshold) flush();
 }
 
 void OutputBuffer::flush() {
   const size_t n = static_cast<size_t>(pending_.length());
-  if (n && std::fwrite(pending_.data(), 1, n, stdout) != n) failed_ = true;
+  // After a failed write nothing more is tried: the listing is lost anyway.
+  if (n && !failed_ && writeOutput(pending_.data(), n) != 0) failed_ = true;
   pending_.clear();
 }
 
 int OutputBuffer::finish() {
   flush();
-  if (std::fflush(stdout) != 0) failed_ = true;
-  return failed_ ? 1 : 0;
+  if (!failed_ && std::fflush(stdout) != 0) {
+    reportOutputError();
+    failed_ = true;
+  }
+  if (outOfMemory_) std::fprintf(stderr, "zazozav-cli: out of memory while writing the output\n");
+  return failed_ || outOfMemory_ ? 1 : 0;
 }

@@ -78,11 +78,12 @@ const CliCommand kCommands[] = {
      "      One line per token of the text: kind, tokenStart, pos, line, column, mode (the state after it).",
      runTraceTokens},
     {"keypoints", "[--no-format] FILE",
-     "      One line per key point: index, level, kind, line, column, pos, queryStart, queryLength, caption.",
+     "      One line per key point: index, level, kind, line, column, pos, queryStart, queryLength, caption\n"
+     "      (control characters made visible, see below).",
      runKeyPoints},
     {"outline", "[--no-format] FILE",
      "      One line per outline node reachable from node 0, depth first: depth, nodeIndex,\n"
-     "      keyPointIndex, line, caption1, and caption2 for roots.",
+     "      keyPointIndex, line, caption1, and caption2 for roots (control characters made visible).",
      runOutline},
     {"text", "[--no-format] FILE", "      The text exactly, as the viewer shows it.", runText},
 };
@@ -108,8 +109,10 @@ int runKeyPoints(int argc, char** argv) {
   OutputBuffer out;
   for (int32_t i = 0; i < trace.keyPoints.count(); ++i) {
     const KeyPoint& k = trace.keyPoints[i];
-    out.printf("%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%s\n", i, k.level, k.kind, k.line, k.column, k.pos, k.queryStart,
-               k.queryLength, k.caption);
+    out.printf("%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t", i, k.level, k.kind, k.line, k.column, k.pos, k.queryStart,
+               k.queryLength);
+    out.writeField(k.caption, strnlen(k.caption, sizeof k.caption));
+    out.write("\n", 1);
   }
   return out.finish();
 }
@@ -118,10 +121,14 @@ void printOutlineFrom(const NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoi
                       OutputBuffer& out) {
   for (int32_t i = first; i != kNoNode; i = nodes[i].nextSibling) {
     const OutlineNode& node = nodes[i];
-    out.printf("%d\t%d\t%d\t%d\t%s", depth, node.nodeIndex, node.keyPointIndex, keyPoints[node.keyPointIndex].line,
-               nodes.caption(i, 1));
-    if (const char* second = nodes.caption(i, 2)) out.printf("\t%s", second);
-    out.printf("\n");
+    out.printf("%d\t%d\t%d\t%d\t", depth, node.nodeIndex, node.keyPointIndex, keyPoints[node.keyPointIndex].line);
+    const char* first = nodes.caption(i, 1);
+    out.writeField(first, std::strlen(first));
+    if (const char* second = nodes.caption(i, 2)) {
+      out.write("\t", 1);
+      out.writeField(second, std::strlen(second));
+    }
+    out.write("\n", 1);
     if (node.firstChild != kNoNode) printOutlineFrom(nodes, keyPoints, node.firstChild, depth + 1, out);
   }
 }

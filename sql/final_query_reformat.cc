@@ -12,9 +12,14 @@ namespace {
 
 constexpr int32_t kWidth = 80;
 
-// The lines one final query adds, kept per tkFinalQuery record so that
-// the key points are moved only once the new text is complete.
-class Shifts_c : public PackedRecords<int32_t> {};
+// Where a formatted final query's line starts and the lines it gained,
+// kept so that the key points are moved only once the new text is
+// complete. The queries taken lie in text order.
+struct Shift {
+  int32_t queryStart;
+  int32_t lines;
+};
+class Shifts_c : public PackedRecords<Shift> {};
 
 // Formats the final queries of `bytes` and moves the key points after each
 // one by the lines it gained. With `result`, also builds the new text
@@ -28,8 +33,6 @@ int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, 
   int32_t previousEnd = 0;  // end of the previous query taken
   for (const KeyPoint& k : keyPoints) {
     if (k.kind != tkFinalQuery) continue;
-    int32_t* shift = shifts.append();
-    if (shift == nullptr) return -1;
     // Records the walk cannot take in order, or that point outside the
     // text, are left alone: their bytes are copied with the rest.
     if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
@@ -38,18 +41,21 @@ int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, 
     copied = k.queryStart;
     if (formatSql(bytes + k.queryStart, k.queryLength, 0, compactLists, kWidth, formatted) != formatSqlOk) continue;
     if (result && result->append(formatted) != 0) return -1;
-    *shift = countLineFeeds(formatted.c_str(), formatted.length());
+    Shift* shift = shifts.append();
+    if (shift == nullptr) return -1;
+    *shift = {k.queryStart, countLineFeeds(formatted.c_str(), formatted.length())};
     copied = k.queryStart + k.queryLength;
   }
   if (result && result->append(bytes + copied, length - copied) != 0) return -1;
 
-  // Every key point after a final query moves by that query's shift; the
-  // query's own record stays, since its marker lies above the query.
+  // Every key point past the start of a final query's line moves by the
+  // lines that query gained. The query's own record stays, and so does any
+  // other marker after it on its line: both lie above the query.
   int32_t moved = 0;
-  int32_t next = 0;
+  int32_t next = 0;  // the first query whose lines are not in `moved` yet
   for (KeyPoint& k : keyPoints) {
+    while (next < shifts.count() && shifts[next].queryStart < k.pos) moved += shifts[next++].lines;
     k.line += moved;
-    if (k.kind == tkFinalQuery) moved += shifts[next++];
   }
   return 0;
 }

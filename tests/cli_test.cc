@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -22,13 +23,17 @@ struct CliRun {
 };
 
 // Runs the tool with a time limit, so a hang fails instead of blocking.
-CliRun runCli(const std::string& arguments) {
+// Standard input is empty, or the output of the shell command `input`;
+// standard output goes to `output` when one is named (then `out` is empty).
+CliRun runCli(const std::string& arguments, const std::string& input = "", const std::string& output = "") {
   const std::string out = "/tmp/zazozav_cli_test.out";
   const std::string err = "/tmp/zazozav_cli_test.err";
-  const std::string command =
-      "timeout 60 " + std::string(ZAZOZAV_CLI_PATH) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
+  std::remove(out.c_str());
+  const std::string command = (input.empty() ? "" : input + " | ") + "timeout 60 " + std::string(ZAZOZAV_CLI_PATH) +
+                              " " + arguments + " >" + (output.empty() ? out : output) + " 2>" + err +
+                              (input.empty() ? " </dev/null" : "");
   const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output.empty() ? readFile(out) : "", readFile(err)};
 }
 
 std::string writeTemp(const TempDir& dir, const char* name, const std::string& bytes) {
@@ -116,6 +121,97 @@ TEST(Cli, HostileTracesNeverCrash) {
       EXPECT_EQ(run.exitCode, 0) << command << " " << path << ": " << run.err;
     }
   }
+}
+
+size_t countOf(const std::string& text, char c) { return static_cast<size_t>(std::count(text.begin(), text.end(), c)); }
+
+// The bytes that could act on a terminal: C0 controls but TAB and line
+// feed, DEL, and the C1 controls this test's trace holds (raw and UTF-8).
+// The highlight command's own colour sequences are taken out first.
+std::string terminalControlsIn(std::string text) {
+  for (size_t at; (at = text.find("\x1b[")) != std::string::npos;) {
+    const size_t end = text.find_first_not_of("0123456789;", at + 2);
+    if (end == std::string::npos || text[end] != 'm') break;
+    text.erase(at, end + 1 - at);
+  }
+  std::string found;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F || c == 0x9B) found += text[i];
+  }
+  return found;
+}
+
+TEST(Cli, TraceBytesCannotDriveTheTerminalOrSplitARecord) {
+  TempDir dir;
+  const std::string trace = writeTemp(dir, "controls.trc",
+                                      "*** 2021-01-01 10:00:00.000\n"
+                                      "(sql_id=ab\tc\r\n"
+                                      "Registered qb: SEL\x1b]0;owned\x07 0x1\n"
+                                      "kkoqbc: optimizing query block Q\x9b" "2J\n"
+                                      "Join order[1\xc2\x9b]: caf\xc3\xa9\n"
+                                      "Best so far: \x1b[31m \x9b[31m \xc2\x9b[31m\n");
+  struct Case {
+    const char* command;
+    size_t records;
+    size_t tabsPerRecord;  // 0: not a TAB-separated listing
+    const char* shown;     // a part of the output with escaped bytes
+  };
+  const Case cases[] = {
+      {"outline --no-format", 6, 0, "0\t0\t0\t0\t#10#Marrow trace\t  #01#sql_id=ab^Ic^M^JRegiste\n"},
+      {"outline --no-format", 6, 0, "\t#02#SEL^[]0;owned^G\n"},
+      {"keypoints --no-format", 5, 8, "\t#03#Q<9B>2J\n"},
+      {"keypoints --no-format", 5, 8, "\tJoin Order [1<U+009B>]:\n"},
+      {"highlight", 6, 0, "caf\xc3\xa9\n"},
+      {"highlight", 6, 0, "\x1b[0m ^[[31m <9B>[31m <U+009B>[31m\n"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = runCli(std::string(c.command) + " " + trace);
+    ASSERT_EQ(run.exitCode, 0) << c.command << ": " << run.err;
+    EXPECT_EQ(terminalControlsIn(run.out), "") << c.command;
+    EXPECT_EQ(run.out.find("\xc2\x9b"), std::string::npos) << c.command;
+    EXPECT_NE(run.out.find(c.shown), std::string::npos) << c.command << ":\n" << run.out;
+    EXPECT_EQ(countOf(run.out, '\n'), c.records) << c.command << ":\n" << run.out;
+    if (c.tabsPerRecord) {
+      EXPECT_EQ(countOf(run.out, '\t'), c.records * c.tabsPerRecord) << c.command;
+    }
+  }
+  // The outline's records: four TABs, and a fifth before a root's sql_id line.
+  const CliRun outline = runCli("outline --no-format " + trace);
+  EXPECT_EQ(countOf(outline.out, '\t'), 6 * 4 + 1);
+}
+
+TEST(Cli, AFailedWriteToStandardOutputIsAnError) {
+  const std::string hr = sample("hr_two_statements.trc");
+  const std::string sql = "echo 'SELECT a FROM t WHERE b = 1'";
+  struct Case {
+    std::string arguments;
+    std::string input;
+  };
+  const Case cases[] = {{"format-sql", sql},         {"sql-tokens", sql},          {"text " + hr, ""},
+                        {"text --no-format " + hr, ""}, {"keypoints " + hr, ""},     {"outline " + hr, ""},
+                        {"highlight " + hr, ""},        {"trace-tokens " + hr, ""},  {"--help", ""}};
+  for (const Case& c : cases) {
+    const CliRun run = runCli(c.arguments, c.input, "/dev/full");
+    EXPECT_EQ(run.exitCode, 1) << c.arguments;
+    EXPECT_EQ(run.err, "zazozav-cli: cannot write to standard output: No space left on device\n") << c.arguments;
+  }
+  // A closed standard output that nothing was written to loses nothing.
+  const CliRun closed = runCli("keypoints " + sample("missing.trc"), "", "&-");
+  EXPECT_EQ(closed.exitCode, 1);
+  EXPECT_EQ(closed.err, "Cannot open file " + sample("missing.trc") + "\n");
+}
+
+TEST(Cli, StandardInputIsBoundedLikeATraceFile) {
+  const CliRun tooLarge = runCli("format-sql", "head -c 67108865 /dev/zero");
+  EXPECT_EQ(tooLarge.exitCode, 1);
+  EXPECT_EQ(tooLarge.err, "Standard input is too large: at most 67108864 bytes (64 MiB) are read\n");
+  EXPECT_EQ(tooLarge.out, "");
+  const CliRun largest = runCli("format-sql", "head -c 67108864 /dev/zero | tr '\\0' ' '");
+  EXPECT_EQ(largest.exitCode, 1);
+  EXPECT_EQ(largest.err, "Cannot format this SQL type\n");
+  const CliRun help = runCli("--help");
+  EXPECT_NE(help.out.find("at most 67108864 bytes (64 MiB)"), std::string::npos);
 }
 
 TEST(Cli, UsageErrorsExitWithTwo) {

@@ -167,6 +167,7 @@ TEST_F(FinalQueryReformat, RecordsOutOfOrderOrOutOfRangeAreLeftAlone) {
       ASSERT_NE(k, nullptr);
       k->kind = i < 2 ? tkFinalQuery : tkExplainPlan;
       k->line = 10 * i;
+      k->pos = i == 0 ? start - 1 : start + length + i;
       k->queryStart = i == 0 ? start : c.queryStart;
       k->queryLength = i == 0 ? length : c.queryLength;
     }
@@ -177,6 +178,34 @@ TEST_F(FinalQueryReformat, RecordsOutOfOrderOrOutOfRangeAreLeftAlone) {
     EXPECT_EQ(keyPoints[1].line, 10 + shift) << c.what;
     EXPECT_EQ(keyPoints[2].line, 20 + shift) << c.what << ": the odd record adds nothing";
   }
+}
+
+TEST_F(FinalQueryReformat, MarkersOnTheFinalQueryLineStayAboveTheQuery) {
+  const std::string q = "SELECT A FROM T WHERE B = 1";
+  const std::string trace = "*** 2024-03-01 10:00:00.000\r\nRegistered qb: SEL$1 0x1\r\n"
+                            "Final query after transformations: Join order[1]:\r\n" + q + "\r\nExplain Plan Dump\r\n";
+  const std::string f = formatted(q + "\r");
+  const int32_t shift = countLineFeeds(f.data(), static_cast<int32_t>(f.size()));
+  ASSERT_GE(shift, 2);
+  SVString text;
+  text.assign(trace.c_str());
+  KeyPoints_c keyPoints;
+  scanKeyPoints(keyPoints, text);
+  KeyPoints_c shiftedOnly;
+  scanKeyPoints(shiftedOnly, text);
+  ASSERT_EQ(reformatFinalQueries(text, keyPoints), 0);
+  ASSERT_EQ(shiftFinalQueryLines(text, shiftedOnly), 0);
+  // entry, registration, final query, "#03#Permutations" and the join order
+  // on the marker's line, the explain plan after the query.
+  const int32_t kinds[] = {tkNewEntry, tkRegisteredQb, tkFinalQuery, tkOptimizingQb, tkJoinOrder, tkExplainPlan};
+  const int32_t lines[] = {0, 1, 2, 2, 2, 4 + shift};
+  ASSERT_EQ(keyPoints.count(), 6);
+  for (int32_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(keyPoints[i].kind, kinds[i]) << i;
+    EXPECT_EQ(keyPoints[i].line, lines[i]) << i;
+    EXPECT_EQ(shiftedOnly[i].line, lines[i]) << i;
+  }
+  EXPECT_EQ(lineAt(text.c_str(), 4 + shift), "Explain Plan Dump");
 }
 
 }  // namespace

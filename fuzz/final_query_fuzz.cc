@@ -1,0 +1,102 @@
+// Fuzz target: any bytes as a trace whose final queries are re-formatted.
+// The re-formatted text and the moved key points must agree: lines stay
+// inside the text and in the key points' order, only `line` moves (and
+// never up), shiftFinalQueryLines moves them exactly as
+// reformatFinalQueries does, and a key point whose marker is outside every
+// final-query line still lands on its marker in the new text.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/sv_string.h"
+#include "outline/key_points.h"
+#include "sql/final_query_reformat.h"
+#include "sql/format_sql.h"
+#include "sql/sql_formatter.h"
+#include "trace/trace_scanner.h"
+
+namespace {
+
+// Aborts, naming the check that failed, so that a finding says what broke.
+void checkAt(bool condition, const char* what, int line) {
+  if (condition) return;
+  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
+  std::abort();
+}
+#define check(condition) checkAt((condition), #condition, __LINE__)
+
+void copyKeyPoints(const KeyPoints_c& from, KeyPoints_c& to) {
+  for (const KeyPoint& k : from) {
+    KeyPoint* copy = appendKeyPoint(to);
+    check(copy != nullptr);
+    *copy = k;
+  }
+}
+
+// Offset of the start of line `line` (0-based) in the text, or -1.
+int32_t lineStart(const SVString& text, int32_t line) {
+  int32_t offset = 0;
+  for (int32_t i = 0; i < line; ++i) {
+    const void* feed = std::memchr(text.c_str() + offset, '\n', static_cast<size_t>(text.length() - offset));
+    if (!feed) return -1;
+    offset = static_cast<int32_t>(static_cast<const char*>(feed) - text.c_str()) + 1;
+  }
+  return offset;
+}
+
+// True when the marker of `k` lies on the line of a final query, where the
+// formatter may have moved it.
+bool insideFinalQueryLine(const KeyPoints_c& keyPoints, const KeyPoint& k) {
+  for (const KeyPoint& q : keyPoints) {
+    if (q.kind == tkFinalQuery && q.queryStart > 0 && k.pos > q.queryStart &&
+        k.pos <= q.queryStart + q.queryLength) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool built = (buildTraceDispatch(), buildSqlDispatch(), true);
+  (void)built;
+  if (size > (1u << 20)) return 0;
+  SVString text;
+  if (text.append(reinterpret_cast<const char*>(data), static_cast<int64_t>(size)) != 0) return 0;
+  if (text.append("\r\n", 2) != 0) return 0;
+
+  KeyPoints_c scanned;
+  scanKeyPoints(scanned, text);
+  KeyPoints_c moved;
+  KeyPoints_c shifted;
+  copyKeyPoints(scanned, moved);
+  copyKeyPoints(scanned, shifted);
+  SVString shown;
+  check(shown.assign(text) == 0);
+  check(reformatFinalQueries(shown, moved) == 0);
+  check(shiftFinalQueryLines(text, shifted) == 0);
+  check(shown.data() != nullptr && shown.data()[shown.length()] == 0);
+
+  const int32_t shownLines = countLineFeeds(shown.c_str(), shown.length());
+  check(moved.count() == scanned.count() && shifted.count() == scanned.count());
+  for (int32_t i = 0; i < moved.count(); ++i) {
+    const KeyPoint& before = scanned[i];
+    KeyPoint after = moved[i];
+    check(std::memcmp(&after, &shifted[i], sizeof after) == 0);
+    check(after.line >= before.line && after.line <= shownLines);
+    if (i > 0) check(after.line >= moved[i - 1].line);
+    after.line = before.line;
+    check(std::memcmp(&after, &before, sizeof after) == 0);
+
+    // The marker's line up to just past the marker, found at the moved line.
+    if (insideFinalQueryLine(scanned, before)) continue;
+    const int32_t start = lineStart(shown, moved[i].line);
+    check(start >= 0 && start + before.column <= shown.length());
+    check(before.column <= before.pos);
+    check(std::memcmp(shown.c_str() + start, text.c_str() + before.pos - before.column,
+                      static_cast<size_t>(before.column)) == 0);
+  }
+  return 0;
+}

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Long fuzz run, outside the test command: builds the fuzz targets and runs
+# each one in turn for a given time, at the lowest priority and on one core,
+# on a work corpus kept outside git (seeded from fuzz/corpus/NAME and, for
+# trace targets, the sample traces; new inputs are merged into it). Prints a
+# table of executions, speed, coverage, corpus size and findings per target.
+#
+#   scripts/fuzz-long.sh [SECONDS_PER_TARGET] [TARGET...]
+#
+# SECONDS_PER_TARGET defaults to 600; TARGET names a fuzz/*_fuzz.cc without
+# "_fuzz" (all of them when none is named). Environment:
+#   ZAZOZAV_FUZZ_WORK=DIR    work corpora and findings (default
+#                            ${XDG_CACHE_HOME:-$HOME/.cache}/zazozav-fuzz)
+#   ZAZOZAV_FUZZ_MINIMIZE=1  afterwards, add to fuzz/corpus/NAME the fewest
+#                            inputs of the work corpus that reach coverage the
+#                            seeds do not (libFuzzer -merge=1)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+seconds=${1:-600}
+[ $# -gt 0 ] && shift
+work=${ZAZOZAV_FUZZ_WORK:-${XDG_CACHE_HOME:-$HOME/.cache}/zazozav-fuzz}
+mkdir -p "$work"
+
+echo "== Building the fuzz targets"
+CC=clang CXX=clang++ nice -n 19 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZAZOZAV_FUZZ=ON >/dev/null
+nice -n 19 cmake --build build/fuzz -j 1
+
+if [ $# -eq 0 ]; then
+  set --
+  for target in build/fuzz/fuzz/*_fuzz; do set -- "$@" "$(basename "$target" _fuzz)"; done
+fi
+
+report="$work/report.md"
+{
+  echo "| target | seconds | execs | exec/s | cov | ft | corpus (files / KiB) | findings |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+} > "$report"
+findings_total=0
+slow_total=0
+for name in "$@"; do
+  target="build/fuzz/fuzz/${name}_fuzz"
+  [ -x "$target" ] || { echo "no fuzz target $name" >&2; exit 2; }
+  corpus="$work/$name"
+  artifacts="$work/findings/$name"
+  mkdir -p "$corpus" "$artifacts"
+  inputs=("fuzz/corpus/$name")
+  options=()
+  case "$name" in
+    trace_*|final_query) inputs+=(samples); options+=("-dict=$root/fuzz/trace.dict") ;;
+    # Files grown to the read limit take seconds each: not for the test command.
+    settings_file) inputs+=(fuzz/corpus/settings_file_limit) ;;
+  esac
+  log="$work/$name.log"
+  echo "== $name: ${seconds} s (log $log)"
+  # A finding ends the target's run early; it is kept in $artifacts.
+  (cd "$work" && nice -n 19 taskset -c 0 "$root/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=30 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "${options[@]}" "$corpus" "${inputs[@]/#/$root/}" \
+    >"$log" 2>&1) || true
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
+  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
+  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+  files=$(find "$corpus" -type f | wc -l)
+  kib=$(du -sk --apparent-size "$corpus" | cut -f1)
+  # Slow units are only noted: on a busy machine a niced run waits its turn.
+  found=$(find "$artifacts" -type f ! -name 'slow-unit-*' | wc -l)
+  slow_total=$((slow_total + $(find "$artifacts" -type f -name 'slow-unit-*' | wc -l)))
+  findings_total=$((findings_total + found))
+  echo "| $name | $seconds | ${execs:-?} | ${speed:-?} | ${cov:-?} | ${ft:-?} | $files / $kib | $found |" >> "$report"
+  if [ "${ZAZOZAV_FUZZ_MINIMIZE:-0}" = 1 ]; then
+    (cd "$work" && nice -n 19 taskset -c 0 "$root/$target" -merge=1 -rss_limit_mb=2048 -timeout=30 \
+      "$root/fuzz/corpus/$name" "$corpus" >>"$log" 2>&1) || true
+  fi
+done
+cat "$report"
+echo "findings: $findings_total, slow units: $slow_total (in $work/findings)"
+[ "$findings_total" -eq 0 ]
