@@ -1,31 +1,13 @@
 #include "cli/fact_output.h"
 
+#include "cli/safe_text.h"
+
 #include <algorithm>
 
 std::string terminalSafe(std::string_view text) {
-  std::string safe;
-  safe.reserve(text.size());
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char b = s[i];
-    if (b < 0x80) {
-      safe.push_back((b < 0x20 && b != '\t') || b == 0x7F ? '?' : static_cast<char>(b));
-      ++i;
-      continue;
-    }
-    const int n = utf8SequenceLength(s, i, text.size());
-    if (n == 0) {
-      safe.push_back(b < 0xA0 ? '?' : static_cast<char>(b));
-      ++i;
-    } else if (n == 2 && b == 0xC2 && s[i + 1] < 0xA0) {
-      safe.push_back('?');
-      i += 2;
-    } else {
-      safe.append(text.data() + i, static_cast<size_t>(n));
-      i += static_cast<size_t>(n);
-    }
-  }
-  return safe;
+  SVString safe;
+  if (appendFieldSafe(safe, text.data(), text.size()) != 0) return std::string("?");
+  return std::string(safe.data() == nullptr ? "" : safe.data(), static_cast<size_t>(safe.length()));
 }
 
 std::string orDash(const TraceFacts& f, TextSpan span) {

@@ -10,9 +10,8 @@
 #include "cli/output_buffer.h"
 #include "facts/trace_facts.h"
 
-// Trace text made harmless for a terminal: C0 controls but the tab, DEL
-// and C1 controls (raw, or encoded as UTF-8) become '?'. Stands in for the CLI's shared
-// safe-text helper until that is merged.
+// Trace text made harmless for a terminal and for one line of a report:
+// control characters made visible as appendFieldSafe shows them.
 std::string terminalSafe(std::string_view text);
 
 // The span made safe, or "-" when it is absent or empty.
