@@ -115,13 +115,13 @@ int32_t digestJoinOrderOfKeyPoint(const TraceDigest& digest, int32_t keyPoint);
 enum DigestColumn : int32_t {
   kColumnStatement,
   kColumnQueryBlock,
-  kColumnPlan,
   kColumnCost,
   kColumnCard,
   kColumnBytes,
   kColumnTables,
   kColumnTried,
   kColumnAborted,
+  kColumnPlan,
   kColumnLine,
   kDigestColumnCount,
 };
