@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 void TraceDigest::reset() {
@@ -59,22 +60,48 @@ class DigestBuilder {
   DigestBuilder(TraceDigest& digest, const TraceFacts& facts) : d_(digest), f_(facts) {}
 
   bool run() {
-    // Join orders first: a final cost's row shares its best join order's
-    // tables with that join order.
-    if (d_.joinOrders.reserveRecords(f_.joinOrders.count()) != 0) return false;
-    for (const JoinOrderFact& order : f_.joinOrders) {
-      DigestJoinOrder* copy = appendRecord(d_.joinOrders);
-      if (!copy || !copyTables(order, copy->tables) || !copyText(f_.view(order.cost), copy->cost)) return false;
-      copy->keyPoint = order.keyPoint;
+    if (d_.pool.ensureCapacity(poolSize() + 1) != 0 || d_.joinOrders.reserveRecords(f_.joinOrders.count()) != 0) {
+      return false;
     }
+    // In text order, each join order before the final cost that may share
+    // its tables: the text is read once, front to back.
     for (int32_t s = 0; s < f_.statements.count(); ++s) {
       if (!copyStatement(s)) return false;
     }
+    if (!copyJoinOrdersUpTo(f_.joinOrders.count())) return false;
     markMostExpensive();
     return true;
   }
 
  private:
+  // The bytes the pool will hold, from the records alone, so that it is
+  // allocated once.
+  int64_t poolSize() const {
+    auto size = [](TextSpan span) { return static_cast<int64_t>(span.present() ? span.length : 0); };
+    int64_t total = 0;
+    for (const TextSpan& table : f_.tables) total += size(table) + 1;
+    for (const JoinOrderFact& order : f_.joinOrders) total += size(order.cost);
+    for (const StatementFacts& s : f_.statements) {
+      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit) + 3;
+    }
+    for (const QueryBlockFact& b : f_.queryBlocks) {
+      total += size(b.name) + size(b.number) + 4 + size(b.plan) + size(b.bestJoinOrder) + size(b.cost) +
+               size(b.card) + size(b.bytes);
+    }
+    return total;
+  }
+
+  // Copies the join orders not copied yet below index `end`.
+  bool copyJoinOrdersUpTo(int32_t end) {
+    for (int32_t j = d_.joinOrders.count(); j < end && j < f_.joinOrders.count(); ++j) {
+      const JoinOrderFact& order = f_.joinOrders[j];
+      DigestJoinOrder* copy = appendRecord(d_.joinOrders);
+      if (!copy || !copyTables(order, copy->tables) || !copyText(f_.view(order.cost), copy->cost)) return false;
+      copy->keyPoint = order.keyPoint;
+    }
+    return true;
+  }
+
   // Opens a text at the pool's end; parts are appended until it is closed.
   DigestText open() const { return DigestText{d_.pool.length(), 0}; }
   void close(DigestText& text) const { text.length = d_.pool.length() - text.offset; }
@@ -89,18 +116,20 @@ class DigestBuilder {
       bytes = bytes.substr(0, keep);
       cut = true;
     }
-    if (static_cast<int64_t>(d_.pool.length()) + static_cast<int64_t>(bytes.size()) + 3 >=
-        std::numeric_limits<int32_t>::max()) {
-      return false;
+    const int64_t need = static_cast<int64_t>(d_.pool.length()) + static_cast<int64_t>(bytes.size()) + 4;
+    if (need >= std::numeric_limits<int32_t>::max() || d_.pool.ensureCapacity(need) != 0) return false;
+    // One pass copies and blanks the control bytes: most texts are a word.
+    char* out = d_.pool.data() + d_.pool.length();
+    for (const char c : bytes) {
+      const auto u = static_cast<unsigned char>(c);
+      *out++ = u < 0x20 || u == 0x7F ? ' ' : c;
     }
-    const int32_t from = d_.pool.length();
-    if (d_.pool.append(bytes.data(), static_cast<int64_t>(bytes.size())) != 0) return false;
-    char* p = d_.pool.data();
-    for (int32_t i = from; i < d_.pool.length(); ++i) {
-      const auto c = static_cast<unsigned char>(p[i]);
-      if (c < 0x20 || c == 0x7F) p[i] = ' ';
+    if (cut) {
+      std::memcpy(out, "...", 3);
+      out += 3;
     }
-    return !cut || d_.pool.append("...", 3) == 0;
+    d_.pool.setLength(static_cast<int32_t>(out - d_.pool.data()));
+    return true;
   }
 
   // The whole text, absent when the fact is.
@@ -131,9 +160,16 @@ class DigestBuilder {
     return true;
   }
 
-  // The last key point at or above `line`, as lineInShownText moves lines.
-  void anchorRow(DigestRow& row) const {
+  // The last key point at or above `line`, as lineInShownText moves lines;
+  // for a final cost, most often its own.
+  void anchorRow(DigestRow& row, int32_t near = kNoFact) const {
     const auto& lines = f_.keyPointLines;
+    if (near >= 0 && near < lines.count() && lines[near] <= row.line &&
+        (near + 1 == lines.count() || lines[near + 1] > row.line)) {
+      row.anchor = near;
+      row.anchorLine = lines[near];
+      return;
+    }
     const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > row.line; });
     if (row.line <= 0 || after == 0) return;
     row.anchor = after - 1;
@@ -147,14 +183,14 @@ class DigestBuilder {
     out->keyPoints = s.keyPoints;
     out->line = s.line;
     out->rows.first = d_.rows.count();
-    DigestText sqlId, planHash, sqlText;
-    if (!copySpan(s.sqlId, sqlId) || !copySpan(s.planHashValue, planHash) ||
-        (s.sqlText.present() && !copyText(f_.view(s.sqlText), sqlText, kDigestSqlTextLimit))) {
-      return false;
-    }
     for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-      if (!copyQueryBlock(index, f_.queryBlocks[q])) return false;
+      const QueryBlockFact& b = f_.queryBlocks[q];
+      if (!copyJoinOrdersUpTo(std::max(b.joinOrders.first + b.joinOrders.count, b.bestJoinOrderFact + 1)) ||
+          !copyQueryBlock(index, b)) {
+        return false;
+      }
     }
+    if (!copyJoinOrdersUpTo(s.joinOrders.first + s.joinOrders.count)) return false;
     if (s.queryBlocks.count == 0) {
       DigestRow* row = appendRecord(d_.rows);
       if (!row) return false;
@@ -164,13 +200,9 @@ class DigestBuilder {
       row->costValue = row->cardValue = row->bytesValue = std::numeric_limits<double>::quiet_NaN();
       anchorRow(*row);
     }
-    // Records may have moved while rows were appended.
-    DigestStatement& statement = d_.statements[index];
-    statement.sqlId = sqlId;
-    statement.planHashValue = planHash;
-    statement.sqlText = sqlText;
-    statement.rows.count = d_.rows.count() - statement.rows.first;
-    return true;
+    out->rows.count = d_.rows.count() - out->rows.first;
+    return copySpan(s.sqlId, out->sqlId) && copySpan(s.planHashValue, out->planHashValue) &&
+           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit));
   }
 
   bool copyQueryBlock(int32_t statement, const QueryBlockFact& b) {
@@ -198,7 +230,7 @@ class DigestBuilder {
     row.costValue = digestNumber(d_.view(row.cost));
     row.cardValue = digestNumber(d_.view(row.card));
     row.bytesValue = digestNumber(d_.view(row.bytes));
-    anchorRow(row);
+    anchorRow(row, b.keyPoint);
     DigestRow* out = appendRecord(d_.rows);
     int32_t* index = out ? d_.finalCostRows.append() : nullptr;
     if (!index) return false;
