@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QShowEvent>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -187,6 +188,13 @@ void SummaryModel::reload() {
   endResetModel();
 }
 
+void SummaryModel::clear() {
+  if (order_.empty()) return;
+  beginResetModel();
+  order_.clear();
+  endResetModel();
+}
+
 void SummaryModel::linesMoved() {
   if (order_.empty()) return;
   emit dataChanged(index(0, kColumnLine), index(rowCount() - 1, kColumnLine), {Qt::DisplayRole});
@@ -226,7 +234,7 @@ SummaryPane::SummaryPane(TFMarrow& frame, QWidget* parent) : QWidget(parent), fr
     if (choices_ == choicesAtPress_) chooseRow(index.row());
   });
   installOutlineToolTips(frame_);
-  onShownTextChanged();
+  stale_ = true;
 }
 
 QSize SummaryPane::sizeHint() const { return QSize(460, 400); }
@@ -236,8 +244,19 @@ bool SummaryPane::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void SummaryPane::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (stale_) onShownTextChanged();
+}
+
 void SummaryPane::onShownTextChanged() {
   const TraceDigest& d = frame_.digest();
+  // Rows of an older digest would name records it no longer has.
+  stale_ = !isVisible();
+  if (stale_) {
+    if (d.build != shownBuild_) model_->clear();
+    return;
+  }
   if (d.build == shownBuild_) {
     model_->linesMoved();
     return;

@@ -39,6 +39,8 @@ class SummaryModel : public QAbstractTableModel {
 
   // The frame's digest again: a new trace in the order last asked for.
   void reload();
+  // No rows, until reload.
+  void clear();
   // The line column again, for lines the final-query option moved.
   void linesMoved();
 
@@ -80,6 +82,8 @@ class SummaryPane : public QWidget {
   // Notes presses on the table, so that a press on the current row
   // chooses it again.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A hidden pane follows the trace only once it is shown.
+  void showEvent(QShowEvent* event) override;
 
  private:
   void onShownTextChanged();
@@ -92,6 +96,7 @@ class SummaryPane : public QWidget {
   std::vector<int32_t> nodeOfKeyPoint_;  // the first tree node of each key point
   int64_t nodesBuild_ = -1;              // the digest build they were found for
   int64_t shownBuild_ = -1;              // the digest build the table shows
+  bool stale_ = false;                   // the trace changed while the pane was hidden
   int32_t chosen_ = kNoFact;             // the digest row chosen last
   uint64_t choices_ = 0;
   uint64_t choicesAtPress_ = 0;

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 #include "gui/multi_line_tree.h"
 #include "gui/trace_frame.h"
 #include "trace/trace_scanner.h"
@@ -26,6 +28,10 @@ int32_t statementOfRoot(const TFMarrow& frame, int32_t keyPoint) {
 }
 
 namespace {
+
+// Lines longer than this many characters wrap at kToolTipWidth pixels.
+constexpr qsizetype kToolTipWrap = 60;
+constexpr int kToolTipWidth = 480;
 
 void addLine(QStringList& lines, const char* label, const QString& value) {
   if (!value.isEmpty()) lines << QStringLiteral("%1: %2").arg(QLatin1String(label), value);
@@ -91,12 +97,18 @@ QStringList outlineToolTipLines(const TFMarrow& frame, int32_t treeNode) {
 QString toolTipText(const QStringList& lines) {
   if (lines.isEmpty()) return QString();
   QStringList html;
+  qsizetype longest = 0;
   for (const QString& line : lines) {
     const qsizetype colon = line.indexOf(QStringLiteral(": "));
     html << QStringLiteral("<b>%1</b>%2").arg(line.left(colon + 1).toHtmlEscaped(), line.mid(colon + 1).toHtmlEscaped());
+    longest = std::max(longest, line.size());
   }
-  // Rich text in any case: a trace's "<" must not make Qt guess.
-  return QStringLiteral("<qt>") + html.join(QStringLiteral("<br>")) + QStringLiteral("</qt>");
+  // Rich text in any case: a trace's "<" must not make Qt guess. A long
+  // line wraps at a width that reads well, not at the shortest line's.
+  const QString body = html.join(QStringLiteral("<br>"));
+  if (longest <= kToolTipWrap) return QStringLiteral("<qt>") + body + QStringLiteral("</qt>");
+  return QStringLiteral("<qt><table width=\"%1\"><tr><td>").arg(kToolTipWidth) + body +
+         QStringLiteral("</td></tr></table></qt>");
 }
 
 void installOutlineToolTips(TFMarrow& frame) {

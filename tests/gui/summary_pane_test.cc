@@ -257,6 +257,21 @@ class SummaryPaneTest : public QObject {
              QString("<qt><b>Cost:</b> 1234567.5<br><b>Card:</b> 9618.000000<br><b>Bytes:</b> 817530.000000</qt>"));
   }
 
+  // A hidden pane leaves its rows until it is shown again.
+  void aHiddenPaneCatchesUpWhenShown() {
+    Shown s(kFourStatements);
+    QVERIFY(s.ready);
+    s.window->summaryAction()->trigger();
+    QVERIFY(!s.window->summaryDock()->isVisible());
+    s.window->openFile(kTwoStatements);
+    QCOMPARE(s.model()->rowCount(), 0);
+    s.window->summaryAction()->trigger();
+    QVERIFY(s.window->summaryDock()->isVisible());
+    QCOMPARE(s.column(kColumnStatement), (QStringList{"7hq2m4rzk0x1d", "7hq2m4rzk0x1d", "2cs8wtm0pz3ab"}));
+    s.clickRow(2);
+    QCOMPARE(s.frame()->highlightStart() + 1, s.cell(2, kColumnLine).toInt());
+  }
+
   void visibilityIsKeptOverARestart() {
     QTemporaryDir dir;
     {
