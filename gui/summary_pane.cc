@@ -19,15 +19,15 @@
 namespace {
 
 // By DigestColumn.
-constexpr const char* kHeaders[kDigestColumnCount] = {"Statement", "Query block", "Cost",    "Card", "Bytes",
-                                                      "Best join order", "Tried", "Aborted", "Plan", "Line"};
+constexpr const char* kHeaders[kDigestColumnCount] = {"Statement", "Query block", "Cost",    "Best join order", "Card",
+                                                      "Bytes",     "Tried",       "Aborted", "Plan",            "Line"};
 constexpr const char* kHeaderTips[kDigestColumnCount] = {
     "The statement's sql_id",
     "The query block whose final cost the row shows",
     "The query block's final cost",
+    "The tables of its best join order, in order",
     "Its cardinality",
     "Its bytes",
-    "The tables of its best join order, in order",
     "Join orders tried for the query block",
     "Join orders aborted",
     "The kind of plan the cost is for",
@@ -237,7 +237,7 @@ SummaryPane::SummaryPane(TFMarrow& frame, QWidget* parent) : QWidget(parent), fr
   stale_ = true;
 }
 
-QSize SummaryPane::sizeHint() const { return QSize(460, 400); }
+QSize SummaryPane::sizeHint() const { return QSize(520, 400); }
 
 bool SummaryPane::eventFilter(QObject* watched, QEvent* event) {
   if (watched == table_->viewport() && event->type() == QEvent::MouseButtonPress) choicesAtPress_ = choices_;
