@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ranges>
 
 void TraceDigest::reset() {
   statements.reset();
@@ -35,17 +36,9 @@ namespace {
 // then true along the list.
 template <class After>
 int32_t firstWhere(int32_t n, After after) {
-  int32_t low = 0;
-  int32_t high = n;
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (after(mid)) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  return low;
+  const auto indexes = std::views::iota(int32_t{0}, n);
+  return static_cast<int32_t>(std::ranges::partition_point(indexes, [&](int32_t k) { return !after(k); }) -
+                              indexes.begin());
 }
 
 template <class Record>
