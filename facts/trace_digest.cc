@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <ranges>
 
 void TraceDigest::reset() {
   statements.reset();
@@ -36,9 +35,17 @@ namespace {
 // then true along the list.
 template <class After>
 int32_t firstWhere(int32_t n, After after) {
-  const auto indexes = std::views::iota(int32_t{0}, n);
-  return static_cast<int32_t>(std::ranges::partition_point(indexes, [&](int32_t k) { return !after(k); }) -
-                              indexes.begin());
+  int32_t first = 0;
+  for (int32_t left = n; left > 0;) {
+    const int32_t half = left / 2;
+    if (after(first + half)) {
+      left = half;
+    } else {
+      first += half + 1;
+      left -= half + 1;
+    }
+  }
+  return first;
 }
 
 template <class Record>

@@ -55,7 +55,11 @@ int SummaryModel::rowCount(const QModelIndex& parent) const {
 int SummaryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kDigestColumnCount; }
 
 int32_t SummaryModel::digestRow(int row) const {
-  return row >= 0 && row < static_cast<int>(order_.size()) ? order_[static_cast<size_t>(row)] : kNoFact;
+  if (row < 0 || row >= static_cast<int>(order_.size())) return kNoFact;
+  // Between a load's new digest and its signal the rows may name records
+  // the digest no longer has.
+  const int32_t r = order_[static_cast<size_t>(row)];
+  return r < frame_.digest().rows.count() ? r : kNoFact;
 }
 
 QString SummaryModel::text(DigestText text) const { return shownTraceText(frame_, frame_.digest(), text); }

@@ -11,7 +11,8 @@
 QString shownTraceText(const TFMarrow& frame, std::string_view bytes) {
   const auto size = static_cast<qsizetype>(bytes.size());
   if (!frame.singleByteMode()) return QString::fromUtf8(bytes.data(), size);
-  QStringDecoder windows1252("windows-1252");
+  // A single-byte code keeps no state between texts: one decoder serves.
+  static QStringDecoder windows1252("windows-1252");
   if (!windows1252.isValid()) return QString::fromLatin1(bytes.data(), size);
   return windows1252(QByteArrayView(bytes.data(), size));
 }

@@ -272,6 +272,29 @@ class SummaryPaneTest : public QObject {
     QCOMPARE(s.frame()->highlightStart() + 1, s.cell(2, kColumnLine).toInt());
   }
 
+  // A trace that is not UTF-8 shows as Windows-1252 in the editor, and so
+  // in the pane and the tooltips.
+  void singleByteTraceTexts() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cp1252.trc");
+    writeFile(path,
+              "*** 2021-03-15T09:41:07.118204+01:00\n"
+              "Registered qb: SEL$1 0x1 (PARSER)\n"
+              "kkoqbc: optimizing query block SEL$1 (#1)\n"
+              "Join order[1]:  PR\xC4MIEN[P]#0  \x80URO[E]#1\n"
+              "Best so far:  Table#: 0  cost: 2.0  card: 1.0  bytes: 3.0\n"
+              "Final cost for query block SEL$1 (#1) - All Rows Plan:\n"
+              "  Best join order: 1\n"
+              "  Cost: 2.0  Degree: 1  Card: 1.0  Bytes: 3.0\n");
+    Shown s(path.toLocal8Bit().constData());
+    QVERIFY(s.ready);
+    QVERIFY(s.frame()->singleByteMode());
+    QCOMPARE(s.cell(0, kColumnTables), QString("PR\u00C4MIEN[P]#0 \u20ACURO[E]#1"));
+    const int32_t order = treeNodeWithCaption(s.frame(), "Join Order [1]: #04#- best");
+    QVERIFY(order != kNoTreeNode);
+    QCOMPARE(outlineToolTipLines(*s.frame(), order).value(0), QString("Tables: PR\u00C4MIEN[P]#0 \u2192 \u20ACURO[E]#1"));
+  }
+
   void visibilityIsKeptOverARestart() {
     QTemporaryDir dir;
     {
