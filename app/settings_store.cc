@@ -90,6 +90,7 @@ int readStartupSettings(const char* path, ViewerSettings& settings, ViewerSessio
   readSettings(settings, file, kSettingsSection);
   readRecentFiles(session.recentFiles, file, kRecentFilesSection);
   session.maximized = file.readInteger(kWindowSection, kMaximizedKey, 0) == 1;
+  session.summaryVisible = file.readInteger(kSummarySection, kSummaryVisibleKey, 0) == 1;
   return result;
 }
 
@@ -100,7 +101,10 @@ int writeSession(const ViewerSession& session, SMemIniFile& file) {
   const int result = writeRecentFiles(session.recentFiles, file, kRecentFilesSection);
   if (result != IniOk) return result;
   file.eraseSection(kWindowSection);
-  return session.maximized ? file.writeInteger(kWindowSection, kMaximizedKey, 1) : IniOk;
+  const int window = session.maximized ? file.writeInteger(kWindowSection, kMaximizedKey, 1) : IniOk;
+  if (window != IniOk) return window;
+  file.eraseSection(kSummarySection);
+  return session.summaryVisible ? file.writeInteger(kSummarySection, kSummaryVisibleKey, 1) : IniOk;
 }
 
 int saveToFile(const char* path, const ViewerSettings& settings, const ViewerSession* session,

@@ -14,13 +14,18 @@ constexpr const char* kSettingsSection = "ZAzozav";
 // What the viewer keeps beside its own section: the window's state.
 constexpr const char* kWindowSection = "Window";
 constexpr const char* kMaximizedKey = "Maximized";
+// Whether the summary pane is shown.
+constexpr const char* kSummarySection = "Summary";
+constexpr const char* kSummaryVisibleKey = "Visible";
 
 // What the viewer remembers besides the settings record, each part in a
-// section of its own: the recent traces and whether the window was
-// maximized. Nothing of it is written while it is empty or off.
+// section of its own: the recent traces, whether the window was maximized
+// and whether the summary pane was shown. Nothing of it is written while
+// it is empty or off.
 struct ViewerSession {
   RecentFiles recentFiles;
   bool maximized = false;
+  bool summaryVisible = false;
 };
 
 struct SettingsLocation {

@@ -10,6 +10,7 @@
 
 #include "app/trace_file.h"
 #include "bench/bench_support.h"
+#include "facts/trace_digest.h"
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
 
@@ -92,6 +93,29 @@ void BM_KeyPointScanAndFacts(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * text.length());
 }
 BENCHMARK(BM_KeyPointScanAndFacts)->Unit(benchmark::kMillisecond);
+
+// What the viewer adds to a load: the facts pass and the copy of what its
+// summary pane and outline tooltips keep (trace_digest.h).
+void BM_TraceDigest(benchmark::State& state) {
+  const SVString& text = benchTrace();
+  KeyPoints_c keyPoints;
+  scanKeyPoints(keyPoints, text);
+  TraceDigest digest;
+  for (auto _ : state) {
+    buildTraceDigest(digest, text.c_str(), text.length(), keyPoints);
+    benchmark::DoNotOptimize(digest.rows.count());
+  }
+  state.SetBytesProcessed(state.iterations() * text.length());
+  state.counters["rows"] = digest.rows.count();
+  state.counters["joinOrders"] = digest.joinOrders.count();
+  state.counters["poolKiB"] = digest.pool.length() / 1024.0;
+  state.counters["keptKiB"] = (digest.pool.capacity() + digest.rows.count() * sizeof(DigestRow) +
+                               digest.joinOrders.count() * sizeof(DigestJoinOrder) +
+                               digest.statements.count() * sizeof(DigestStatement) +
+                               digest.finalCostRows.count() * sizeof(int32_t)) /
+                              1024.0;
+}
+BENCHMARK(BM_TraceDigest)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

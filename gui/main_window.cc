@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -27,6 +29,7 @@
 #include "gui/about_box.h"
 #include "gui/editor_search.h"
 #include "gui/file_drops.h"
+#include "gui/summary_pane.h"
 #include "gui/trace_frame.h"
 
 namespace {
@@ -73,6 +76,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
+  createSummaryPane();
   // Owned by the window; watches it and every child that takes drops.
   auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
   drops->watch(this);
@@ -96,6 +100,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
     startSize_ = size();
   }
   if (session_.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+  summaryDock_->setVisible(session_.summaryVisible);
 
   TFMarrow1->applySettings(settings_, kDefaultResolution, font());
   cbWrapText->setChecked(hasOption(settings_, OptWrapText));
@@ -223,6 +228,29 @@ void TForm1::createToolBar() {
   ToolBar1->addAction(acHelp);
   ToolButton3 = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(acHelp));
   ToolButton3->installEventFilter(new NoToolTip(ToolButton3));
+}
+
+void TForm1::createSummaryPane() {
+  summaryDock_ = new QDockWidget("Summary", this);
+  summaryDock_->setObjectName("summaryDock");
+  summaryDock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+  summaryPane_ = new SummaryPane(*TFMarrow1, summaryDock_);
+  summaryDock_->setWidget(summaryPane_);
+  addDockWidget(Qt::LeftDockWidgetArea, summaryDock_);
+  summaryDock_->hide();
+
+  acSummary_ = summaryDock_->toggleViewAction();
+  acSummary_->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+  acSummary_->setText("Summary");
+  acSummary_->setToolTip("Show or hide the summary of the optimizer's decisions (F9)");
+  acSummary_->setShortcut(QKeySequence(Qt::Key_F9));
+  acSummary_->setShortcutContext(Qt::WindowShortcut);
+  addAction(acSummary_);
+  ToolBar1->addAction(acSummary_);
+  // Shown from the keyboard, the pane takes the keys: arrows walk the rows.
+  connect(acSummary_, &QAction::triggered, this, [this](bool shown) {
+    if (shown) summaryPane_->table()->setFocus(Qt::ShortcutFocusReason);
+  });
 }
 
 int TForm1::loadTraceFile(const char* path, const char* name, const char* extension) {
@@ -367,6 +395,7 @@ int TForm1::editorSearchHandler(QWidget* control, const QString& text, int flags
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  session_.summaryVisible = !summaryDock_->isHidden();
   // A settings file that cannot be written is skipped without a word.
   saveSettingsOnClose(location_, settings_, session_);
   event->accept();

@@ -15,9 +15,11 @@
 
 class QAction;
 class QCheckBox;
+class QDockWidget;
 class QMenu;
 class QToolBar;
 class QToolButton;
+class SummaryPane;
 class TFMarrow;
 
 class TForm1 : public QMainWindow {
@@ -70,6 +72,11 @@ class TForm1 : public QMainWindow {
   QAction* fontIncAction() const { return acFontInc; }
   QAction* fontDecAction() const { return acFontDec; }
   QMenu* recentMenu() const { return recentMenu_; }
+  // The summary pane beside the outline, its dock and the action that
+  // shows and hides it (F9, and a toolbar button).
+  SummaryPane* summaryPane() const { return summaryPane_; }
+  QDockWidget* summaryDock() const { return summaryDock_; }
+  QAction* summaryAction() const { return acSummary_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -94,6 +101,9 @@ class TForm1 : public QMainWindow {
   void fillRecentMenu();
   // After a toolbar option: the keys belong to the text, not to the box.
   void returnFocusToEditor();
+  // The summary pane in a dock at the left, hidden until the session
+  // shows it; its action on the toolbar.
+  void createSummaryPane();
 
   TFMarrow* TFMarrow1;
   QToolBar* ToolBar1;
@@ -113,6 +123,9 @@ class TForm1 : public QMainWindow {
   QAction* acReload;
   QAction* acQuit;
   QMenu* recentMenu_;
+  QDockWidget* summaryDock_ = nullptr;
+  SummaryPane* summaryPane_ = nullptr;
+  QAction* acSummary_ = nullptr;
 
   StartupPaths paths_;
   SettingsLocation location_;

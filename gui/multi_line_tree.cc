@@ -114,6 +114,10 @@ QModelIndex MultiLineModel::indexFor(int32_t node) const {
 int MultiLineModel::columnCount(const QModelIndex&) const { return 1; }
 
 QVariant MultiLineModel::data(const QModelIndex& index, int role) const {
+  if (index.isValid() && role == Qt::ToolTipRole && toolTip) {
+    const QString tip = toolTip(static_cast<int32_t>(index.internalId()));
+    return tip.isEmpty() ? QVariant() : QVariant(tip);
+  }
   if (!index.isValid() || role != Qt::DisplayRole) return QVariant();
   const std::string& caption = nodes[index.internalId()].item.lines[0].text;
   std::string plain(caption.size() + 1, '\0');

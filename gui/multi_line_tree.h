@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,7 +84,8 @@ class MultiLineModel : public QAbstractItemModel {
   QModelIndex parent(const QModelIndex& child) const override;
   int rowCount(const QModelIndex& parent) const override;
   int columnCount(const QModelIndex& parent) const override;
-  // DisplayRole: the first line without its codes.
+  // DisplayRole: the first line without its codes; ToolTipRole: what
+  // `toolTip` gives for the node, if it is set.
   QVariant data(const QModelIndex& index, int role) const override;
   // The index of a node, for the tree that owns the model.
   QModelIndex indexFor(int32_t node) const;
@@ -93,6 +95,7 @@ class MultiLineModel : public QAbstractItemModel {
 
   std::vector<Node> nodes;
   std::vector<int32_t> roots;  // top-level nodes in order
+  std::function<QString(int32_t node)> toolTip;  // an empty text: no tooltip
 };
 
 class MultiLineTree0;
@@ -161,6 +164,10 @@ class MultiLineTree0 : public QTreeView {
   void forgetMeasurements();
 
   const CodedTextFonts& codedFonts() const { return fonts_; }
+
+  // What the tree's owner has to say about a node when the pointer rests
+  // on it.
+  void setToolTipProvider(std::function<QString(int32_t node)> provider) { model_.toolTip = std::move(provider); }
 
  signals:
   // The chosen node changed: its item, or null when none is chosen.

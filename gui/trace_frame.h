@@ -15,6 +15,7 @@
 
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
+#include "facts/trace_digest.h"
 #include "gui/shown_text.h"
 #include "outline/key_points.h"
 #include "outline/outline_model.h"
@@ -117,6 +118,13 @@ class TFMarrow : public QWidget {
   void goToLine(int32_t line);
   // Number of lines of the shown text, at least 1.
   int32_t lineCount() const;
+  // What the summary pane and the outline's tooltips show, made at load.
+  const TraceDigest& digest() const { return digest_; }
+
+ signals:
+  // A trace was loaded, or the final queries switched form: the key
+  // points' lines may have moved.
+  void shownTextChanged();
 
  protected:
   // Notes presses on the tree, so that a press on the chosen node jumps
@@ -200,6 +208,7 @@ class TFMarrow : public QWidget {
   NodeMarrow_Array_c nodes_;
   SVString text_;  // the trace as loaded, with its "\r\n", before re-formatting
   TraceTextFacts facts_;
+  TraceDigest digest_;
   bool keptInEditor_ = false;  // text_ released: the editor's text stands for it
   std::vector<ShownPiece> shownPieces_;  // while keptInEditor_, in text order
   bool changingText_ = false;            // a TextChange is under way

@@ -194,4 +194,5 @@ void TFMarrow::setFormatFinalQuery(bool on) {
   highlightStart_ = moved(highlightStart_, startAnchor);
   restoreTop(view.rowsAbove > 0 ? top : std::max(top - 1, 0), view.rowsAbove);
   showHighlight();
+  emit shownTextChanged();
 }

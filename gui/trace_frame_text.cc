@@ -36,6 +36,8 @@ int TFMarrow::loadTrace(SVString& text) {
   nodes_.reset();
   resetKeyPoints(keyPoints_);
   scanKeyPoints(keyPoints_, text_);
+  // Over the text as scanned, while it is still the frame's own.
+  buildTraceDigest(digest_, text_.data(), text_.length(), keyPoints_);
   std::vector<FormattedPiece> pieces;
   if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
   // The key points' offsets describe the text as scanned, so the outline
@@ -59,6 +61,7 @@ int TFMarrow::loadTrace(SVString& text) {
   }
   if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
   makeLineArrays();
+  emit shownTextChanged();
   return 0;
 }
 

@@ -234,11 +234,13 @@ TEST(SaveSettingsOnClose, TheSessionGoesInSectionsOfItsOwnBeforeTheSettings) {
   addRecentFile(session.recentFiles, "/t/b.trc");
   addRecentFile(session.recentFiles, "/t/a.trc");
   session.maximized = true;
+  session.summaryVisible = true;
   ViewerSettings s = defaults();
   s.Options = 0;
   ASSERT_EQ(saveSettingsOnClose(location, s, session), SaveWritten);
   const std::string expected =
-      "[Recent Files]\nFile1=/t/a.trc\nFile2=/t/b.trc\n\n[Window]\nMaximized=1\n\n[ZAzozav]\nOptions=0\n\n";
+      "[Recent Files]\nFile1=/t/a.trc\nFile2=/t/b.trc\n\n[Window]\nMaximized=1\n\n[Summary]\nVisible=1\n\n"
+      "[ZAzozav]\nOptions=0\n\n";
   EXPECT_EQ(readFile(location.path), expected);
   // Read back and saved again, nothing moves; the settings-only save
   // leaves the session's sections alone.
@@ -246,6 +248,7 @@ TEST(SaveSettingsOnClose, TheSessionGoesInSectionsOfItsOwnBeforeTheSettings) {
   ViewerSettings read;
   ASSERT_EQ(readStartupSettings(location.path, read, back), IniOk);
   EXPECT_TRUE(back.maximized);
+  EXPECT_TRUE(back.summaryVisible);
   ASSERT_EQ(back.recentFiles.count, 2);
   EXPECT_STREQ(back.recentFiles.paths[0].c_str(), "/t/a.trc");
   ASSERT_EQ(saveSettingsOnClose(location, read, back), SaveWritten);

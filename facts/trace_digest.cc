@@ -1,0 +1,371 @@
+// Copying the facts the viewer shows out of the trace facts, and the
+// lookups and orders the summary table and the tooltips use.
+#include "facts/trace_digest.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+void TraceDigest::reset() {
+  statements.reset();
+  rows.reset();
+  finalCostRows.reset();
+  joinOrders.reset();
+  pool.clear();
+  keyPointCount = 0;
+}
+
+double digestNumber(std::string_view text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') ++begin;
+  double value = 0;
+  const auto [stop, error] = std::from_chars(begin, end, value);
+  if (begin == end || error != std::errc() || stop != end || !std::isfinite(value)) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  return value;
+}
+
+namespace {
+
+// The first index in [0, n) for which `after` holds, `after` being false
+// then true along the list.
+template <class After>
+int32_t firstWhere(int32_t n, After after) {
+  int32_t first = 0;
+  for (int32_t left = n; left > 0;) {
+    const int32_t half = left / 2;
+    if (after(first + half)) {
+      left = half;
+    } else {
+      first += half + 1;
+      left -= half + 1;
+    }
+  }
+  return first;
+}
+
+template <class Record>
+Record* appendRecord(PackedRecords<Record>& list) {
+  Record* record = list.append();
+  if (record) *record = Record{};
+  return record;
+}
+
+class DigestBuilder {
+ public:
+  DigestBuilder(TraceDigest& digest, const TraceFacts& facts) : d_(digest), f_(facts) {}
+
+  bool run() {
+    if (d_.pool.ensureCapacity(poolSize() + 1) != 0 || d_.joinOrders.reserveRecords(f_.joinOrders.count()) != 0) {
+      return false;
+    }
+    // In text order, each join order before the final cost that may share
+    // its tables: the text is read once, front to back.
+    for (int32_t s = 0; s < f_.statements.count(); ++s) {
+      if (!copyStatement(s)) return false;
+    }
+    if (!copyJoinOrdersUpTo(f_.joinOrders.count())) return false;
+    markMostExpensive();
+    return true;
+  }
+
+ private:
+  // The bytes the pool will hold, from the records alone, so that it is
+  // allocated once.
+  int64_t poolSize() const {
+    auto size = [](TextSpan span) { return static_cast<int64_t>(span.present() ? span.length : 0); };
+    int64_t total = 0;
+    for (const TextSpan& table : f_.tables) total += size(table) + 1;
+    for (const JoinOrderFact& order : f_.joinOrders) total += size(order.cost);
+    for (const StatementFacts& s : f_.statements) {
+      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit) + 3;
+    }
+    for (const QueryBlockFact& b : f_.queryBlocks) {
+      total += size(b.name) + size(b.number) + 4 + size(b.plan) + size(b.bestJoinOrder) + size(b.cost) +
+               size(b.card) + size(b.bytes);
+    }
+    return total;
+  }
+
+  // Copies the join orders not copied yet below index `end`.
+  bool copyJoinOrdersUpTo(int32_t end) {
+    for (int32_t j = d_.joinOrders.count(); j < end && j < f_.joinOrders.count(); ++j) {
+      const JoinOrderFact& order = f_.joinOrders[j];
+      DigestJoinOrder* copy = appendRecord(d_.joinOrders);
+      if (!copy || !copyTables(order, copy->tables) || !copyText(f_.view(order.cost), copy->cost)) return false;
+      copy->keyPoint = order.keyPoint;
+    }
+    return true;
+  }
+
+  // Opens a text at the pool's end; parts are appended until it is closed.
+  DigestText open() const { return DigestText{d_.pool.length(), 0}; }
+  void close(DigestText& text) const { text.length = d_.pool.length() - text.offset; }
+
+  // Appends bytes to the open text, control bytes as blanks, at most
+  // `limit` of them (cut on a character boundary, "..." marking the cut).
+  bool put(std::string_view bytes, int32_t limit = std::numeric_limits<int32_t>::max()) {
+    bool cut = false;
+    if (bytes.size() > static_cast<size_t>(limit)) {
+      size_t keep = static_cast<size_t>(limit);
+      while (keep > 0 && (static_cast<unsigned char>(bytes[keep]) & 0xC0) == 0x80) --keep;
+      bytes = bytes.substr(0, keep);
+      cut = true;
+    }
+    const int64_t need = static_cast<int64_t>(d_.pool.length()) + static_cast<int64_t>(bytes.size()) + 4;
+    if (need >= std::numeric_limits<int32_t>::max() || d_.pool.ensureCapacity(need) != 0) return false;
+    // One pass copies and blanks the control bytes: most texts are a word.
+    char* out = d_.pool.data() + d_.pool.length();
+    for (const char c : bytes) {
+      const auto u = static_cast<unsigned char>(c);
+      *out++ = u < 0x20 || u == 0x7F ? ' ' : c;
+    }
+    if (cut) {
+      std::memcpy(out, "...", 3);
+      out += 3;
+    }
+    d_.pool.setLength(static_cast<int32_t>(out - d_.pool.data()));
+    return true;
+  }
+
+  // The whole text, absent when the fact is.
+  bool copyText(std::string_view bytes, DigestText& out, int32_t limit = std::numeric_limits<int32_t>::max()) {
+    out = DigestText{};
+    if (bytes.data() == nullptr) return true;
+    DigestText text = open();
+    if (!put(bytes, limit)) return false;
+    close(text);
+    out = text;
+    return true;
+  }
+  bool copySpan(TextSpan span, DigestText& out) {
+    if (!span.present()) {
+      out = DigestText{};
+      return true;
+    }
+    return copyText(f_.view(span), out);
+  }
+
+  bool copyTables(const JoinOrderFact& order, DigestText& out) {
+    DigestText text = open();
+    for (int32_t t = 0; t < order.tables.count; ++t) {
+      if ((t > 0 && !put(" ")) || !put(f_.view(f_.tables[order.tables.first + t]))) return false;
+    }
+    close(text);
+    out = text;
+    return true;
+  }
+
+  // The last key point at or above `line`, as lineInShownText moves lines;
+  // for a final cost, most often its own.
+  void anchorRow(DigestRow& row, int32_t near = kNoFact) const {
+    const auto& lines = f_.keyPointLines;
+    if (near >= 0 && near < lines.count() && lines[near] <= row.line &&
+        (near + 1 == lines.count() || lines[near + 1] > row.line)) {
+      row.anchor = near;
+      row.anchorLine = lines[near];
+      return;
+    }
+    const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > row.line; });
+    if (row.line <= 0 || after == 0) return;
+    row.anchor = after - 1;
+    row.anchorLine = lines[after - 1];
+  }
+
+  bool copyStatement(int32_t index) {
+    const StatementFacts& s = f_.statements[index];
+    DigestStatement* out = appendRecord(d_.statements);
+    if (!out) return false;
+    out->keyPoints = s.keyPoints;
+    out->line = s.line;
+    out->rows.first = d_.rows.count();
+    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
+      const QueryBlockFact& b = f_.queryBlocks[q];
+      if (!copyJoinOrdersUpTo(std::max(b.joinOrders.first + b.joinOrders.count, b.bestJoinOrderFact + 1)) ||
+          !copyQueryBlock(index, b)) {
+        return false;
+      }
+    }
+    if (!copyJoinOrdersUpTo(s.joinOrders.first + s.joinOrders.count)) return false;
+    if (s.queryBlocks.count == 0) {
+      DigestRow* row = appendRecord(d_.rows);
+      if (!row) return false;
+      row->statement = index;
+      row->flags = kRowStatementOnly;
+      row->line = s.line > 0 ? s.line : s.firstLine;
+      row->costValue = row->cardValue = row->bytesValue = std::numeric_limits<double>::quiet_NaN();
+      anchorRow(*row);
+    }
+    out->rows.count = d_.rows.count() - out->rows.first;
+    return copySpan(s.sqlId, out->sqlId) && copySpan(s.planHashValue, out->planHashValue) &&
+           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit));
+  }
+
+  bool copyQueryBlock(int32_t statement, const QueryBlockFact& b) {
+    DigestRow row;
+    row.statement = statement;
+    row.keyPoint = b.keyPoint;
+    row.line = b.line;
+    if (b.name.present() || b.number.present()) {
+      row.queryBlock = open();
+      if (!put(f_.view(b.name))) return false;
+      if (b.number.present() && (!put(b.name.present() ? " (#" : "(#") || !put(f_.view(b.number)) || !put(")"))) {
+        return false;
+      }
+      close(row.queryBlock);
+    }
+    if (!copySpan(b.plan, row.plan) || !copySpan(b.bestJoinOrder, row.bestJoinOrder) || !copySpan(b.cost, row.cost) ||
+        !copySpan(b.card, row.card) || !copySpan(b.bytes, row.bytes)) {
+      return false;
+    }
+    if (b.bestJoinOrderFact >= 0 && b.bestJoinOrderFact < d_.joinOrders.count()) {
+      row.tables = d_.joinOrders[b.bestJoinOrderFact].tables;
+    }
+    row.tried = b.joinOrders.count;
+    row.aborted = b.abortedJoinOrders;
+    row.costValue = digestNumber(d_.view(row.cost));
+    row.cardValue = digestNumber(d_.view(row.card));
+    row.bytesValue = digestNumber(d_.view(row.bytes));
+    anchorRow(row, b.keyPoint);
+    DigestRow* out = appendRecord(d_.rows);
+    int32_t* index = out ? d_.finalCostRows.append() : nullptr;
+    if (!index) return false;
+    *out = row;
+    *index = d_.rows.count() - 1;
+    return true;
+  }
+
+  // Marks the most expensive query block of each statement that has two or
+  // more with a cost, and the rows of the statement of the highest cost
+  // when two or more statements have one; the first wins a tie.
+  void markMostExpensive() {
+    int32_t top = kNoFact;
+    int32_t costed = 0;
+    for (int32_t s = 0; s < d_.statements.count(); ++s) {
+      DigestStatement& statement = d_.statements[s];
+      statement.cost = std::numeric_limits<double>::quiet_NaN();
+      int32_t best = kNoFact;
+      int32_t withCost = 0;
+      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
+        const double cost = d_.rows[r].costValue;
+        if (std::isnan(cost)) continue;
+        ++withCost;
+        if (best == kNoFact || cost > statement.cost) {
+          best = r;
+          statement.cost = cost;
+        }
+      }
+      if (withCost >= 2) d_.rows[best].flags |= kRowTopOfStatement;
+      if (best == kNoFact) continue;
+      ++costed;
+      if (top == kNoFact || statement.cost > d_.statements[top].cost) top = s;
+    }
+    if (costed < 2) return;
+    const DigestStatement& statement = d_.statements[top];
+    for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
+      d_.rows[r].flags |= kRowTopStatement;
+    }
+  }
+
+  TraceDigest& d_;
+  const TraceFacts& f_;
+};
+
+}  // namespace
+
+int buildTraceDigest(TraceDigest& digest, const char* text, int32_t length, const KeyPoints_c& keyPoints) {
+  digest.reset();
+  ++digest.build;
+  TraceFacts facts;
+  if (buildTraceFacts(facts, text, length, keyPoints) != 0) return -1;
+  digest.keyPointCount = keyPoints.count();
+  if (!DigestBuilder(digest, facts).run()) {
+    digest.reset();
+    return -1;
+  }
+  return 0;
+}
+
+int32_t digestLine(const TraceDigest& digest, const DigestRow& row, const KeyPoints_c& shown) {
+  if (row.anchor < 0 || row.anchor >= shown.count() || shown.count() != digest.keyPointCount) return row.line;
+  return row.line + (shown[row.anchor].line + 1 - row.anchorLine);
+}
+
+int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
+  const auto& s = digest.statements;
+  const int32_t i =
+      firstWhere(s.count(), [&](int32_t k) { return s[k].keyPoints.first + s[k].keyPoints.count > keyPoint; });
+  return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
+}
+
+int32_t digestRowOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
+  const auto& rows = digest.finalCostRows;
+  const int32_t i = firstWhere(rows.count(), [&](int32_t k) { return digest.rows[rows[k]].keyPoint >= keyPoint; });
+  return i < rows.count() && digest.rows[rows[i]].keyPoint == keyPoint ? rows[i] : kNoFact;
+}
+
+int32_t digestJoinOrderOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
+  const auto& j = digest.joinOrders;
+  const int32_t i = firstWhere(j.count(), [&](int32_t k) { return j[k].keyPoint >= keyPoint; });
+  return i < j.count() && j[i].keyPoint == keyPoint ? i : kNoFact;
+}
+
+namespace {
+
+template <class T>
+int threeWay(T a, T b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// A missing number sorts below every number.
+int compareNumbers(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return threeWay(!std::isnan(a), !std::isnan(b));
+  return threeWay(a, b);
+}
+
+// An absent text sorts below every text, the empty one included.
+int compareTexts(const TraceDigest& d, DigestText a, DigestText b) {
+  if (!a.present() || !b.present()) return threeWay(a.present(), b.present());
+  const int c = d.view(a).compare(d.view(b));
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+int compareRows(const TraceDigest& d, const DigestRow& a, const DigestRow& b, DigestColumn column) {
+  switch (column) {
+    case kColumnStatement:
+      return threeWay(a.statement, b.statement);
+    case kColumnQueryBlock:
+      return compareTexts(d, a.queryBlock, b.queryBlock);
+    case kColumnPlan:
+      return compareTexts(d, a.plan, b.plan);
+    case kColumnCost:
+      return compareNumbers(a.costValue, b.costValue);
+    case kColumnCard:
+      return compareNumbers(a.cardValue, b.cardValue);
+    case kColumnBytes:
+      return compareNumbers(a.bytesValue, b.bytesValue);
+    case kColumnTables:
+      return compareTexts(d, a.tables, b.tables);
+    case kColumnTried:
+      return threeWay(a.tried, b.tried);
+    case kColumnAborted:
+      return threeWay(a.aborted, b.aborted);
+    case kColumnLine:
+    default:
+      return threeWay(a.line, b.line);
+  }
+}
+
+}  // namespace
+
+void sortDigestRows(const TraceDigest& digest, DigestColumn column, bool descending, int32_t* order, int32_t count) {
+  std::sort(order, order + count, [&](int32_t a, int32_t b) {
+    const int c = compareRows(digest, digest.rows[a], digest.rows[b], column);
+    if (c != 0) return descending ? c > 0 : c < 0;
+    return a < b;
+  });
+}

@@ -1,0 +1,92 @@
+// Fuzz target: any bytes as a trace. The digest's texts must lie in its
+// pool without control bytes, its rows and join orders in order, its lines
+// and lookups as the facts give them (also once the final queries are
+// formatted), and every column's order a permutation of the rows.
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "facts/trace_digest.h"
+#include "facts/trace_facts.h"
+#include "outline/key_points.h"
+#include "sql/final_query_reformat.h"
+#include "sql/sql_tokenizer.h"
+
+namespace {
+
+void check(bool condition) {
+  if (!condition) std::abort();
+}
+
+void checkText(const TraceDigest& d, DigestText t) {
+  if (!t.present()) return;
+  check(t.offset >= 0 && t.offset + t.length <= d.pool.length());
+  for (const char c : d.view(t)) check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+}
+
+void checkDigest(const TraceDigest& d, const TraceFacts& f, const KeyPoints_c& scanned, const KeyPoints_c& shown) {
+  check(d.keyPointCount == scanned.count());
+  int32_t nextRow = 0;
+  for (const DigestStatement& s : d.statements) {
+    check(s.rows.first == nextRow && s.rows.count >= 1);
+    nextRow += s.rows.count;
+    for (DigestText t : {s.sqlId, s.planHashValue, s.sqlText}) checkText(d, t);
+    check(!s.sqlText.present() || s.sqlText.length <= kDigestSqlTextLimit + 3);
+  }
+  check(nextRow == d.rows.count());
+  for (int32_t r = 0; r < d.rows.count(); ++r) {
+    const DigestRow& row = d.rows[r];
+    check(row.statement >= 0 && row.statement < d.statements.count());
+    for (DigestText t : {row.queryBlock, row.plan, row.bestJoinOrder, row.cost, row.card, row.bytes, row.tables}) {
+      checkText(d, t);
+    }
+    check(digestLine(d, row, scanned) == row.line);
+    check(digestLine(d, row, shown) == lineInShownText(f, shown, row.line));
+  }
+  int32_t previous = -1;
+  for (int32_t r : d.finalCostRows) {
+    check(r >= 0 && r < d.rows.count() && (d.rows[r].flags & kRowStatementOnly) == 0);
+    check(d.rows[r].keyPoint > previous);
+    previous = d.rows[r].keyPoint;
+    check(digestRowOfKeyPoint(d, previous) == r);
+  }
+  check(d.finalCostRows.count() == f.queryBlocks.count());
+  check(d.joinOrders.count() == f.joinOrders.count());
+  for (const DigestJoinOrder& j : d.joinOrders) checkText(d, j.tables), checkText(d, j.cost);
+  for (int32_t k = 0; k < scanned.count(); ++k) {
+    check(digestStatementOfKeyPoint(d, k) == statementOfKeyPoint(f, k));
+    check(digestJoinOrderOfKeyPoint(d, k) == joinOrderOfKeyPoint(f, k));
+  }
+  for (int32_t column = 0; column < kDigestColumnCount; ++column) {
+    std::vector<int32_t> order;
+    for (int32_t r = 0; r < d.rows.count(); ++r) order.push_back(r);
+    sortDigestRows(d, static_cast<DigestColumn>(column), column % 2 == 1, order.data(), d.rows.count());
+    std::vector<bool> seen(order.size());
+    for (int32_t r : order) {
+      check(r >= 0 && r < d.rows.count() && !seen[static_cast<size_t>(r)]);
+      seen[static_cast<size_t>(r)] = true;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 20)) return 0;
+  static const bool dispatch = (buildSqlDispatch(), true);
+  (void)dispatch;
+  SVString text;
+  if (text.append(reinterpret_cast<const char*>(data), static_cast<int64_t>(size)) != 0) return 0;
+  if (text.append("\r\n", 2) != 0) return 0;
+  KeyPoints_c keyPoints;
+  scanKeyPoints(keyPoints, text);
+  TraceDigest digest;
+  if (buildTraceDigest(digest, text.c_str(), text.length(), keyPoints) != 0) return 0;
+  TraceFacts facts;
+  if (buildTraceFacts(facts, text.c_str(), text.length(), keyPoints) != 0) return 0;
+  KeyPoints_c shown;
+  scanKeyPoints(shown, text);
+  if (shiftFinalQueryLines(text, shown) != 0) return 0;
+  checkDigest(digest, facts, keyPoints, shown);
+  return 0;
+}

@@ -1,0 +1,118 @@
+#include "gui/trace_tooltips.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+
+#include "gui/multi_line_tree.h"
+#include "gui/trace_frame.h"
+#include "trace/trace_scanner.h"
+
+QString shownTraceText(const TFMarrow& frame, std::string_view bytes) {
+  const auto size = static_cast<qsizetype>(bytes.size());
+  if (!frame.singleByteMode()) return QString::fromUtf8(bytes.data(), size);
+  // A single-byte code keeps no state between texts: one decoder serves.
+  static QStringDecoder windows1252("windows-1252");
+  if (!windows1252.isValid()) return QString::fromLatin1(bytes.data(), size);
+  return windows1252(QByteArrayView(bytes.data(), size));
+}
+
+QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, DigestText text) {
+  return shownTraceText(frame, digest.view(text));
+}
+
+int32_t statementOfRoot(const TFMarrow& frame, int32_t keyPoint) {
+  const KeyPoints_c& keyPoints = frame.keyPoints();
+  if (keyPoint < 0 || keyPoint >= keyPoints.count()) return kNoFact;
+  if (keyPoints[keyPoint].kind == tkNewEntry && keyPoint + 1 < keyPoints.count()) ++keyPoint;
+  return digestStatementOfKeyPoint(frame.digest(), keyPoint);
+}
+
+namespace {
+
+// Lines longer than this many characters wrap at kToolTipWidth pixels.
+constexpr qsizetype kToolTipWrap = 60;
+constexpr int kToolTipWidth = 480;
+
+void addLine(QStringList& lines, const char* label, const QString& value) {
+  if (!value.isEmpty()) lines << QStringLiteral("%1: %2").arg(QLatin1String(label), value);
+}
+
+QStringList statementLines(const TFMarrow& frame, const TraceDigest& d, int32_t keyPoint) {
+  QStringList lines;
+  const int32_t s = statementOfRoot(frame, keyPoint);
+  if (s == kNoFact) return lines;
+  const DigestStatement& statement = d.statements[s];
+  addLine(lines, "sql_id", shownTraceText(frame, d, statement.sqlId));
+  addLine(lines, "Plan hash value", shownTraceText(frame, d, statement.planHashValue));
+  addLine(lines, "SQL", shownTraceText(frame, d, statement.sqlText));
+  return lines;
+}
+
+QStringList joinOrderLines(const TFMarrow& frame, const TraceDigest& d, int32_t keyPoint) {
+  QStringList lines;
+  const int32_t j = digestJoinOrderOfKeyPoint(d, keyPoint);
+  if (j == kNoFact) return lines;
+  const DigestJoinOrder& order = d.joinOrders[j];
+  const QStringList tables = shownTraceText(frame, d, order.tables).split(' ', Qt::SkipEmptyParts);
+  addLine(lines, "Tables", tables.join(QStringLiteral(" \u2192 ")));
+  addLine(lines, "Best so far, cost", shownTraceText(frame, d, order.cost));
+  return lines;
+}
+
+QStringList finalCostLines(const TFMarrow& frame, const TraceDigest& d, int32_t keyPoint) {
+  QStringList lines;
+  const int32_t r = digestRowOfKeyPoint(d, keyPoint);
+  if (r == kNoFact) return lines;
+  const DigestRow& row = d.rows[r];
+  addLine(lines, "Cost", shownTraceText(frame, d, row.cost));
+  addLine(lines, "Card", shownTraceText(frame, d, row.card));
+  addLine(lines, "Bytes", shownTraceText(frame, d, row.bytes));
+  return lines;
+}
+
+}  // namespace
+
+QStringList outlineToolTipLines(const TFMarrow& frame, int32_t treeNode) {
+  const MultiLineTree0& tree = *frame.tree();
+  if (treeNode < 0 || treeNode >= tree.nodeCount()) return {};
+  const int32_t n = tree.item(treeNode).userIndex;
+  const NodeMarrow_Array_c& nodes = frame.nodes();
+  if (n < 0 || n >= nodes.count()) return {};
+  const int32_t keyPoint = nodes[n].keyPointIndex;
+  const KeyPoints_c& keyPoints = frame.keyPoints();
+  const TraceDigest& d = frame.digest();
+  // A digest of another scan would name other key points.
+  if (keyPoint < 0 || keyPoint >= keyPoints.count() || d.keyPointCount != keyPoints.count()) return {};
+  if (nodes[n].parent == kNoNode && tree.level(treeNode) == 0) return statementLines(frame, d, keyPoint);
+  switch (keyPoints[keyPoint].kind) {
+    case tkJoinOrder:
+      return joinOrderLines(frame, d, keyPoint);
+    case tkFinalQbCost:
+      return finalCostLines(frame, d, keyPoint);
+    default:
+      return {};
+  }
+}
+
+QString toolTipText(const QStringList& lines) {
+  if (lines.isEmpty()) return QString();
+  QStringList html;
+  qsizetype longest = 0;
+  for (const QString& line : lines) {
+    const qsizetype colon = line.indexOf(QStringLiteral(": "));
+    html << QStringLiteral("<b>%1</b>%2").arg(line.left(colon + 1).toHtmlEscaped(), line.mid(colon + 1).toHtmlEscaped());
+    longest = std::max(longest, line.size());
+  }
+  // Rich text in any case: a trace's "<" must not make Qt guess. A long
+  // line wraps at a width that reads well, not at the shortest line's.
+  const QString body = html.join(QStringLiteral("<br>"));
+  if (longest <= kToolTipWrap) return QStringLiteral("<qt>") + body + QStringLiteral("</qt>");
+  return QStringLiteral("<qt><table width=\"%1\"><tr><td>").arg(kToolTipWidth) + body +
+         QStringLiteral("</td></tr></table></qt>");
+}
+
+void installOutlineToolTips(TFMarrow& frame) {
+  frame.tree()->setToolTipProvider(
+      [&frame](int32_t node) { return toolTipText(outlineToolTipLines(frame, node)); });
+}

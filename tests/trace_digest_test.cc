@@ -1,0 +1,228 @@
+#include "facts/trace_digest.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "app/trace_file.h"
+#include "sql/final_query_reformat.h"
+#include "sql/sql_tokenizer.h"
+#include "tests/facts_trace_builder.h"
+
+namespace {
+
+std::string sampleText(const char* name) {
+  SVString text;
+  EXPECT_EQ(loadFromFile(text, (std::string(ZAZOZAV_SAMPLES_DIR) + "/" + name).c_str()), 0);
+  return std::string(text.c_str(), static_cast<size_t>(text.length())) + "\r\n";
+}
+
+struct Digest {
+  std::string text;
+  KeyPoints_c keyPoints;
+  TraceDigest digest;
+  explicit Digest(std::string t) : text(std::move(t)) {
+    scanKeyPoints(keyPoints, text.c_str(), static_cast<int32_t>(text.size()));
+    EXPECT_EQ(buildTraceDigest(digest, text.c_str(), static_cast<int32_t>(text.size()), keyPoints), 0);
+  }
+};
+
+std::string str(const TraceDigest& d, DigestText t) { return t.present() ? std::string(d.view(t)) : "null"; }
+std::string factText(const TraceFacts& f, TextSpan t) { return t.present() ? std::string(f.view(t)) : "null"; }
+
+// A row as one line, so a test names what it expects plainly.
+std::string describe(const TraceDigest& d, const DigestRow& r) {
+  const DigestStatement& s = d.statements[r.statement];
+  std::string flags;
+  if (r.flags & kRowStatementOnly) flags += " statement-only";
+  if (r.flags & kRowTopOfStatement) flags += " top-of-statement";
+  if (r.flags & kRowTopStatement) flags += " top-statement";
+  return std::to_string(r.statement) + " " + str(d, s.sqlId) + " | " + str(d, r.queryBlock) + " | " + str(d, r.plan) +
+         " | " + str(d, r.cost) + " " + str(d, r.card) + " " + str(d, r.bytes) + " | " + str(d, r.bestJoinOrder) +
+         ": " + str(d, r.tables) + " | " + std::to_string(r.tried) + "/" + std::to_string(r.aborted) + " | line " +
+         std::to_string(r.line) + flags;
+}
+
+std::vector<std::string> describeRows(const TraceDigest& d) {
+  std::vector<std::string> rows;
+  for (const DigestRow& r : d.rows) rows.push_back(describe(d, r));
+  return rows;
+}
+
+TEST(TraceDigest, RowsOfASampleWithFourStatements) {
+  Digest x(sampleText("sh_four_statements.trc"));
+  const std::vector<std::string> expected = {
+      "0 4hs9c2vnb7x0p | SEL$2 (#2) | All Rows Plan | 2.0010 1.000000 12.000000 | 1: TIMES[T]#0 | 1/0 | line 100 "
+      "top-statement",
+      "0 4hs9c2vnb7x0p | SEL$1 (#1) | All Rows Plan | 1234567.5 9618.000000 817530.000000 | 2: CUSTOMERS[C]#1 "
+      "SALES[S]#0 PRODUCTS[P]#2 | 3/1 | line 135 top-of-statement top-statement",
+      "1 9m2kq0tz3w1ab | SEL$1 (#1) | All Rows Plan | 17.003 1.000000 52.000000 | 1: CUSTOMERS[CUSTOMERS]#0 | 1/0 | "
+      "line 264",
+      "2 0c7yr8fk2pdhw | SEL$2 (#2) | All Rows Plan | 845.25 4.000000 28.000000 | 1: SALES[SALES]#0 | 1/0 | line 394",
+      "2 0c7yr8fk2pdhw | SEL$1 (#1) | All Rows Plan | 857.93 4.000000 116.000000 | 1: CHANNELS[CH]#0 V[V]#1 | 2/1 | "
+      "line 422 top-of-statement",
+      "3 b3n5t7x9z1q2r | SEL$1 (#1) | First K Rows Plan | 3.0 10.000000 410.000000 | 1: PRODUCTS[PRODUCTS]#0 | 1/0 | "
+      "line 551",
+  };
+  EXPECT_EQ(describeRows(x.digest), expected);
+  const TraceDigest& d = x.digest;
+  ASSERT_EQ(d.statements.count(), 4);
+  EXPECT_EQ(str(d, d.statements[2].planHashValue), "-402981166");
+  EXPECT_EQ(str(d, d.statements[2].sqlText), "select ch.channel_desc, v.total");
+  EXPECT_EQ(d.statements[2].line, 431);
+  EXPECT_DOUBLE_EQ(d.statements[0].cost, 1234567.5);
+}
+
+// The point of the digest: it outlives the text it was made from.
+TEST(TraceDigest, KeepsItsTextsWhenTheTraceIsGone) {
+  auto x = std::make_unique<Digest>(sampleText("sh_four_statements.trc"));
+  const std::vector<std::string> before = describeRows(x->digest);
+  TraceDigest kept = std::move(x->digest);
+  x->text.assign(x->text.size(), 'x');
+  x.reset();
+  EXPECT_EQ(describeRows(kept), before);
+  ASSERT_GT(kept.joinOrders.count(), 0);
+  EXPECT_EQ(str(kept, kept.joinOrders[0].tables), "TIMES[T]#0");
+  EXPECT_EQ(str(kept, kept.joinOrders[0].cost), "2.0010");
+}
+
+TEST(TraceDigest, NumbersAsTheTracePrintsThem) {
+  const struct {
+    const char* text;
+    double value;  // NaN: not a number
+  } cases[] = {
+      {"2.0010", 2.001}, {"1234567.5", 1234567.5}, {"1.2e+05", 120000}, {"+3", 3},  {"-2.5", -2.5},
+      {"", NAN},         {"abc", NAN},             {"1.5x", NAN},       {"+", NAN}, {"1e999", NAN},
+  };
+  for (const auto& c : cases) {
+    const double got = digestNumber(c.text);
+    if (std::isnan(c.value)) {
+      EXPECT_TRUE(std::isnan(got)) << c.text;
+    } else {
+      EXPECT_DOUBLE_EQ(got, c.value) << c.text;
+    }
+  }
+}
+
+std::vector<std::string> sortedBy(const TraceDigest& d, DigestColumn column, bool descending,
+                                  DigestText DigestRow::*text) {
+  std::vector<int32_t> order(static_cast<size_t>(d.rows.count()));
+  std::iota(order.begin(), order.end(), 0);
+  sortDigestRows(d, column, descending, order.data(), static_cast<int32_t>(order.size()));
+  std::vector<std::string> out;
+  for (int32_t r : order) out.push_back(str(d, d.rows[r].*text));
+  return out;
+}
+
+TEST(TraceDigest, SortsCostsByValueAndTextsBytewise) {
+  StatementSpec noCost;
+  noCost.sqlId = "0000000000nil";
+  noCost.cutBeforeDump = true;
+  Digest x(sampleText("sh_four_statements.trc") + statementTrace(noCost));
+  // The appended statement's two query blocks cost 36.404018 and 79.311486.
+  const TraceDigest& d = x.digest;
+  using Strings = std::vector<std::string>;
+  EXPECT_EQ(sortedBy(d, kColumnCost, false, &DigestRow::cost),
+            (Strings{"2.0010", "3.0", "17.003", "36.404018", "79.311486", "845.25", "857.93", "1234567.5"}));
+  EXPECT_EQ(sortedBy(d, kColumnCost, true, &DigestRow::cost),
+            (Strings{"1234567.5", "857.93", "845.25", "79.311486", "36.404018", "17.003", "3.0", "2.0010"}));
+  // Equal plans keep trace order, whichever way.
+  EXPECT_EQ(sortedBy(d, kColumnPlan, true, &DigestRow::cost),
+            (Strings{"3.0", "2.0010", "1234567.5", "17.003", "845.25", "857.93", "36.404018", "79.311486"}));
+  EXPECT_EQ(sortedBy(d, kColumnQueryBlock, false, &DigestRow::cost),
+            (Strings{"79.311486", "1234567.5", "17.003", "857.93", "3.0", "36.404018", "2.0010", "845.25"}));
+}
+
+TEST(TraceDigest, MissingNumbersSortBelowEveryNumber) {
+  StatementSpec odd;
+  odd.cost = "n/a";
+  Digest x(traceHeader() + statementTrace(odd));
+  using Strings = std::vector<std::string>;
+  EXPECT_EQ(sortedBy(x.digest, kColumnCost, false, &DigestRow::cost), (Strings{"n/a", "36.404018"}));
+  EXPECT_EQ(sortedBy(x.digest, kColumnCost, true, &DigestRow::cost), (Strings{"36.404018", "n/a"}));
+  // One costed query block: nothing to single out.
+  for (const DigestRow& r : x.digest.rows) EXPECT_EQ(r.flags, 0);
+}
+
+TEST(TraceDigest, StatementWithoutFinalCostControlBytesAndLongSql) {
+  StatementSpec spec;
+  // The cut falls inside the two bytes of the "é".
+  spec.sql = "select \x01\t'" + std::string(289, 'a') + "\xC3\xA9' from dual";
+  std::string text = traceHeader() + statementTrace(spec);
+  // A second statement that was never optimised: its dump alone.
+  text += "*** 2021-03-15T09:42:00.000001+01:00\nRegistered qb: SEL$1 0x1 (PARSER)\nStarting SQL statement dump\n\n"
+          "sql_id=5kb4y5n5akx5b plan_hash_value=0 problem_type=3\n"
+          "----- Current SQL Statement for this session (sql_id=5kb4y5n5akx5b) -----\nselect 1 from dual\n";
+  Digest x(text + "\r\n");
+  const TraceDigest& d = x.digest;
+  ASSERT_EQ(d.statements.count(), 2);
+  const std::string sql = str(d, d.statements[0].sqlText);
+  EXPECT_EQ(sql.substr(0, 10), "select   '");
+  EXPECT_EQ(static_cast<int32_t>(sql.size()), kDigestSqlTextLimit - 1 + 3);
+  EXPECT_EQ(sql.substr(sql.size() - 6), "aaa...");
+  ASSERT_EQ(d.rows.count(), 3);
+  const DigestRow& only = d.rows[2];
+  EXPECT_EQ(only.flags, kRowStatementOnly);
+  EXPECT_EQ(only.keyPoint, kNoFact);
+  EXPECT_EQ(only.line, d.statements[1].line);
+  EXPECT_EQ(str(d, d.statements[1].sqlId), "5kb4y5n5akx5b");
+  EXPECT_TRUE(std::isnan(only.costValue));
+}
+
+// Every row's line goes where lineInShownText takes it once the final
+// queries are formatted, and every key point finds its record.
+TEST(TraceDigest, LinesAndLookupsAgreeWithTheFacts) {
+  buildSqlDispatch();
+  StatementSpec cut;
+  cut.cutBeforeDump = true;
+  Digest x(sampleText("sh_four_statements.trc") + sampleText("hr_two_statements.trc") + statementTrace(cut));
+  TraceFacts facts;
+  ASSERT_EQ(buildTraceFacts(facts, x.text.c_str(), static_cast<int32_t>(x.text.size()), x.keyPoints), 0);
+  KeyPoints_c shown;
+  scanKeyPoints(shown, x.text.c_str(), static_cast<int32_t>(x.text.size()));
+  SVString text;
+  text.append(x.text.c_str(), static_cast<int64_t>(x.text.size()));
+  ASSERT_EQ(shiftFinalQueryLines(text, shown), 0);
+  ASSERT_GT(shown[shown.count() - 1].line, x.keyPoints[x.keyPoints.count() - 1].line);
+
+  const TraceDigest& d = x.digest;
+  EXPECT_EQ(d.finalCostRows.count(), facts.queryBlocks.count());
+  for (int32_t r = 0; r < d.rows.count(); ++r) {
+    const DigestRow& row = d.rows[r];
+    EXPECT_EQ(digestLine(d, row, shown), lineInShownText(facts, shown, row.line)) << r;
+    EXPECT_EQ(digestLine(d, row, x.keyPoints), row.line);
+    if (row.keyPoint != kNoFact) {
+      EXPECT_EQ(digestRowOfKeyPoint(d, row.keyPoint), r);
+    }
+  }
+  for (int32_t k = 0; k < x.keyPoints.count(); ++k) {
+    EXPECT_EQ(digestStatementOfKeyPoint(d, k), statementOfKeyPoint(facts, k)) << k;
+    const int32_t order = joinOrderOfKeyPoint(facts, k);
+    const int32_t copy = digestJoinOrderOfKeyPoint(d, k);
+    ASSERT_EQ(copy, order) << k;
+    if (order != kNoFact) {
+      EXPECT_EQ(str(d, d.joinOrders[copy].cost), factText(facts, facts.joinOrders[order].cost));
+    }
+    if (queryBlockOfKeyPoint(facts, k) == kNoFact) {
+      EXPECT_EQ(digestRowOfKeyPoint(d, k), kNoFact) << k;
+    }
+  }
+  // Key points of another scan leave the lines as they are.
+  KeyPoints_c fewer;
+  EXPECT_EQ(digestLine(d, d.rows[1], fewer), d.rows[1].line);
+}
+
+TEST(TraceDigest, EmptyText) {
+  Digest x("");
+  EXPECT_EQ(x.digest.statements.count(), 0);
+  EXPECT_EQ(x.digest.rows.count(), 0);
+  EXPECT_EQ(digestStatementOfKeyPoint(x.digest, 0), kNoFact);
+  EXPECT_EQ(digestRowOfKeyPoint(x.digest, 0), kNoFact);
+  EXPECT_EQ(x.digest.build, 1);
+}
+
+}  // namespace
