@@ -73,6 +73,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
+  createComparison();
   // Owned by the window; watches it and every child that takes drops.
   auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
   drops->watch(this);
@@ -250,6 +251,7 @@ int TForm1::openTrace(const QString& path) {
   if (result < 0) return result;
   currentTrace_ = QFileInfo(path).absoluteFilePath();
   addRecentFile(session_.recentFiles, currentTrace_.toLocal8Bit().constData());
+  traceOpenedForComparison();
   return result;
 }
 

@@ -5,17 +5,21 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "app/command_line.h"
 #include "app/settings_store.h"
 #include "app/viewer_settings.h"
 
+class CompareView;
 class QAction;
 class QCheckBox;
 class QMenu;
+class QStackedWidget;
 class QToolBar;
 class QToolButton;
 class TFMarrow;
@@ -71,6 +75,24 @@ class TForm1 : public QMainWindow {
   QAction* fontDecAction() const { return acFontDec; }
   QMenu* recentMenu() const { return recentMenu_; }
 
+  // "Compare with…" (main_window_compare.cc). The chooser of the second
+  // trace gets the window and the folder to start in and returns a path,
+  // or an empty text when the user gives none; by default a file dialog.
+  using CompareFileChooser = std::function<QString(QWidget* parent, const QString& folder)>;
+  void setCompareFileChooser(CompareFileChooser chooser) { compareChooser_ = std::move(chooser); }
+  // Ctrl+D and the toolbar button: closes the comparison when it shows,
+  // else asks for a second trace and compares the shown one with it.
+  void toggleComparison();
+  // Shows the shown trace (read again from its file) beside the trace at
+  // `path`, with their differences. A file that cannot be read gives the
+  // message Open gives and the one-trace view.
+  void compareWith(const QString& path);
+  // Back to the one-trace view, as it was when the comparison opened.
+  void closeComparison();
+  bool comparisonShown() const;
+  CompareView* compareView() const { return compareView_; }
+  QAction* compareAction() const { return acCompare; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -94,6 +116,14 @@ class TForm1 : public QMainWindow {
   void fillRecentMenu();
   // After a toolbar option: the keys belong to the text, not to the box.
   void returnFocusToEditor();
+  // The comparison's action, its toolbar button, and the stack that holds
+  // the frame and the comparison view (main_window_compare.cc).
+  void createComparison();
+  // A trace was opened: it can be compared, and a comparison of the one
+  // before it closes.
+  void traceOpenedForComparison();
+  // The commands that work on the frame's trace alone.
+  void setSingleTraceCommandsEnabled(bool on);
 
   TFMarrow* TFMarrow1;
   QToolBar* ToolBar1;
@@ -113,6 +143,11 @@ class TForm1 : public QMainWindow {
   QAction* acReload;
   QAction* acQuit;
   QMenu* recentMenu_;
+  QAction* acCompare = nullptr;
+  QStackedWidget* centralStack_ = nullptr;
+  CompareView* compareView_ = nullptr;
+  CompareFileChooser compareChooser_;
+  QPointer<QWidget> focusBeforeComparison_;
 
   StartupPaths paths_;
   SettingsLocation location_;
