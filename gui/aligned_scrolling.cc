@@ -14,24 +14,34 @@ using Sci = QsciScintillaBase;
 
 AlignedScrolling::AlignedScrolling(QsciScintilla* a, QsciScintilla* b, QObject* parent)
     : QObject(parent), a_(a), b_(b) {
-  // The editor sets its scroll bars whenever its view moves, however it
-  // was moved, and at once: their values are the notice to follow.
-  connect(a_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { follow(a_, b_, aToB_); });
-  connect(b_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { follow(b_, a_, bToA_); });
-  connect(a_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { followSideways(a_, b_); });
-  connect(b_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { followSideways(b_, a_); });
+  watch(a_, [this] { viewMoved(a_, aPlace_, b_, bPlace_, aToB_); });
+  watch(b_, [this] { viewMoved(b_, bPlace_, a_, aPlace_, bToA_); });
+}
+
+void AlignedScrolling::watch(QsciScintilla* editor, const std::function<void()>& moved) {
+  // The scroll bars tell at once when the reader drags them or turns the
+  // wheel; the editor's update notice tells of every move, keys included.
+  connect(editor->verticalScrollBar(), &QScrollBar::valueChanged, this, moved);
+  connect(editor->horizontalScrollBar(), &QScrollBar::valueChanged, this, moved);
+  connect(editor, &QsciScintillaBase::SCN_UPDATEUI, this, [moved](int updated) {
+    if (updated & (Sci::SC_UPDATE_V_SCROLL | Sci::SC_UPDATE_H_SCROLL)) moved();
+  });
 }
 
 void AlignedScrolling::setMaps(TopMap aToB, TopMap bToA) {
   aToB_ = std::move(aToB);
   bToA_ = std::move(bToA);
+  note(a_, aPlace_);
+  note(b_, bPlace_);
 }
 
 void AlignedScrolling::placeBoth(const std::function<void()>& place) {
-  const bool was = moving_;
-  moving_ = true;
+  const bool was = placing_;
+  placing_ = true;
   place();
-  moving_ = was;
+  placing_ = was;
+  note(a_, aPlace_);
+  note(b_, bPlace_);
 }
 
 int32_t AlignedScrolling::topLine(QsciScintilla* editor) {
@@ -46,14 +56,22 @@ void AlignedScrolling::setTopLine(QsciScintilla* editor, int32_t line) {
                         editor->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(target)));
 }
 
-void AlignedScrolling::follow(QsciScintilla* from, QsciScintilla* to, const TopMap& map) {
-  if (moving_ || !map) return;
-  const int32_t line = map(topLine(from) + 1) - 1;
-  placeBoth([&] { setTopLine(to, line); });
+void AlignedScrolling::note(QsciScintilla* editor, Place& place) {
+  place.top = topLine(editor);
+  place.x = editor->SendScintilla(Sci::SCI_GETXOFFSET);
 }
 
-void AlignedScrolling::followSideways(QsciScintilla* from, QsciScintilla* to) {
-  if (moving_ || !aToB_) return;
+void AlignedScrolling::viewMoved(QsciScintilla* from, Place& fromPlace, QsciScintilla* to, Place& toPlace,
+                                 const TopMap& map) {
+  if (placing_ || !map) return;
+  const int32_t top = topLine(from);
   const long x = from->SendScintilla(Sci::SCI_GETXOFFSET);
-  placeBoth([&] { to->SendScintilla(Sci::SCI_SETXOFFSET, static_cast<unsigned long>(x)); });
+  if (top == fromPlace.top && x == fromPlace.x) return;  // where it was put: an echo
+  const bool vertical = top != fromPlace.top;
+  fromPlace = Place{top, x};
+  placing_ = true;
+  if (vertical) setTopLine(to, map(top + 1) - 1);
+  to->SendScintilla(Sci::SCI_SETXOFFSET, static_cast<unsigned long>(x));
+  placing_ = false;
+  note(to, toPlace);
 }

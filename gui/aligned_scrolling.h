@@ -2,9 +2,13 @@
 // two compared texts. When the reader scrolls one of them (wheel, keys,
 // scroll bar, a jump), the other is put at the top line that the maps give
 // for the first one's top line, and sideways scrolling follows pixel for
-// pixel. Only the editor the reader moved leads: the other one's scroll
-// notices are ignored while it is being moved, so neither pushes the other
-// back and nothing runs in circles.
+// pixel.
+//
+// The editor tells of a moved view when it next paints, so the follower's
+// own notice of being moved comes after the move. Each view's last place
+// known here is kept: a notice from a view still at that place is the
+// echo of a move made here and is ignored, so only a view the reader moved
+// leads, neither pushes the other back, and nothing runs in circles.
 #pragma once
 
 #include <QObject>
@@ -35,12 +39,20 @@ class AlignedScrolling : public QObject {
   static void setTopLine(QsciScintilla* editor, int32_t line);
 
  private:
-  void follow(QsciScintilla* from, QsciScintilla* to, const TopMap& map);
-  void followSideways(QsciScintilla* from, QsciScintilla* to);
+  // Where a view was last known to be.
+  struct Place {
+    int32_t top = -1;
+    long x = -1;
+  };
+  void watch(QsciScintilla* editor, const std::function<void()>& moved);
+  void viewMoved(QsciScintilla* from, Place& fromPlace, QsciScintilla* to, Place& toPlace, const TopMap& map);
+  void note(QsciScintilla* editor, Place& place);
 
   QsciScintilla* a_;
   QsciScintilla* b_;
+  Place aPlace_;
+  Place bPlace_;
   TopMap aToB_;
   TopMap bToA_;
-  bool moving_ = false;  // one view is being put in place
+  bool placing_ = false;
 };
