@@ -2,7 +2,6 @@
 
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
-#include <Qsci/qscidocument.h>
 
 #include <QAction>
 #include <QApplication>
@@ -10,12 +9,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStringList>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <vector>
@@ -24,7 +27,6 @@
 #include "gui/aligned_scrolling.h"
 #include "gui/comparison_job.h"
 #include "gui/difference_list_model.h"
-#include "gui/shown_text.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
 
@@ -42,8 +44,6 @@ const QColor kDifferingBackground(255, 238, 204);
 const QColor kChosenDifferingBackground(255, 214, 150);
 const QColor kDifferingBar(230, 140, 30);
 constexpr int kBarWidth = 5;
-// Rows of the text above the chosen difference's first line.
-constexpr int32_t kRowsAbove = 1;
 
 }  // namespace
 
@@ -94,6 +94,17 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
           [this](const QModelIndex& current) { showDifference(current.row()); });
   connect(list_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) { showDifference(index.row()); });
   scrolling_ = new AlignedScrolling(a_.editor, b_.editor, this);
+  b_.isA = false;
+  // The markers of the lines a view comes to, before it paints them where
+  // the scroll bar tells in time.
+  for (Side* side : {&a_, &b_}) {
+    connect(side->editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, side] { markAround(*side); });
+    connect(side->editor, &QsciScintillaBase::SCN_UPDATEUI, this, [this, side](int) { markAround(*side); });
+  }
+  fillTimer_ = new QTimer(this);
+  fillTimer_->setSingleShot(true);
+  fillTimer_->setInterval(0);
+  connect(fillTimer_, &QTimer::timeout, this, [this] { fillStep(); });
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WidgetWithChildrenShortcut);
   connect(escape, &QShortcut::activated, this, [this] { emit closeRequested(); });
@@ -109,6 +120,7 @@ QWidget* CompareView::makePane(const char* name, Side& side) {
   TraceEditor* editor = side.editor = new TraceEditor(pane);
   side.lexer = new TraceLexer(editor);
   editor->setLexer(side.lexer);
+  side.eventMask = editor->SendScintilla(Sci::SCI_GETMODEVENTMASK);
   // The differing lines: a background and a bar in the margin. Of two
   // background markers on a line the higher-numbered one shows.
   editor->SendScintilla(Sci::SCI_MARKERDEFINE, kDifferingLineMarker, long(Sci::SC_MARK_BACKGROUND));
@@ -200,6 +212,8 @@ void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
 
 void CompareView::clear() {
   dropJob();
+  fillTimer_->stop();
+  filling_.reset();
   scrolling_->setMaps({}, {});
   model_->setList(nullptr);
   comparison_.reset();
@@ -211,25 +225,27 @@ void CompareView::clear() {
 void CompareView::jobFinished() {
   ComparisonJob* job = job_;
   job_ = nullptr;
-  setBusyCursor(false);
   job->deleteLater();
   if (job->code() != 0) {
+    setBusyCursor(false);
     summary_->clear();
     emit failed(job->code(), job->path(job->failedSide()));
     return;
   }
-  present(job->takeResult());
+  filling_ = std::make_unique<Filling>();
+  filling_->result = job->takeResult();
+  fillStep();
 }
 
-void CompareView::present(std::unique_ptr<ComparisonResult> result) {
-  // The list's cells are made; the texts go into the editors, given up as
-  // they go in, and the facts that describe them go with them.
-  FileComparison& files = result->files;
-  fillEditor(a_, files.a.text, result->shownA);
-  fillEditor(b_, files.b.text, result->shownB);
+void CompareView::present() {
+  // The list's cells are made and the texts are in the editors: the facts
+  // that describe the texts go with them.
+  FileComparison& files = filling_->result->files;
   files.dropFacts();
+  malloc_trim(0);
   comparison_ = std::make_unique<FileComparison>(std::move(files));
-  result.reset();
+  filling_.reset();
+  setBusyCursor(false);
 
   a_.title->setText(QStringLiteral("A: %1 (%2 statements)")
                        .arg(QFileInfo(QString::fromLocal8Bit(pathA_)).fileName())
@@ -238,7 +254,10 @@ void CompareView::present(std::unique_ptr<ComparisonResult> result) {
                        .arg(QFileInfo(QString::fromLocal8Bit(pathB_)).fileName())
                        .arg(comparison_->b.statementCount));
   summary_->setText(summaryText());
-  markDifferingLines();
+  for (Side* side : {&a_, &b_}) {
+    const long lines = side->editor->SendScintilla(Sci::SCI_GETLINECOUNT);
+    side->markedBlocks.assign(static_cast<size_t>(lines / kMarkBlockLines + 1), 0);
+  }
   updateGutters();
   model_->setList(&comparison_->differences);
   const int width = std::max(200, list_->viewport()->width());
@@ -281,48 +300,6 @@ QString CompareView::summaryText() const {
   return parts.join(QStringLiteral(" · "));
 }
 
-void CompareView::fillEditor(Side& side, SVString& text, const TraceTextFacts& facts) {
-  TraceEditor* editor = side.editor;
-  editor->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
-  editor->setReadOnly(false);
-  // No undo record (a second copy of the text) and no change notices (one
-  // object each); the lexer is told once at the end.
-  editor->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0L);
-  const long mask = editor->SendScintilla(Sci::SCI_GETMODEVENTMASK);
-  editor->SendScintilla(Sci::SCI_SETMODEVENTMASK, 0L);
-  std::vector<FormattedPiece> none;
-  appendShownText(*editor, text, none, facts, true);
-  text = SVString();
-  editor->SendScintilla(Sci::SCI_SETMODEVENTMASK, mask);
-  editor->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
-  editor->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1L);
-  editor->SendScintilla(Sci::SCI_SETSAVEPOINT);
-  editor->setReadOnly(true);
-  side.lexer->textChanged();
-}
-
-void CompareView::emptyEditor(Side& side) {
-  // A document of its own frees the old text whole; clearing it would
-  // keep its buffer.
-  side.editor->setDocument(QsciDocument());
-  side.chosenLines.clear();
-  side.lexer->setHighlightedLines(-1, -1);
-  side.lexer->textChanged();
-}
-
-void CompareView::markDifferingLines() {
-  const TraceComparison& c = comparison_->comparison;
-  const long mask = 1L << kDifferingLineMarker | 1L << kDifferingBarMarker;
-  for (const TextHunk& h : c.hunks) {
-    for (int32_t s = h.aSeq; s < h.aSeq + h.aSeqCount; ++s) {
-      a_.editor->SendScintilla(Sci::SCI_MARKERADDSET, static_cast<unsigned long>(c.aLines.lines[s].line - 1), mask);
-    }
-    for (int32_t s = h.bSeq; s < h.bSeq + h.bSeqCount; ++s) {
-      b_.editor->SendScintilla(Sci::SCI_MARKERADDSET, static_cast<unsigned long>(c.bLines.lines[s].line - 1), mask);
-    }
-  }
-}
-
 void CompareView::chooseDifference(int row) {
   list_->setCurrentIndex(model_->index(row, DifferenceListModel::kWhatColumn));
 }
@@ -340,29 +317,3 @@ void CompareView::showDifference(int row) {
   });
 }
 
-void CompareView::placeChosen(Side& side, int32_t line, int32_t count) {
-  TraceEditor* editor = side.editor;
-  const long start = editor->SendScintilla(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line - 1));
-  if (start >= 0) {
-    editor->SendScintilla(Sci::SCI_SETEMPTYSELECTION, static_cast<unsigned long>(start));
-    editor->SendScintilla(Sci::SCI_CHOOSECARETX);
-  }
-  AlignedScrolling::setTopLine(editor, line - 1 - kRowsAbove);
-  editor->SendScintilla(Sci::SCI_SETXOFFSET, 0UL);
-  for (int32_t chosen : side.chosenLines) {
-    editor->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(chosen), kChosenLineMarker);
-  }
-  side.chosenLines.clear();
-  if (count <= 0) {
-    side.lexer->setHighlightedLines(-1, -1);
-  } else {
-    side.lexer->setHighlightedLines(line - 1, line - 1 + count);
-    for (int32_t l = line - 1; l < line - 1 + count; ++l) {
-      const long marks = editor->SendScintilla(Sci::SCI_MARKERGET, static_cast<unsigned long>(l));
-      if (!(marks & (1L << kDifferingLineMarker))) continue;
-      editor->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(l), kChosenLineMarker);
-      side.chosenLines.push_back(l);
-    }
-  }
-  editor->viewport()->update();
-}

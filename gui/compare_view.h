@@ -5,11 +5,16 @@
 // difference puts its lines on the second row of both and shades them as
 // a chosen outline node is shaded; scrolling one editor keeps the other
 // aligned. The files are read and compared on a worker thread
-// (ComparisonJob) while a busy cursor shows.
+// (ComparisonJob) while a busy cursor shows; the texts then go into the
+// editors a few mebibytes per turn of the event loop, so the window keeps
+// painting and answering (compare_view_text.cc).
 //
-// Each editor holds its trace once: the loaded texts are given to the
-// editors as they go in, and what the view keeps of the comparison (line
-// tables, equal runs, hunks, the list's rows) needs no trace text.
+// Each editor holds its trace once: the loaded texts are given back as
+// they go into the editors, and what the view keeps of the comparison
+// (line tables, equal runs, hunks, the list's rows) needs no trace text.
+// The differing lines are marked a block of lines at a time as the views
+// come to them: two unrelated traces differ in every line, and a marker
+// costs the editor an allocation per line.
 #pragma once
 
 #include <QByteArray>
@@ -30,6 +35,7 @@ class QAction;
 class QFont;
 class QLabel;
 class QSplitter;
+class QTimer;
 class QToolButton;
 class QTreeView;
 class TraceEditor;
@@ -52,6 +58,9 @@ class CompareView : public QWidget {
   // The differing lines of the chosen difference.
   static constexpr int kChosenLineMarker = 4;
   static constexpr int kBarMargin = 1;
+  // Lines marked at a time, and the text put into an editor per turn.
+  static constexpr int32_t kMarkBlockLines = 1024;
+  static constexpr int64_t kFillChunkBytes = 2 << 20;
 
   explicit CompareView(QWidget* parent = nullptr);
   ~CompareView() override;
@@ -62,7 +71,8 @@ class CompareView : public QWidget {
   void start(const QByteArray& pathA, const QByteArray& pathB);
   // Drops the comparison, or the one under way, and frees both traces.
   void clear();
-  bool busy() const { return job_ != nullptr; }
+  // Reading, comparing or filling the editors.
+  bool busy() const { return job_ != nullptr || filling_ != nullptr; }
   // The comparison shown (its texts and facts already given away), or null.
   const FileComparison* comparison() const;
 
@@ -96,21 +106,40 @@ class CompareView : public QWidget {
   void shown();
 
  private:
-  // One trace's pane: its title, editor and lexer, and the lines that
-  // carry the chosen marker.
+  // One trace's pane: its title, editor and lexer, the blocks of lines
+  // whose markers are set, and the chosen lines.
   struct Side {
+    bool isA = true;
     QLabel* title = nullptr;
     TraceEditor* editor = nullptr;
     TraceLexer* lexer = nullptr;
-    std::vector<int32_t> chosenLines;  // 0-based
+    long eventMask = 0;  // the editor's change notices, off while a text goes in
+    std::vector<uint8_t> markedBlocks;
+    int32_t chosenFirst = 0;  // 0-based
+    int32_t chosenCount = 0;
+  };
+  // The texts going into the editors.
+  struct Filling {
+    std::unique_ptr<ComparisonResult> result;
+    bool intoA = true;
+    int64_t done = 0;  // bytes of the text in
   };
 
   QWidget* makePane(const char* name, Side& side);
   void jobFinished();
-  void present(std::unique_ptr<ComparisonResult> result);
-  void fillEditor(Side& side, SVString& text, const TraceTextFacts& facts);
+  // Shows the comparison once both editors hold their texts.
+  void present();
+
+  // compare_view_text.cc: the texts into the editors, and the markers.
+  void fillStep();
+  void beginFill(Side& side, int64_t shownBytes);
+  void endFill(Side& side);
   void emptyEditor(Side& side);
-  void markDifferingLines();
+  // Sets the markers of the blocks of lines around the side's view.
+  void markAround(Side& side);
+  void markBlock(Side& side, int32_t block);
+  // Shows the 0-based lines [first, first + count) of the side as chosen.
+  void setChosen(Side& side, int32_t first, int32_t count);
   // Puts 1-based `line` on the second row of the side's view and shows
   // [line, line + count) as chosen.
   void placeChosen(Side& side, int32_t line, int32_t count);
@@ -130,6 +159,8 @@ class CompareView : public QWidget {
   AlignedScrolling* scrolling_;
 
   ComparisonJob* job_ = nullptr;  // the comparison under way, a child of the view
+  std::unique_ptr<Filling> filling_;
+  QTimer* fillTimer_;
   std::unique_ptr<FileComparison> comparison_;
   QByteArray pathA_;
   QByteArray pathB_;

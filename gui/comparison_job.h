@@ -20,6 +20,10 @@ struct ComparisonResult {
   FileComparison files;
   TraceTextFacts shownA;
   TraceTextFacts shownB;
+  // At least the bytes each text takes in the editor (a byte it shows as
+  // a character of its own takes up to three), and not many more.
+  int64_t shownBytesA = 0;
+  int64_t shownBytesB = 0;
 };
 
 class ComparisonJob : public QObject {

@@ -206,4 +206,39 @@ TEST(ViewAlignment, TopLinesKeepTheNoiseAboveTheirAnchor) {
   }
 }
 
+// The differing lines of a stretch are the hunks' entries within it.
+TEST(ViewAlignment, DifferingLinesOfAStretch) {
+  std::string a;
+  std::string b;
+  for (int i = 1; i <= 60; ++i) {
+    const std::string same = "line " + std::to_string(i) + "\n";
+    a += i % 7 == 0 ? "a" + same : i % 10 == 0 ? "*** 2021-03-15T09:41:07.118204+01:00\n" : same;
+    b += i % 7 == 0 ? "b" + same : i % 10 == 0 ? "*** 2022-01-01T00:00:00.000001+01:00\n" : same;
+  }
+  b += "only in b\n";
+  FileComparison files;
+  TracePair pair(a, b);
+  int32_t side = -1;
+  ASSERT_EQ(compareFiles(pair.path("a.trc").c_str(), pair.path("b.trc").c_str(), files, side), LoadOk);
+  const TraceComparison& c = files.comparison;
+  auto lines = [&](bool inA, int32_t first, int32_t last) {
+    PackedRecords<int32_t> out;
+    EXPECT_EQ(differingLines(c, inA, first, last, out), 0);
+    std::vector<int32_t> v(out.begin(), out.end());
+    return v;
+  };
+  // Every seventh line differs; the time-stamp lines (every tenth) are noise.
+  EXPECT_EQ(lines(true, 1, 61), (std::vector<int32_t>{7, 14, 21, 28, 35, 42, 49, 56}));
+  EXPECT_EQ(lines(true, 15, 35), (std::vector<int32_t>{21, 28, 35}));
+  EXPECT_EQ(lines(true, 70, 80), std::vector<int32_t>{});
+  EXPECT_EQ(lines(false, 50, 61), (std::vector<int32_t>{56, 61}));
+  // Stretch by stretch gives what the whole gives.
+  std::vector<int32_t> pieces;
+  for (int32_t first = 1; first <= 62; first += 5) {
+    const std::vector<int32_t> part = lines(false, first, first + 4);
+    pieces.insert(pieces.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(pieces, lines(false, 1, 62));
+}
+
 }  // namespace

@@ -16,6 +16,7 @@
 #include <set>
 
 #include "compare/file_comparison.h"
+#include "compare/view_alignment.h"
 #include "gui/compare_view.h"
 #include "gui/difference_list_model.h"
 #include "gui/find_bar.h"
@@ -86,9 +87,15 @@ struct Comparing {
   QString chosen = pathB;
   QString folderAsked;
   std::unique_ptr<TForm1> window;
-  Comparing() {
-    writeFile(pathB, changedCopy());
-    window = start(dir, {kTwoStatements});
+  // A is the sample, or `a` written beside B.
+  explicit Comparing(const QByteArray& b = changedCopy(), const QByteArray& a = QByteArray()) {
+    writeFile(pathB, b);
+    std::string pathA = kTwoStatements;
+    if (!a.isEmpty()) {
+      writeFile(dir.filePath("a.trc"), a);
+      pathA = dir.filePath("a.trc").toStdString();
+    }
+    window = start(dir, {pathA});
     window->setCompareFileChooser([this](QWidget*, const QString& folder) {
       folderAsked = folder;
       return chosen;
@@ -161,6 +168,54 @@ class CompareViewTest : public QObject {
     QVERIFY(readFile(kTwoStatements).split('\n')[kNoiseOnlyLine - 1] !=
             readFile(c.pathB).split('\n')[kNoiseOnlyLine - 1]);
     QVERIFY(!(send(c.b(), Sci::SCI_MARKERGET, kNoiseOnlyLine - 1) & (1L << CompareView::kDifferingLineMarker)));
+  }
+
+  void markersFollowTheViews() {
+    // Four copies of each: B's lines differ in every copy, past the first
+    // block of lines the views mark.
+    const QByteArray a = readFile(kTwoStatements);
+    const QByteArray b = changedCopy();
+    Comparing c(b + b + b + b, a + a + a + a);
+    QVERIFY(c.window && c.open());
+    const TraceComparison& comparison = c.view()->comparison()->comparison;
+    auto differing = [&](bool inA, int32_t first, int32_t last) {
+      PackedRecords<int32_t> lines;
+      differingLines(comparison, inA, first, last, lines);
+      return std::set<int32_t>(lines.begin(), lines.end());
+    };
+    const int32_t block = CompareView::kMarkBlockLines;
+    const int marker = CompareView::kDifferingLineMarker;
+    auto blocks02 = [&](bool inA) {
+      std::set<int32_t> lines = differing(inA, 1, block);
+      lines.merge(differing(inA, 2 * block + 1, 3 * block));
+      return lines;
+    };
+    QCOMPARE(markedLines(c.b(), marker), differing(false, 1, block));
+    QVERIFY(!differing(false, 2 * block + 1, 3 * block).empty());
+    QVERIFY(!differing(false, block + 1, 2 * block).empty());
+    // The views go to the third block: it is marked, the second is not.
+    setTop(c.a(), 2 * block + 300);
+    QTRY_COMPARE(markedLines(c.b(), marker), blocks02(false));
+    QCOMPARE(markedLines(c.a(), marker), blocks02(true));
+  }
+
+  void closingWhileAtWorkDropsTheWork() {
+    Comparing c;
+    QVERIFY(c.window);
+    c.window->frame()->editor()->setFocus();
+    press(Qt::Key_D, Qt::ControlModifier);
+    QVERIFY(c.view()->busy());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    press(Qt::Key_Escape);
+    QVERIFY(!c.window->comparisonShown());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QTest::qWait(300);  // the dropped work ends on its own
+    QVERIFY(!c.window->comparisonShown());
+    QVERIFY(c.view()->comparison() == nullptr);
+    QCOMPARE(send(c.b(), Sci::SCI_GETLENGTH), 0L);
+    // And a comparison after it is whole.
+    QVERIFY(c.open());
+    QCOMPARE(send(c.b(), Sci::SCI_GETLENGTH), QFileInfo(c.pathB).size() + 2);
   }
 
   void choosingADifferenceShowsItInBoth() {
