@@ -207,6 +207,9 @@ void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
   job_ = new ComparisonJob(pathA, pathB, this);
   connect(job_, &ComparisonJob::finished, this, [this] { jobFinished(); });
   setBusyCursor(true);
+  // The editors are not painted while their texts go in: a paint per
+  // chunk would cost more than the chunks.
+  editors_->setUpdatesEnabled(false);
   job_->start();
 }
 
@@ -214,6 +217,7 @@ void CompareView::clear() {
   dropJob();
   fillTimer_->stop();
   filling_.reset();
+  editors_->setUpdatesEnabled(true);
   scrolling_->setMaps({}, {});
   model_->setList(nullptr);
   comparison_.reset();
@@ -246,6 +250,7 @@ void CompareView::present() {
   comparison_ = std::make_unique<FileComparison>(std::move(files));
   filling_.reset();
   setBusyCursor(false);
+  editors_->setUpdatesEnabled(true);
 
   a_.title->setText(QStringLiteral("A: %1 (%2 statements)")
                        .arg(QFileInfo(QString::fromLocal8Bit(pathA_)).fileName())
