@@ -4,10 +4,14 @@
 
 namespace {
 
-// Loads and reads one side; 0 or a LoadResult code.
-int prepare(const char* path, ComparedFile& file) {
+// Loads one side; 0 or a LoadResult code.
+int load(const char* path, ComparedFile& file) {
   if (const int code = loadFromFile(file.text, path); code != LoadOk) return code;
-  if (file.text.append("\r\n", 2) != 0) return LoadNoMemory;
+  return file.text.append("\r\n", 2) == 0 ? LoadOk : LoadNoMemory;
+}
+
+// Scans one side and reads its facts; 0 or LoadNoMemory.
+int prepare(ComparedFile& file) {
   resetKeyPoints(file.keyPoints);
   scanKeyPoints(file.keyPoints, file.text);
   if (buildTraceFacts(file.facts, file.text.c_str(), file.text.length(), file.keyPoints) != 0 ||
@@ -31,11 +35,21 @@ void FileComparison::dropFacts() {
   }
 }
 
-int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {
+int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {
   failedSide = kComparedB;
-  if (const int code = prepare(pathB, out.b); code != LoadOk) return code;
+  if (const int code = load(pathB, out.b); code != LoadOk) return code;
   failedSide = kComparedA;
-  if (const int code = prepare(pathA, out.a); code != LoadOk) return code;
+  return load(pathA, out.a);
+}
+
+int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {
+  if (const int code = loadComparedFiles(pathA, pathB, out, failedSide); code != LoadOk) return code;
+  failedSide = kComparedA;
+  return compareLoadedFiles(out);
+}
+
+int compareLoadedFiles(FileComparison& out) {
+  if (prepare(out.b) != LoadOk || prepare(out.a) != LoadOk) return LoadNoMemory;
   const ComparedTrace a = comparedTrace(out.a);
   const ComparedTrace b = comparedTrace(out.b);
   if (compareTraces(a, b, out.comparison) != 0 || buildDifferenceList(a, b, out.comparison, out.differences) != 0) {

@@ -42,3 +42,8 @@ enum ComparedSide : int32_t {
 // file it concerns; running out of memory while comparing gives
 // LoadNoMemory for side A.
 int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide);
+
+// compareFiles in two steps: the texts read (B first), then compared.
+// The second step only reads the texts, so others may read them meanwhile.
+int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide);
+int compareLoadedFiles(FileComparison& out);

@@ -205,6 +205,7 @@ void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
   a_.title->setToolTip(QString::fromLocal8Bit(pathA));
   b_.title->setToolTip(QString::fromLocal8Bit(pathB));
   job_ = new ComparisonJob(pathA, pathB, this);
+  connect(job_, &ComparisonJob::textsRead, this, [this] { textsRead(); });
   connect(job_, &ComparisonJob::finished, this, [this] { jobFinished(); });
   setBusyCursor(true);
   // The editors are not painted while their texts go in: a paint per
@@ -226,25 +227,33 @@ void CompareView::clear() {
   summary_->clear();
 }
 
+void CompareView::textsRead() {
+  // The texts go in while the worker compares them.
+  filling_ = std::make_unique<Filling>();
+  filling_->source = job_->result();
+  fillStep();
+}
+
 void CompareView::jobFinished() {
   ComparisonJob* job = job_;
   job_ = nullptr;
   job->deleteLater();
   if (job->code() != 0) {
-    setBusyCursor(false);
-    summary_->clear();
-    emit failed(job->code(), job->path(job->failedSide()));
+    const QByteArray path = job->path(job->failedSide());
+    clear();
+    emit failed(job->code(), path);
     return;
   }
-  filling_ = std::make_unique<Filling>();
-  filling_->result = job->takeResult();
-  fillStep();
+  filling_->owned = job->takeResult();
+  if (filling_->filled) present();
 }
 
 void CompareView::present() {
-  // The list's cells are made and the texts are in the editors: the facts
-  // that describe the texts go with them.
-  FileComparison& files = filling_->result->files;
+  // The list's cells are made and the texts are in the editors: the
+  // texts and the facts that describe them go.
+  FileComparison& files = filling_->owned->files;
+  files.a.text.release();
+  files.b.text.release();
   files.dropFacts();
   malloc_trim(0);
   comparison_ = std::make_unique<FileComparison>(std::move(files));

@@ -5,16 +5,17 @@
 // difference puts its lines on the second row of both and shades them as
 // a chosen outline node is shaded; scrolling one editor keeps the other
 // aligned. The files are read and compared on a worker thread
-// (ComparisonJob) while a busy cursor shows; the texts then go into the
-// editors a few mebibytes per turn of the event loop, so the window keeps
-// painting and answering (compare_view_text.cc).
+// (ComparisonJob) while a busy cursor shows; as soon as they are read,
+// their texts go into the editors a few mebibytes per turn of the event
+// loop, while the worker compares them, so the window keeps answering
+// (compare_view_text.cc).
 //
-// Each editor holds its trace once: the loaded texts are given back as
-// they go into the editors, and what the view keeps of the comparison
-// (line tables, equal runs, hunks, the list's rows) needs no trace text.
-// The differing lines are marked a block of lines at a time as the views
-// come to them: two unrelated traces differ in every line, and a marker
-// costs the editor an allocation per line.
+// Each editor holds its trace once: the loaded texts are freed once they
+// are in the editors and compared, and what the view keeps of the
+// comparison (line tables, equal runs, hunks, the list's rows) needs no
+// trace text. The differing lines are marked a block of lines at a time
+// as the views come to them: two unrelated traces differ in every line,
+// and a marker costs the editor an allocation per line.
 #pragma once
 
 #include <QByteArray>
@@ -118,14 +119,18 @@ class CompareView : public QWidget {
     int32_t chosenFirst = 0;  // 0-based
     int32_t chosenCount = 0;
   };
-  // The texts going into the editors.
+  // The texts going into the editors, read from the job's result while
+  // it compares them, then from the result once it is handed over.
   struct Filling {
-    std::unique_ptr<ComparisonResult> result;
+    const ComparisonResult* source = nullptr;
+    std::unique_ptr<ComparisonResult> owned;  // once the comparison is done
     bool intoA = true;
     int64_t done = 0;  // bytes of the text in
+    bool filled = false;
   };
 
   QWidget* makePane(const char* name, Side& side);
+  void textsRead();
   void jobFinished();
   // Shows the comparison once both editors hold their texts.
   void present();

@@ -5,9 +5,6 @@
 
 #include <QTimer>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -27,15 +24,6 @@ using Sci = QsciScintillaBase;
 
 // Rows of the text above the chosen difference's first line.
 constexpr int32_t kRowsAbove = 1;
-
-// Gives the whole pages of [from, to) back to the system: they are in the
-// editor now and are not read again.
-void giveBack(const char* from, const char* to) {
-  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + page - 1) & ~(page - 1);
-  const uintptr_t end = reinterpret_cast<uintptr_t>(to) & ~(page - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
-}
 
 }  // namespace
 
@@ -66,11 +54,12 @@ void CompareView::fillStep() {
   if (!filling_) return;
   Filling& f = *filling_;
   Side& side = f.intoA ? a_ : b_;
-  ComparedFile& file = f.intoA ? f.result->files.a : f.result->files.b;
-  const TraceTextFacts& facts = f.intoA ? f.result->shownA : f.result->shownB;
+  const ComparisonResult& source = f.owned ? *f.owned : *f.source;
+  const ComparedFile& file = f.intoA ? source.files.a : source.files.b;
+  const TraceTextFacts& facts = f.intoA ? source.shownA : source.shownB;
   const char* text = file.text.c_str();
   const int64_t length = file.text.length();
-  if (f.done == 0) beginFill(side, f.intoA ? f.result->shownBytesA : f.result->shownBytesB);
+  if (f.done == 0) beginFill(side, f.intoA ? source.shownBytesA : source.shownBytesB);
   // A chunk ends after a line feed, so that a carriage return and its line
   // feed stay together.
   int64_t end = std::min(length, f.done + kFillChunkBytes);
@@ -81,28 +70,26 @@ void CompareView::fillStep() {
   SVString chunk;
   if (chunk.append(text + f.done, end - f.done) != 0) {
     const QByteArray path = f.intoA ? pathA_ : pathB_;
-    endFill(side);
     clear();
     emit failed(LoadNoMemory, path);
     return;
   }
   std::vector<FormattedPiece> none;
   appendShownText(*side.editor, chunk, none, facts, false);
-  giveBack(text + f.done, text + end);
   f.done = end;
   if (f.done < length) {
     fillTimer_->start();
     return;
   }
   endFill(side);
-  file.text.release();
   if (f.intoA) {
     f.intoA = false;
     f.done = 0;
     fillTimer_->start();
     return;
   }
-  present();
+  f.filled = true;
+  if (f.owned) present();
 }
 
 void CompareView::emptyEditor(Side& side) {

@@ -28,24 +28,28 @@ void ComparisonJob::start() {
   thread_ = std::thread([this] { run(); });
 }
 
+template <class Call>
+void ComparisonJob::post(Call call) {
+  QMetaObject::invokeMethod(this, call, Qt::QueuedConnection);
+}
+
 void ComparisonJob::run() {
   ComparisonResult& r = *result_;
-  code_ = compareFiles(pathA_.constData(), pathB_.constData(), r.files, failedSide_);
+  code_ = loadComparedFiles(pathA_.constData(), pathB_.constData(), r.files, failedSide_);
   if (code_ == LoadOk) {
     r.shownA = traceTextFacts(r.files.a.text.c_str(), r.files.a.text.length());
     r.shownB = traceTextFacts(r.files.b.text.c_str(), r.files.b.text.length());
     r.shownBytesA = shownBytes(r.files.a.text, r.shownA);
     r.shownBytesB = shownBytes(r.files.b.text, r.shownB);
-  } else {
-    result_.reset();
+    post([this] { emit textsRead(); });
+    failedSide_ = kComparedA;
+    code_ = compareLoadedFiles(r.files);
   }
   // The last thing the thread does: the GUI thread joins it, then tells.
   // A job destroyed first drops the notice with its other posted events.
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        if (thread_.joinable()) thread_.join();
-        emit finished();
-      },
-      Qt::QueuedConnection);
+  post([this] {
+    if (thread_.joinable()) thread_.join();
+    emit finished();
+    if (code_ != LoadOk) result_.reset();
+  });
 }

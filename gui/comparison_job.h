@@ -1,8 +1,11 @@
 // ComparisonJob: one comparison of two trace files, read and compared on
 // a thread of its own so that the window keeps painting meanwhile. The
 // thread touches no widget and no Qt object: it fills the job's result,
-// which the GUI thread takes once `finished` is emitted (on the GUI
-// thread). Destroying the job waits for the thread.
+// which the job owns until the GUI thread takes it, once `finished` is
+// emitted. Between `textsRead` and `finished` the thread only reads the
+// texts, and the GUI thread may read them too (to put them into the
+// editors while the comparison runs). Signals come on the GUI thread.
+// Destroying the job waits for the thread.
 #pragma once
 
 #include <QByteArray>
@@ -43,14 +46,22 @@ class ComparisonJob : public QObject {
   int code() const { return code_; }
   int32_t failedSide() const { return failedSide_; }
   const QByteArray& path(int32_t side) const { return side == kComparedA ? pathA_ : pathB_; }
+  // From `textsRead` on: the result, whose texts and shown facts (and
+  // nothing else) may be read until `finished`.
+  const ComparisonResult* result() const { return result_.get(); }
   // After `finished` with code 0: the result, handed over once.
   std::unique_ptr<ComparisonResult> takeResult() { return std::move(result_); }
 
  signals:
+  // Both texts are read and their shown facts known.
+  void textsRead();
   void finished();
 
  private:
   void run();
+  // Runs `call` on the GUI thread, after what the thread did so far.
+  template <class Call>
+  void post(Call call);
 
   QByteArray pathA_;
   QByteArray pathB_;
