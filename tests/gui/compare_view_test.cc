@@ -146,6 +146,24 @@ class CompareViewTest : public QObject {
     QCOMPARE(c.view()->differenceList()->currentIndex().row(), 1);
     QCOMPARE(QApplication::focusWidget(), c.view()->differenceList());
     QVERIFY(c.view()->summary()->text().contains("2 runs of differing lines"));
+    // The font steps reach both editors.
+    const qreal size = c.view()->lexerA()->font(0).pointSizeF();
+    QCOMPARE(size, c.window->frame()->lexer()->font(0).pointSizeF());
+    press(Qt::Key_Equal, Qt::ControlModifier);
+    QVERIFY(c.view()->lexerA()->font(0).pointSizeF() > size);
+    QCOMPARE(c.view()->lexerB()->font(0).pointSizeF(), c.window->frame()->lexer()->font(0).pointSizeF());
+  }
+
+  void aCopyWithOtherNoiseHasNoDifferences() {
+    Comparing c(withOtherNoise(readFile(kTwoStatements)));
+    QVERIFY(c.window && c.open());
+    QCOMPARE(c.view()->differenceModel()->rowCount(), 0);
+    QVERIFY(c.view()->summary()->text().startsWith("No differences"));
+    QVERIFY(markedLines(c.a(), CompareView::kDifferingLineMarker).empty());
+    QVERIFY(markedLines(c.b(), CompareView::kDifferingLineMarker).empty());
+    // The views still go together.
+    setTop(c.a(), 300);
+    QTRY_COMPARE(topLine(c.b()), 300);
   }
 
   void markedLinesAreExactlyTheDifferingOnes() {
