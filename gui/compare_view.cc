@@ -244,6 +244,7 @@ void CompareView::jobFinished() {
     emit failed(job->code(), path);
     return;
   }
+  if (!filling_) return;
   filling_->owned = job->takeResult();
   if (filling_->filled) present();
 }
@@ -255,6 +256,8 @@ void CompareView::present() {
   files.a.text.release();
   files.b.text.release();
   files.dropFacts();
+  // Most of that was allocated on the worker's heap, which keeps freed
+  // memory unless asked to give it back.
   malloc_trim(0);
   comparison_ = std::make_unique<FileComparison>(std::move(files));
   filling_.reset();
@@ -289,7 +292,8 @@ void CompareView::present() {
   scrolling_->setMaps([c](int32_t top) { return alignedTopInB(*c, top); },
                       [c](int32_t top) { return alignedTopInA(*c, top); });
   if (first >= 0) chooseDifference(first);
-  list_->setFocus(Qt::OtherFocusReason);
+  // The list takes the keys, unless the reader went into an editor meanwhile.
+  if (!a_.editor->hasFocus() && !b_.editor->hasFocus()) list_->setFocus(Qt::OtherFocusReason);
   emit shown();
 }
 
