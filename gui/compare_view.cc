@@ -120,6 +120,10 @@ QWidget* CompareView::makePane(const char* name, Side& side) {
   TraceEditor* editor = side.editor = new TraceEditor(pane);
   side.lexer = new TraceLexer(editor);
   editor->setLexer(side.lexer);
+  // A dropped file goes on to the window, which opens it; the view is made
+  // after the window's drop filter watched its children.
+  editor->setAcceptDrops(false);
+  editor->viewport()->setAcceptDrops(false);
   side.eventMask = editor->SendScintilla(Sci::SCI_GETMODEVENTMASK);
   // The differing lines: a background and a bar in the margin. Of two
   // background markers on a line the higher-numbered one shows.

@@ -73,7 +73,6 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
-  createComparison();
   // Owned by the window; watches it and every child that takes drops.
   auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
   drops->watch(this);
@@ -106,6 +105,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   // The application's icon, which the About dialog shows too.
   QApplication::setWindowIcon(QIcon(":/zazozav.png"));
   setWindowIcon(QApplication::windowIcon());
+  createComparison();
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
