@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
@@ -128,4 +129,9 @@ void TForm1::traceOpenedForComparison() {
 void TForm1::setSingleTraceCommandsEnabled(bool on) {
   for (QAction* action : {acFind_loc, acFindNext, acFindPrev, acGoToLine, acReload}) action->setEnabled(on);
   for (QCheckBox* box : {cbWrapText, cbReadOnly, cbFormatFQuery}) box->setEnabled(on);
+  // Docked panes go with the frame's trace: choosing in them would move
+  // the hidden frame.
+  for (QDockWidget* dock : findChildren<QDockWidget*>()) {
+    if (dock->widget()) dock->widget()->setEnabled(on);
+  }
 }

@@ -4,6 +4,7 @@
 // editor moves the other to the aligned line; closing brings the frame
 // back as it was; an unreadable second trace gives Open's message.
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -319,12 +320,16 @@ class CompareViewTest : public QObject {
     Comparing c;
     QVERIFY(c.window);
     TFMarrow* frame = c.window->frame();
+    auto* dock = new QDockWidget("pane", c.window.get());
+    dock->setWidget(new QLabel("about the frame's trace"));
+    c.window->addDockWidget(Qt::LeftDockWidgetArea, dock);
     frame->tree()->chooseNode(3);
     frame->find();
     setTop(frame->editor(), 250);
     const TFMarrow::ViewPlace before = frame->viewPlace();
     QVERIFY(c.open());
     QVERIFY(!c.window->wrapBox()->isEnabled());
+    QVERIFY(!dock->widget()->isEnabled());
     if (how == "button") {
       QTest::mouseClick(c.view()->closeButton(), Qt::LeftButton);
     } else {
@@ -333,6 +338,7 @@ class CompareViewTest : public QObject {
     QVERIFY(!c.window->comparisonShown());
     QVERIFY(frame->isVisible());
     QVERIFY(c.window->wrapBox()->isEnabled());
+    QVERIFY(dock->widget()->isEnabled());
     QVERIFY(frame->findBar()->isVisible());
     const TFMarrow::ViewPlace after = frame->viewPlace();
     QCOMPARE(after.topLine, before.topLine);
