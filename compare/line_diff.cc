@@ -26,7 +26,7 @@ struct Pair {
 
 }  // namespace
 
-bool LineDiffer::emit(int32_t aSeq, int32_t bSeq, int32_t count) {
+bool LineDiffer::addRun(int32_t aSeq, int32_t bSeq, int32_t count) {
   if (count <= 0) return true;
   EqualRun* run = runs_->append();
   if (!run) {
@@ -91,11 +91,11 @@ bool LineDiffer::myers(const Block& block) {
     const int32_t previousK = (k == -d || (k != d && previous[k - 1] < previous[k + 1])) ? k + 1 : k - 1;
     const int32_t previousX = previous[previousK];
     const int32_t diagonalX = previousK == k + 1 ? previousX : previousX + 1;
-    if (!emit(block.aFrom + diagonalX, block.bFrom + diagonalX - k, x - diagonalX)) return true;
+    if (!addRun(block.aFrom + diagonalX, block.bFrom + diagonalX - k, x - diagonalX)) return true;
     x = previousX;
     y = previousX - previousK;
   }
-  emit(block.aFrom, block.bFrom, x);
+  addRun(block.aFrom, block.bFrom, x);
   return true;
 }
 
@@ -157,7 +157,7 @@ bool LineDiffer::patience(const Block& block) {
         !push(Block{anchor.a + 1, aTo, anchor.b + 1, bTo, block.depth + 1})) {
       return false;
     }
-    if (!emit(anchor.a, anchor.b, 1)) return false;
+    if (!addRun(anchor.a, anchor.b, 1)) return false;
     aTo = anchor.a;
     bTo = anchor.b;
   }
@@ -177,7 +177,7 @@ int LineDiffer::diff(int32_t aFrom, int32_t aTo, int32_t bFrom, int32_t bTo, Pac
            same(block.aFrom + head, block.bFrom + head)) {
       ++head;
     }
-    emit(block.aFrom, block.bFrom, head);
+    addRun(block.aFrom, block.bFrom, head);
     block.aFrom += head;
     block.bFrom += head;
     int32_t tail = 0;
@@ -185,7 +185,7 @@ int LineDiffer::diff(int32_t aFrom, int32_t aTo, int32_t bFrom, int32_t bTo, Pac
            same(block.aTo - tail - 1, block.bTo - tail - 1)) {
       ++tail;
     }
-    emit(block.aTo - tail, block.bTo - tail, tail);
+    addRun(block.aTo - tail, block.bTo - tail, tail);
     block.aTo -= tail;
     block.bTo -= tail;
     if (block.aFrom == block.aTo || block.bFrom == block.bTo) continue;

@@ -35,7 +35,7 @@ class LineDiffer {
     int32_t aFrom, aTo, bFrom, bTo, depth;
   };
   bool same(int32_t a, int32_t b) const { return a_.lines[a].hash == b_.lines[b].hash; }
-  bool emit(int32_t aSeq, int32_t bSeq, int32_t count);
+  bool addRun(int32_t aSeq, int32_t bSeq, int32_t count);
   bool push(const Block& block);
   // Myers within the bound; false when the block needs more edits.
   bool myers(const Block& block);

@@ -110,6 +110,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   // The application's icon, which the About dialog shows too.
   QApplication::setWindowIcon(QIcon(":/zazozav.png"));
   setWindowIcon(QApplication::windowIcon());
+  createComparison();
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
@@ -278,6 +279,7 @@ int TForm1::openTrace(const QString& path) {
   if (result < 0) return result;
   currentTrace_ = QFileInfo(path).absoluteFilePath();
   addRecentFile(session_.recentFiles, currentTrace_.toLocal8Bit().constData());
+  traceOpenedForComparison();
   return result;
 }
 

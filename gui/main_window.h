@@ -5,14 +5,18 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "app/command_line.h"
 #include "app/settings_store.h"
 #include "app/viewer_settings.h"
 
+class CompareView;
+class QStackedWidget;
 class QAction;
 class QCheckBox;
 class QDockWidget;
@@ -53,6 +57,24 @@ class TForm1 : public QMainWindow {
   void reloadTrace();
   // Ctrl+G: asks for a line number and goes there.
   void goToLine();
+
+  // "Compare with…" (main_window_compare.cc). The chooser of the second
+  // trace gets the window and the folder to start in and returns a path,
+  // or an empty text when the user gives none; by default a file dialog.
+  using CompareFileChooser = std::function<QString(QWidget* parent, const QString& folder)>;
+  void setCompareFileChooser(CompareFileChooser chooser) { compareChooser_ = std::move(chooser); }
+  // Ctrl+D and the toolbar button: closes the comparison when it shows,
+  // else asks for a second trace and compares the shown one with it.
+  void toggleComparison();
+  // Shows the shown trace (read again from its file) beside the trace at
+  // `path`, with their differences. A file that cannot be read gives the
+  // message Open gives and the one-trace view.
+  void compareWith(const QString& path);
+  // Back to the one-trace view, as it was when the comparison opened.
+  void closeComparison();
+  bool comparisonShown() const;
+  CompareView* compareView() const { return compareView_; }
+  QAction* compareAction() const { return acCompare; }
 
   // Sizes the window for the settings on `area` (a screen's usable part)
   // as start-up does: stored values clamped to it, the size shrunk to fit
@@ -98,6 +120,14 @@ class TForm1 : public QMainWindow {
   // and the first recent file. Returns 0 or the load's negative code.
   int openTrace(const QString& path);
   void showLoadError(int result, const QByteArray& path);
+  // The comparison's action, its toolbar button, and the stack that holds
+  // the frame and the comparison view (main_window_compare.cc).
+  void createComparison();
+  // A trace was opened: it can be compared, and a comparison of the one
+  // before it closes.
+  void traceOpenedForComparison();
+  // The commands that work on the frame's trace alone.
+  void setSingleTraceCommandsEnabled(bool on);
   void fillRecentMenu();
   // After a toolbar option: the keys belong to the text, not to the box.
   void returnFocusToEditor();
@@ -135,4 +165,9 @@ class TForm1 : public QMainWindow {
   QSize startSize_;           // the size applied at start-up
   bool sizeSettled_ = false;  // a size other than startSize_ was seen
   bool applyingSettings_ = true;
+  QAction* acCompare = nullptr;
+  QStackedWidget* centralStack_ = nullptr;
+  CompareView* compareView_ = nullptr;
+  CompareFileChooser compareChooser_;
+  QPointer<QWidget> focusBeforeComparison_;
 };

@@ -1,0 +1,343 @@
+#include "compare/difference_list.h"
+
+#include <cstdio>
+
+#include "base/json_writer.h"
+
+namespace {
+
+class ListBuilder {
+ public:
+  ListBuilder(const ComparedTrace& a, const ComparedTrace& b, const TraceComparison& c, DifferenceList& out)
+      : a_(a), b_(b), fa_(*a.facts), fb_(*b.facts), c_(c), out_(out) {}
+
+  bool run() {
+    int32_t full = 0;
+    int32_t firstFull = kNoFact;
+    for (int32_t p = 0; p < c_.pairs.count(); ++p) {
+      if (!isFull(p)) continue;
+      ++full;
+      if (firstFull == kNoFact) firstFull = p;
+    }
+    // Common differences are marked only when two pairs or more have them.
+    if (full >= 2 && hasCommon(c_.differences[firstFull])) {
+      heading([&] { put("In every pair of statements (lines of the first pair)"); });
+      listRows(c_.differences[firstFull], true);
+    }
+    for (int32_t p = 0; p < c_.pairs.count(); ++p) {
+      if (isFull(p)) pairRows(p);
+    }
+    bool unpairedHeading = false;
+    for (int32_t p = 0; p < c_.pairs.count(); ++p) {
+      if (isFull(p)) continue;
+      if (!unpairedHeading) heading([&] { put("In one trace only"); });
+      unpairedHeading = true;
+      unpairedRow(p);
+    }
+    if (c_.hunks.count() > 0) {
+      heading([&] {
+        putNumber(c_.hunks.count());
+        put(c_.hunks.count() == 1 ? " run of differing lines" : " runs of differing lines");
+      });
+    }
+    for (int32_t h = 0; h < c_.hunks.count(); ++h) hunkRow(h);
+    return !failed_;
+  }
+
+ private:
+  bool isFull(int32_t p) const { return c_.pairs[p].a != kNoFact && c_.pairs[p].b != kNoFact; }
+
+  bool hasCommon(const PairDifferences& d) const {
+    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) {
+      if (c_.parameters[i].common) return true;
+    }
+    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
+      if (c_.fixControls[i].common) return true;
+    }
+    return false;
+  }
+
+  // The text `write` puts into the pool, as a cell.
+  template <class Write>
+  DifferenceText cell(Write write) {
+    const int32_t start = out_.text.length();
+    write();
+    return failed_ ? DifferenceText{0, 0} : DifferenceText{start, out_.text.length() - start};
+  }
+
+  void put(std::string_view s) {
+    if (!failed_ && out_.text.append(s.data(), static_cast<int64_t>(s.size())) != 0) failed_ = true;
+  }
+
+  void putNumber(int64_t n) {
+    char digits[24];
+    const int length = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(n));
+    put(std::string_view(digits, static_cast<size_t>(length)));
+  }
+
+  // Trace text, trimmed, as valid UTF-8 without control characters: a
+  // control becomes a blank, a byte that starts no UTF-8 sequence stands
+  // for the Latin-1 character of its value ('?' for the C1 range). Cut
+  // after kDifferenceCellBytes bytes.
+  void putTrace(std::string_view s) {
+    const auto* u = reinterpret_cast<const unsigned char*>(s.data());
+    size_t i = 0;
+    size_t n = s.size();
+    while (i < n && (u[i] == ' ' || u[i] == '\t')) ++i;
+    while (n > i && (u[n - 1] == ' ' || u[n - 1] == '\t' || u[n - 1] == '\r')) --n;
+    char safe[kDifferenceCellBytes + 4];
+    int32_t used = 0;
+    while (i < n) {
+      const unsigned char b = u[i];
+      const int length = b < 0x80 ? 1 : utf8SequenceLength(u, i, n);
+      const int written = length == 0 && b >= 0xA0 ? 2 : length == 0 ? 1 : length;
+      if (used + written > kDifferenceCellBytes) {
+        put(std::string_view(safe, static_cast<size_t>(used)));
+        put("...");
+        return;
+      }
+      if (length == 1) {
+        safe[used++] = b < 0x20 || b == 0x7F ? ' ' : static_cast<char>(b);
+      } else if (length == 0 && b >= 0xA0) {
+        safe[used++] = static_cast<char>(0xC0 | (b >> 6));
+        safe[used++] = static_cast<char>(0x80 | (b & 0x3F));
+      } else if (length == 0) {
+        safe[used++] = '?';
+      } else {
+        for (int k = 0; k < length; ++k) safe[used++] = static_cast<char>(u[i + k]);
+      }
+      i += length == 0 ? 1 : static_cast<size_t>(length);
+    }
+    put(std::string_view(safe, static_cast<size_t>(used)));
+  }
+
+  // The span, or "-" when it is absent or empty.
+  void putSpan(const TraceFacts& f, TextSpan span) {
+    if (span.present() && span.length > 0) {
+      putTrace(f.view(span));
+    } else {
+      put("-");
+    }
+  }
+
+  void putLine(int32_t line) {
+    put(" (line ");
+    putNumber(line);
+    put(")");
+  }
+
+  // «lines 3-5», «line 3», or «nothing, before line 3».
+  void putLineRange(int32_t line, int32_t count) {
+    if (count == 0) {
+      put("nothing, before line ");
+      putNumber(line);
+    } else if (count == 1) {
+      put("line ");
+      putNumber(line);
+    } else {
+      put("lines ");
+      putNumber(line);
+      put("-");
+      putNumber(line + count - 1);
+    }
+  }
+
+  void putStatement(const TraceFacts& f, int32_t index, const char* side) {
+    put(side);
+    put(" ");
+    putNumber(index + 1);
+    put(" (sql_id ");
+    putSpan(f, f.statements[index].sqlId);
+    put(")");
+  }
+
+  void add(int32_t kind, int32_t source, DifferenceText what, DifferenceText inA, DifferenceText inB, int32_t aLine,
+           int32_t aCount, int32_t bLine, int32_t bCount) {
+    if (failed_) return;
+    DifferenceRow* row = out_.rows.append();
+    if (!row) {
+      failed_ = true;
+      return;
+    }
+    *row = DifferenceRow{kind, source, what, inA, inB, aLine, aCount, bLine, bCount};
+  }
+
+  template <class Write>
+  void heading(Write write) {
+    add(kDifferenceHeading, kNoFact, cell(write), {}, {}, 0, 0, 0, 0);
+  }
+
+  static int32_t statementLine(const StatementFacts& s) { return s.line > 0 ? s.line : s.firstLine; }
+
+  // The parameters and fix controls of one pair whose `common` mark is
+  // `wantCommon`.
+  void listRows(const PairDifferences& d, bool wantCommon) {
+    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) {
+      if (c_.parameters[i].common == wantCommon) entryRow(kDifferenceParameter, i, c_.parameters[i]);
+    }
+    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
+      if (c_.fixControls[i].common == wantCommon) entryRow(kDifferenceFixControl, i, c_.fixControls[i]);
+    }
+  }
+
+  void entryRow(int32_t kind, int32_t source, const ListDifference& d) {
+    const bool parameter = kind == kDifferenceParameter;
+    auto nameOf = [&](const TraceFacts& f, int32_t index) {
+      return parameter ? f.parameters[index].name : f.fixControls[index].number;
+    };
+    auto valueOf = [&](const TraceFacts& f, int32_t index) {
+      return parameter ? f.parameters[index].value : f.fixControls[index].value;
+    };
+    auto lineOf = [&](const TraceFacts& f, int32_t index) {
+      return index == kNoFact ? 0 : parameter ? f.parameters[index].line : f.fixControls[index].line;
+    };
+    auto side = [&](const TraceFacts& f, int32_t index) {
+      return cell([&] {
+        if (index == kNoFact) {
+          put("-");
+          return;
+        }
+        putSpan(f, valueOf(f, index));
+        putLine(lineOf(f, index));
+      });
+    };
+    const DifferenceText what = cell([&] {
+      put(parameter ? "parameter " : "fix control ");
+      putSpan(d.a != kNoFact ? fa_ : fb_, nameOf(d.a != kNoFact ? fa_ : fb_, d.a != kNoFact ? d.a : d.b));
+    });
+    const DifferenceText inA = side(fa_, d.a);
+    const DifferenceText inB = side(fb_, d.b);
+    const int32_t aLine = lineOf(fa_, d.a);
+    const int32_t bLine = lineOf(fb_, d.b);
+    add(kind, source, what, inA, inB, aLine, aLine > 0 ? 1 : 0, bLine, bLine > 0 ? 1 : 0);
+  }
+
+  void pairRows(int32_t p) {
+    const StatementPair& pair = c_.pairs[p];
+    const PairDifferences& d = c_.differences[p];
+    int32_t own = d.queryBlocks.count + (d.planHashDiffers ? 1 : 0) + (d.sqlIdDiffers ? 1 : 0);
+    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) own += !c_.parameters[i].common;
+    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
+      own += !c_.fixControls[i].common;
+    }
+    if (own == 0) return;
+    const StatementFacts& sa = fa_.statements[pair.a];
+    const StatementFacts& sb = fb_.statements[pair.b];
+    heading([&] {
+      putStatement(fa_, pair.a, "A");
+      put(" and ");
+      putStatement(fb_, pair.b, "B");
+      put(pair.pairedBy == kPairedBySqlId ? ", paired by sql_id" : ", paired in order");
+    });
+    auto statementRow = [&](int32_t kind, const char* name, TextSpan StatementFacts::*field) {
+      const DifferenceText what = cell([&] { put(name); });
+      const DifferenceText inA = cell([&] { putSpan(fa_, sa.*field); });
+      const DifferenceText inB = cell([&] { putSpan(fb_, sb.*field); });
+      add(kind, p, what, inA, inB, statementLine(sa), 1, statementLine(sb), 1);
+    };
+    if (d.sqlIdDiffers) statementRow(kDifferenceSqlId, "sql_id", &StatementFacts::sqlId);
+    if (d.planHashDiffers) statementRow(kDifferencePlanHash, "plan hash value", &StatementFacts::planHashValue);
+    listRows(d, false);
+    for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) queryBlockRow(i);
+  }
+
+  void queryBlockRow(int32_t index) {
+    const QueryBlockDifference& q = c_.queryBlocks[index];
+    const TraceFacts& namedIn = q.a != kNoFact ? fa_ : fb_;
+    const QueryBlockFact& named = namedIn.queryBlocks[q.a != kNoFact ? q.a : q.b];
+    const DifferenceText what = cell([&] {
+      put("query block ");
+      putSpan(namedIn, named.name);
+      put(", ");
+      putSpan(namedIn, named.plan);
+    });
+    auto figures = [&](const TraceFacts& f, int32_t i) {
+      return cell([&] {
+        if (i == kNoFact) {
+          put("-");
+          return;
+        }
+        const QueryBlockFact& block = f.queryBlocks[i];
+        put("cost ");
+        putSpan(f, block.cost);
+        put(", card ");
+        putSpan(f, block.card);
+        put(", bytes ");
+        putSpan(f, block.bytes);
+        if (block.bestJoinOrderFact != kNoFact) {
+          put(", tables");
+          const JoinOrderFact& order = f.joinOrders[block.bestJoinOrderFact];
+          for (int32_t t = 0; t < order.tables.count; ++t) {
+            put(" ");
+            putSpan(f, f.tables[order.tables.first + t]);
+          }
+        }
+        putLine(block.line);
+      });
+    };
+    const DifferenceText inA = figures(fa_, q.a);
+    const DifferenceText inB = figures(fb_, q.b);
+    const int32_t aLine = q.a != kNoFact ? fa_.queryBlocks[q.a].line : 0;
+    const int32_t bLine = q.b != kNoFact ? fb_.queryBlocks[q.b].line : 0;
+    add(kDifferenceQueryBlock, index, what, inA, inB, aLine, aLine > 0 ? 1 : 0, bLine, bLine > 0 ? 1 : 0);
+  }
+
+  void unpairedRow(int32_t p) {
+    const bool inA = c_.pairs[p].a != kNoFact;
+    const TraceFacts& f = inA ? fa_ : fb_;
+    const int32_t index = inA ? c_.pairs[p].a : c_.pairs[p].b;
+    const StatementFacts& s = f.statements[index];
+    const int32_t count = s.lastLine - s.firstLine + 1;
+    const DifferenceText what = cell([&] { putStatement(f, index, inA ? "statement A" : "statement B"); });
+    const DifferenceText here = cell([&] { putLineRange(s.firstLine, count); });
+    const DifferenceText there = cell([&] { put("-"); });
+    if (inA) {
+      add(kDifferenceStatement, p, what, here, there, s.firstLine, count, 0, 0);
+    } else {
+      add(kDifferenceStatement, p, what, there, here, 0, 0, s.firstLine, count);
+    }
+  }
+
+  // The line of entry `seq` of a line table, without its line end.
+  static std::string_view entryText(const ComparedTrace& t, const LineTable& table, int32_t seq) {
+    const int32_t start = table.lines[seq].offset;
+    int32_t end = start;
+    while (end < t.length && t.text[end] != '\n') ++end;
+    return std::string_view(t.text + start, static_cast<size_t>(end - start));
+  }
+
+  void hunkRow(int32_t index) {
+    const TextHunk& h = c_.hunks[index];
+    const DifferenceText what = cell([&] {
+      if (h.aSeqCount > 0) {
+        putTrace(entryText(a_, c_.aLines, h.aSeq));
+      } else if (h.bSeqCount > 0) {
+        putTrace(entryText(b_, c_.bLines, h.bSeq));
+      }
+    });
+    const DifferenceText inA = cell([&] { putLineRange(h.aLine, h.aCount); });
+    const DifferenceText inB = cell([&] { putLineRange(h.bLine, h.bCount); });
+    add(kDifferenceText, index, what, inA, inB, h.aLine, h.aCount, h.bLine, h.bCount);
+  }
+
+  const ComparedTrace& a_;
+  const ComparedTrace& b_;
+  const TraceFacts& fa_;
+  const TraceFacts& fb_;
+  const TraceComparison& c_;
+  DifferenceList& out_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+int buildDifferenceList(const ComparedTrace& a, const ComparedTrace& b, const TraceComparison& c,
+                        DifferenceList& out) {
+  out.rows.reset();
+  out.text.clear();
+  ListBuilder builder(a, b, c, out);
+  if (builder.run()) return 0;
+  out.rows.release();
+  out.text.release();
+  return -1;
+}

@@ -1,0 +1,59 @@
+#include "compare/file_comparison.h"
+
+#include "app/trace_file.h"
+
+namespace {
+
+// Loads one side; 0 or a LoadResult code.
+int load(const char* path, ComparedFile& file) {
+  if (const int code = loadFromFile(file.text, path); code != LoadOk) return code;
+  return file.text.append("\r\n", 2) == 0 ? LoadOk : LoadNoMemory;
+}
+
+// Scans one side and reads its facts; 0 or LoadNoMemory.
+int prepare(ComparedFile& file) {
+  resetKeyPoints(file.keyPoints);
+  scanKeyPoints(file.keyPoints, file.text);
+  if (buildTraceFacts(file.facts, file.text.c_str(), file.text.length(), file.keyPoints) != 0 ||
+      readAllStatementLists(file.facts) != 0) {
+    return LoadNoMemory;
+  }
+  file.statementCount = file.facts.statements.count();
+  return LoadOk;
+}
+
+ComparedTrace comparedTrace(const ComparedFile& file) {
+  return ComparedTrace{file.text.c_str(), file.text.length(), &file.keyPoints, &file.facts};
+}
+
+}  // namespace
+
+void FileComparison::dropFacts() {
+  for (ComparedFile* side : {&a, &b}) {
+    side->facts = TraceFacts();
+    side->keyPoints = KeyPoints_c();
+  }
+}
+
+int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {
+  failedSide = kComparedB;
+  if (const int code = load(pathB, out.b); code != LoadOk) return code;
+  failedSide = kComparedA;
+  return load(pathA, out.a);
+}
+
+int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {
+  if (const int code = loadComparedFiles(pathA, pathB, out, failedSide); code != LoadOk) return code;
+  failedSide = kComparedA;
+  return compareLoadedFiles(out);
+}
+
+int compareLoadedFiles(FileComparison& out) {
+  if (prepare(out.b) != LoadOk || prepare(out.a) != LoadOk) return LoadNoMemory;
+  const ComparedTrace a = comparedTrace(out.a);
+  const ComparedTrace b = comparedTrace(out.b);
+  if (compareTraces(a, b, out.comparison) != 0 || buildDifferenceList(a, b, out.comparison, out.differences) != 0) {
+    return LoadNoMemory;
+  }
+  return LoadOk;
+}

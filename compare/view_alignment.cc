@@ -1,0 +1,48 @@
+#include "compare/view_alignment.h"
+
+namespace {
+
+int32_t alignedTop(const TraceComparison& c, int32_t top, bool fromA) {
+  const LineTable& from = fromA ? c.aLines : c.bLines;
+  const int32_t seq = from.firstAtOrAfter(top);
+  // Below the last line that counts: the other side's end.
+  if (seq >= from.lines.count()) return fromA ? alignedLineInB(c, top) : alignedLineInA(c, top);
+  const int32_t anchor = from.lines[seq].line;
+  const int32_t partner = fromA ? alignedLineInB(c, anchor) : alignedLineInA(c, anchor);
+  const int32_t result = partner - (anchor - top);
+  return result < 1 ? 1 : result;
+}
+
+}  // namespace
+
+int32_t alignedTopInB(const TraceComparison& comparison, int32_t aTop) { return alignedTop(comparison, aTop, true); }
+
+int32_t alignedTopInA(const TraceComparison& comparison, int32_t bTop) { return alignedTop(comparison, bTop, false); }
+
+int differingLines(const TraceComparison& comparison, bool inA, int32_t first, int32_t last,
+                   PackedRecords<int32_t>& out) {
+  const LineTable& table = inA ? comparison.aLines : comparison.bLines;
+  const PackedRecords<EqualRun>& runs = comparison.equalRuns;
+  auto start = [inA](const EqualRun& r) { return inA ? r.aSeq : r.bSeq; };
+  const int32_t from = table.firstAtOrAfter(first);
+  // The first run that ends after entry `from`.
+  int32_t low = 0;
+  int32_t high = runs.count();
+  while (low < high) {
+    const int32_t mid = low + (high - low) / 2;
+    if (start(runs[mid]) + runs[mid].count <= from) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  int32_t run = low;
+  for (int32_t seq = from; seq < table.lines.count() && table.lines[seq].line <= last; ++seq) {
+    while (run < runs.count() && start(runs[run]) + runs[run].count <= seq) ++run;
+    if (run < runs.count() && start(runs[run]) <= seq) continue;  // in an equal run
+    int32_t* line = out.append();
+    if (!line) return -1;
+    *line = table.lines[seq].line;
+  }
+  return 0;
+}

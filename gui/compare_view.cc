@@ -1,0 +1,341 @@
+#include "gui/compare_view.h"
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStringList>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "compare/view_alignment.h"
+#include "gui/aligned_scrolling.h"
+#include "gui/comparison_job.h"
+#include "gui/difference_list_model.h"
+#include "gui/trace_editor.h"
+#include "gui/trace_lexer.h"
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+// Scintilla colours are 0xBBGGRR.
+long bgr(const QColor& c) { return long{c.blue()} << 16 | long{c.green()} << 8 | c.red(); }
+
+// The differing lines' background: a light warm tint under the token
+// colours. The chosen difference's differing lines take a deeper one, its
+// other lines the chosen section's light blue.
+const QColor kDifferingBackground(255, 238, 204);
+const QColor kChosenDifferingBackground(255, 214, 150);
+const QColor kDifferingBar(230, 140, 30);
+constexpr int kBarWidth = 5;
+
+}  // namespace
+
+CompareView::CompareView(QWidget* parent) : QWidget(parent) {
+  summary_ = new QLabel(this);
+  summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  closeButton_ = new QToolButton(this);
+  closeButton_->setText("Close Comparison");
+  closeButton_->setToolTip("Back to the one trace (Esc or Ctrl+D)");
+  closeButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  connect(closeButton_, &QToolButton::clicked, this, [this] { emit closeRequested(); });
+  auto* bar = new QHBoxLayout;
+  bar->setContentsMargins(6, 2, 2, 2);
+  bar->addWidget(summary_, 1);
+  bar->addWidget(closeButton_);
+
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->setChildrenCollapsible(false);
+  editors_ = new QSplitter(Qt::Horizontal, splitter_);
+  editors_->setChildrenCollapsible(false);
+  editors_->setHandleWidth(5);
+  editors_->addWidget(makePane("A", a_));
+  editors_->addWidget(makePane("B", b_));
+  model_ = new DifferenceListModel(this);
+  list_ = new QTreeView(splitter_);
+  list_->setModel(model_);
+  list_->setRootIsDecorated(false);
+  list_->setUniformRowHeights(true);
+  list_->setAllColumnsShowFocus(true);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->header()->setStretchLastSection(true);
+  list_->header()->setSectionResizeMode(QHeaderView::Interactive);
+  splitter_->addWidget(editors_);
+  splitter_->addWidget(list_);
+  splitter_->setStretchFactor(0, 3);
+  splitter_->setStretchFactor(1, 1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addLayout(bar);
+  layout->addWidget(splitter_, 1);
+
+  // A press on the current row shows it again, after the reader scrolled.
+  connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) { showDifference(current.row()); });
+  connect(list_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) { showDifference(index.row()); });
+  scrolling_ = new AlignedScrolling(a_.editor, b_.editor, this);
+  b_.isA = false;
+  // The markers of the lines a view comes to, before it paints them where
+  // the scroll bar tells in time.
+  for (Side* side : {&a_, &b_}) {
+    connect(side->editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, side] { markAround(*side); });
+    connect(side->editor, &QsciScintillaBase::SCN_UPDATEUI, this, [this, side](int) { markAround(*side); });
+  }
+  fillTimer_ = new QTimer(this);
+  fillTimer_->setSingleShot(true);
+  fillTimer_->setInterval(0);
+  connect(fillTimer_, &QTimer::timeout, this, [this] { fillStep(); });
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, [this] { emit closeRequested(); });
+}
+
+CompareView::~CompareView() { setBusyCursor(false); }
+
+QWidget* CompareView::makePane(const char* name, Side& side) {
+  auto* pane = new QWidget(this);
+  side.title = new QLabel(pane);
+  side.title->setContentsMargins(4, 2, 4, 2);
+  side.title->setObjectName(QStringLiteral("title%1").arg(name));
+  TraceEditor* editor = side.editor = new TraceEditor(pane);
+  side.lexer = new TraceLexer(editor);
+  editor->setLexer(side.lexer);
+  // A dropped file goes on to the window, which opens it; the view is made
+  // after the window's drop filter watched its children.
+  editor->setAcceptDrops(false);
+  editor->viewport()->setAcceptDrops(false);
+  side.eventMask = editor->SendScintilla(Sci::SCI_GETMODEVENTMASK);
+  // The differing lines: a background and a bar in the margin. Of two
+  // background markers on a line the higher-numbered one shows.
+  editor->SendScintilla(Sci::SCI_MARKERDEFINE, kDifferingLineMarker, long(Sci::SC_MARK_BACKGROUND));
+  editor->SendScintilla(Sci::SCI_MARKERSETBACK, kDifferingLineMarker, bgr(kDifferingBackground));
+  editor->SendScintilla(Sci::SCI_MARKERDEFINE, kChosenLineMarker, long(Sci::SC_MARK_BACKGROUND));
+  editor->SendScintilla(Sci::SCI_MARKERSETBACK, kChosenLineMarker, bgr(kChosenDifferingBackground));
+  editor->SendScintilla(Sci::SCI_MARKERDEFINE, kDifferingBarMarker, long(Sci::SC_MARK_FULLRECT));
+  editor->SendScintilla(Sci::SCI_MARKERSETBACK, kDifferingBarMarker, bgr(kDifferingBar));
+  editor->SendScintilla(Sci::SCI_SETMARGINTYPEN, kBarMargin, long(Sci::SC_MARGIN_SYMBOL));
+  editor->SendScintilla(Sci::SCI_SETMARGINMASKN, kBarMargin, long(1 << kDifferingBarMarker));
+  editor->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kBarMargin, long(kBarWidth));
+  auto* layout = new QVBoxLayout(pane);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(side.title);
+  layout->addWidget(editor, 1);
+  return pane;
+}
+
+void CompareView::setEditorFont(const QFont& font) {
+  for (Side* side : {&a_, &b_}) {
+    side->lexer->setFont(font);
+    side->editor->setMarginsFont(font);
+  }
+  updateGutters();
+}
+
+void CompareView::updateGutters() {
+  for (TraceEditor* editor : {a_.editor, b_.editor}) {
+    const long lines = editor->SendScintilla(Sci::SCI_GETLINECOUNT);
+    editor->setMarginWidth(0, QString(QString::number(lines).size() + 1, QChar('9')));
+  }
+}
+
+void releaseEditorKeys(QsciScintilla* editor, const QList<QAction*>& actions) {
+  for (QAction* action : actions) {
+    for (const QKeySequence& key : action->shortcuts()) {
+      const int code = key[0].toCombined();
+      for (QsciCommand* command : editor->standardCommands()->commands()) {
+        if (command->key() == code) command->setKey(0);
+        if (command->alternateKey() == code) command->setAlternateKey(0);
+      }
+    }
+  }
+}
+
+void CompareView::releaseKeys(const QList<QAction*>& actions) {
+  releaseEditorKeys(a_.editor, actions);
+  releaseEditorKeys(b_.editor, actions);
+}
+
+const FileComparison* CompareView::comparison() const { return comparison_.get(); }
+
+void CompareView::setBusyCursor(bool on) {
+  if (on == busyCursor_) return;
+  busyCursor_ = on;
+  if (on) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void CompareView::dropJob() {
+  if (!job_) return;
+  // A job under way is left to end on its own thread; it then goes.
+  job_->disconnect(this);
+  connect(job_, &ComparisonJob::finished, job_, &QObject::deleteLater);
+  job_ = nullptr;
+  setBusyCursor(false);
+}
+
+void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
+  clear();
+  pathA_ = pathA;
+  pathB_ = pathB;
+  const QString nameA = QFileInfo(QString::fromLocal8Bit(pathA)).fileName();
+  const QString nameB = QFileInfo(QString::fromLocal8Bit(pathB)).fileName();
+  summary_->setText(QStringLiteral("Comparing %1 with %2…").arg(nameA, nameB));
+  a_.title->setText("A: " + nameA);
+  b_.title->setText("B: " + nameB);
+  a_.title->setToolTip(QString::fromLocal8Bit(pathA));
+  b_.title->setToolTip(QString::fromLocal8Bit(pathB));
+  job_ = new ComparisonJob(pathA, pathB, this);
+  connect(job_, &ComparisonJob::textsRead, this, [this] { textsRead(); });
+  connect(job_, &ComparisonJob::finished, this, [this] { jobFinished(); });
+  setBusyCursor(true);
+  // The editors are not painted while their texts go in: a paint per
+  // chunk would cost more than the chunks.
+  editors_->setUpdatesEnabled(false);
+  job_->start();
+}
+
+void CompareView::clear() {
+  dropJob();
+  fillTimer_->stop();
+  filling_.reset();
+  editors_->setUpdatesEnabled(true);
+  scrolling_->setMaps({}, {});
+  model_->setList(nullptr);
+  comparison_.reset();
+  emptyEditor(a_);
+  emptyEditor(b_);
+  summary_->clear();
+}
+
+void CompareView::textsRead() {
+  // The texts go in while the worker compares them.
+  filling_ = std::make_unique<Filling>();
+  filling_->source = job_->result();
+  fillStep();
+}
+
+void CompareView::jobFinished() {
+  ComparisonJob* job = job_;
+  job_ = nullptr;
+  job->deleteLater();
+  if (job->code() != 0) {
+    const QByteArray path = job->path(job->failedSide());
+    clear();
+    emit failed(job->code(), path);
+    return;
+  }
+  if (!filling_) return;
+  filling_->owned = job->takeResult();
+  if (filling_->filled) present();
+}
+
+void CompareView::present() {
+  // The list's cells are made and the texts are in the editors: the
+  // texts and the facts that describe them go.
+  FileComparison& files = filling_->owned->files;
+  files.a.text.release();
+  files.b.text.release();
+  files.dropFacts();
+  // Most of that was allocated on the worker's heap, which keeps freed
+  // memory unless asked to give it back.
+  malloc_trim(0);
+  comparison_ = std::make_unique<FileComparison>(std::move(files));
+  filling_.reset();
+  setBusyCursor(false);
+  editors_->setUpdatesEnabled(true);
+
+  a_.title->setText(QStringLiteral("A: %1 (%2 statements)")
+                       .arg(QFileInfo(QString::fromLocal8Bit(pathA_)).fileName())
+                       .arg(comparison_->a.statementCount));
+  b_.title->setText(QStringLiteral("B: %1 (%2 statements)")
+                       .arg(QFileInfo(QString::fromLocal8Bit(pathB_)).fileName())
+                       .arg(comparison_->b.statementCount));
+  summary_->setText(summaryText());
+  for (Side* side : {&a_, &b_}) {
+    const long lines = side->editor->SendScintilla(Sci::SCI_GETLINECOUNT);
+    side->markedBlocks.assign(static_cast<size_t>(lines / kMarkBlockLines + 1), 0);
+  }
+  updateGutters();
+  model_->setList(&comparison_->differences);
+  const int width = std::max(200, list_->viewport()->width());
+  list_->setColumnWidth(DifferenceListModel::kWhatColumn, width * 2 / 5);
+  list_->setColumnWidth(DifferenceListModel::kAColumn, width * 3 / 10);
+  int first = -1;
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    if (model_->isHeading(row)) {
+      list_->setFirstColumnSpanned(row, QModelIndex(), true);
+    } else if (first < 0) {
+      first = row;
+    }
+  }
+  const TraceComparison* c = &comparison_->comparison;
+  scrolling_->setMaps([c](int32_t top) { return alignedTopInB(*c, top); },
+                      [c](int32_t top) { return alignedTopInA(*c, top); });
+  if (first >= 0) chooseDifference(first);
+  // The list takes the keys, unless the reader went into an editor meanwhile.
+  if (!a_.editor->hasFocus() && !b_.editor->hasFocus()) list_->setFocus(Qt::OtherFocusReason);
+  emit shown();
+}
+
+QString CompareView::summaryText() const {
+  const TraceComparison& c = comparison_->comparison;
+  if (!c.differs()) return QStringLiteral("No differences (addresses, time stamps, heap figures and elapsed times left out).");
+  int pairs = 0;
+  int alone = 0;
+  for (const StatementPair& p : c.pairs) (p.a != kNoFact && p.b != kNoFact ? pairs : alone) += 1;
+  int facts = 0;
+  for (const DifferenceRow& r : comparison_->differences.rows) {
+    facts += r.kind != kDifferenceHeading && r.kind != kDifferenceStatement && r.kind != kDifferenceText;
+  }
+  auto counted = [](int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+  };
+  QStringList parts;
+  parts << counted(pairs, "pair of statements", "pairs of statements");
+  if (alone > 0) parts << counted(alone, "statement in one trace only", "statements in one trace only");
+  parts << counted(facts, "differing fact", "differing facts");
+  parts << counted(c.hunks.count(), "run of differing lines", "runs of differing lines");
+  return parts.join(QStringLiteral(" · "));
+}
+
+void CompareView::chooseDifference(int row) {
+  list_->setCurrentIndex(model_->index(row, DifferenceListModel::kWhatColumn));
+}
+
+void CompareView::showDifference(int row) {
+  const DifferenceRow* r = model_->rowAt(row);
+  if (!comparison_ || !r || r->kind == kDifferenceHeading) return;
+  const TraceComparison& c = comparison_->comparison;
+  // A side without a place of its own shows the line aligned with the other's.
+  const int32_t aLine = r->aLine > 0 ? r->aLine : alignedLineInA(c, r->bLine);
+  const int32_t bLine = r->bLine > 0 ? r->bLine : alignedLineInB(c, r->aLine);
+  scrolling_->placeBoth([&] {
+    placeChosen(a_, aLine, r->aLine > 0 ? r->aCount : 0);
+    placeChosen(b_, bLine, r->bLine > 0 ? r->bCount : 0);
+  });
+}
+

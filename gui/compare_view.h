@@ -1,0 +1,173 @@
+// CompareView: two traces side by side, A (the trace the window shows) at
+// the left and B at the right, each in a trace editor highlighted as the
+// main one, with the list of their differences under them. The lines that
+// differ (noise left out) are marked in both editors; choosing a
+// difference puts its lines on the second row of both and shades them as
+// a chosen outline node is shaded; scrolling one editor keeps the other
+// aligned. The files are read and compared on a worker thread
+// (ComparisonJob) while a busy cursor shows; as soon as they are read,
+// their texts go into the editors a few mebibytes per turn of the event
+// loop, while the worker compares them, so the window keeps answering
+// (compare_view_text.cc).
+//
+// Each editor holds its trace once: the loaded texts are freed once they
+// are in the editors and compared, and what the view keeps of the
+// comparison (line tables, equal runs, hunks, the list's rows) needs no
+// trace text. The differing lines are marked a block of lines at a time
+// as the views come to them: two unrelated traces differ in every line,
+// and a marker costs the editor an allocation per line.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "compare/file_comparison.h"
+
+class AlignedScrolling;
+class QsciScintilla;
+class ComparisonJob;
+class DifferenceListModel;
+class QAction;
+class QFont;
+class QLabel;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QTreeView;
+class TraceEditor;
+class TraceLexer;
+struct ComparisonResult;
+struct TraceTextFacts;
+
+// Takes the keys of `actions`' shortcuts from `editor`'s own bindings, so
+// that the window's shortcuts work while the editor has the focus.
+void releaseEditorKeys(QsciScintilla* editor, const QList<QAction*>& actions);
+
+class CompareView : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Markers of the differing lines: a light background, and a bar in the
+  // narrow margin beside the line numbers.
+  static constexpr int kDifferingLineMarker = 2;
+  static constexpr int kDifferingBarMarker = 3;
+  // The differing lines of the chosen difference.
+  static constexpr int kChosenLineMarker = 4;
+  static constexpr int kBarMargin = 1;
+  // Lines marked at a time, and the text put into an editor per turn.
+  static constexpr int32_t kMarkBlockLines = 1024;
+  static constexpr int64_t kFillChunkBytes = 2 << 20;
+
+  explicit CompareView(QWidget* parent = nullptr);
+  ~CompareView() override;
+
+  // Reads the traces at `pathA` and `pathB` (local 8-bit paths) and
+  // compares them, replacing what the view showed; the view shows that it
+  // is at work until the result is in, then `shown` or `failed` follows.
+  void start(const QByteArray& pathA, const QByteArray& pathB);
+  // Drops the comparison, or the one under way, and frees both traces.
+  void clear();
+  // Reading, comparing or filling the editors.
+  bool busy() const { return job_ != nullptr || filling_ != nullptr; }
+  // The comparison shown (its texts and facts already given away), or null.
+  const FileComparison* comparison() const;
+
+  // Both editors take `font` (the main editor's), bold styles kept.
+  void setEditorFont(const QFont& font);
+  // The editors give up their own bindings of the actions' keys, so that
+  // the window's shortcuts work while they have the focus.
+  void releaseKeys(const QList<QAction*>& actions);
+
+  // Shows difference `row` of the list in both editors (a heading or a
+  // row outside the list does nothing).
+  void showDifference(int row);
+  // Makes `row` the list's current row, which shows it.
+  void chooseDifference(int row);
+
+  TraceEditor* editorA() const { return a_.editor; }
+  TraceEditor* editorB() const { return b_.editor; }
+  TraceLexer* lexerA() const { return a_.lexer; }
+  TraceLexer* lexerB() const { return b_.lexer; }
+  QTreeView* differenceList() const { return list_; }
+  DifferenceListModel* differenceModel() const { return model_; }
+  QToolButton* closeButton() const { return closeButton_; }
+  QLabel* summary() const { return summary_; }
+
+ signals:
+  // The close button or Escape.
+  void closeRequested();
+  // A file could not be read: the load's code and the file's path.
+  void failed(int code, const QByteArray& path);
+  // The comparison is shown.
+  void shown();
+
+ private:
+  // One trace's pane: its title, editor and lexer, the blocks of lines
+  // whose markers are set, and the chosen lines.
+  struct Side {
+    bool isA = true;
+    QLabel* title = nullptr;
+    TraceEditor* editor = nullptr;
+    TraceLexer* lexer = nullptr;
+    long eventMask = 0;  // the editor's change notices, off while a text goes in
+    std::vector<uint8_t> markedBlocks;
+    int32_t chosenFirst = 0;  // 0-based
+    int32_t chosenCount = 0;
+  };
+  // The texts going into the editors, read from the job's result while
+  // it compares them, then from the result once it is handed over.
+  struct Filling {
+    const ComparisonResult* source = nullptr;
+    std::unique_ptr<ComparisonResult> owned;  // once the comparison is done
+    bool intoA = true;
+    int64_t done = 0;  // bytes of the text in
+    bool filled = false;
+  };
+
+  QWidget* makePane(const char* name, Side& side);
+  void textsRead();
+  void jobFinished();
+  // Shows the comparison once both editors hold their texts.
+  void present();
+
+  // compare_view_text.cc: the texts into the editors, and the markers.
+  void fillStep();
+  void beginFill(Side& side, int64_t shownBytes);
+  void endFill(Side& side);
+  void emptyEditor(Side& side);
+  // Sets the markers of the blocks of lines around the side's view.
+  void markAround(Side& side);
+  void markBlock(Side& side, int32_t block);
+  // Shows the 0-based lines [first, first + count) of the side as chosen.
+  void setChosen(Side& side, int32_t first, int32_t count);
+  // Puts 1-based `line` on the second row of the side's view and shows
+  // [line, line + count) as chosen.
+  void placeChosen(Side& side, int32_t line, int32_t count);
+  void updateGutters();
+  QString summaryText() const;
+  void setBusyCursor(bool on);
+  void dropJob();
+
+  QLabel* summary_;
+  QToolButton* closeButton_;
+  QSplitter* splitter_;
+  QSplitter* editors_;
+  Side a_;
+  Side b_;
+  QTreeView* list_;
+  DifferenceListModel* model_;
+  AlignedScrolling* scrolling_;
+
+  ComparisonJob* job_ = nullptr;  // the comparison under way, a child of the view
+  std::unique_ptr<Filling> filling_;
+  QTimer* fillTimer_;
+  std::unique_ptr<FileComparison> comparison_;
+  QByteArray pathA_;
+  QByteArray pathB_;
+  bool busyCursor_ = false;
+};

@@ -1,0 +1,137 @@
+// The main window's "Compare with…": a toolbar button and Ctrl+D ask for a
+// second trace and show the comparison in place of the trace frame; the
+// same keys, Escape or the view's close button bring the frame back as it
+// was (it is only hidden meanwhile).
+#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QTreeView>
+
+#include "gui/compare_view.h"
+#include "gui/main_window.h"
+#include "gui/trace_frame.h"
+#include "gui/trace_lexer.h"
+
+namespace {
+
+// Two pages side by side, a line of each marked.
+QIcon compareIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (int page = 0; page < 2; ++page) {
+    const QRectF sheet(2.5 + page * 15, 3.5, 12, 25);
+    painter.setPen(QPen(QColor(70, 70, 70), 1.5));
+    painter.setBrush(Qt::white);
+    painter.drawRect(sheet);
+    for (int line = 0; line < 5; ++line) {
+      const QColor ink = line == 2 ? QColor(230, 140, 30) : QColor(150, 150, 150);
+      painter.fillRect(QRectF(sheet.left() + 2.5, 8 + line * 4, 7, 2), ink);
+    }
+  }
+  return QIcon(pixmap);
+}
+
+QString chooseWithDialog(QWidget* parent, const QString& folder) {
+  return QFileDialog::getOpenFileName(parent, "Compare with", folder, "Trace files (*.trc *.TRC);;All Files (*)");
+}
+
+}  // namespace
+
+void TForm1::createComparison() {
+  acCompare = new QAction(compareIcon(), "Compare with…", this);
+  acCompare->setToolTip("Compare with another trace (Ctrl+D)");
+  acCompare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+  acCompare->setShortcutContext(Qt::WindowShortcut);
+  acCompare->setEnabled(false);  // until a trace is shown
+  connect(acCompare, &QAction::triggered, this, [this] { toggleComparison(); });
+  addAction(acCompare);
+  // The editor's own Ctrl+D duplicates a line.
+  releaseEditorKeys(TFMarrow1->editor(), {acCompare});
+
+  // The button goes after Find.
+  const QList<QAction*> bar = ToolBar1->actions();
+  const qsizetype find = bar.indexOf(acFind_loc);
+  ToolBar1->insertAction(find >= 0 && find + 1 < bar.size() ? bar[find + 1] : nullptr, acCompare);
+
+  centralStack_ = new QStackedWidget(this);
+  QWidget* frame = takeCentralWidget();
+  centralStack_->addWidget(frame);
+  compareView_ = new CompareView(centralStack_);
+  centralStack_->addWidget(compareView_);
+  setCentralWidget(centralStack_);
+  centralStack_->setCurrentWidget(frame);
+  compareView_->releaseKeys(actions());
+  connect(compareView_, &CompareView::closeRequested, this, [this] { closeComparison(); });
+  connect(compareView_, &CompareView::failed, this, [this](int code, const QByteArray& path) {
+    closeComparison();
+    showLoadError(code, path);
+  });
+  // The comparison's editors follow the frame's font steps.
+  for (QAction* step : {acFontDec, acFontInc}) {
+    connect(step, &QAction::triggered, this, [this] {
+      if (comparisonShown()) compareView_->setEditorFont(TFMarrow1->lexer()->defaultFont(0));
+    });
+  }
+}
+
+bool TForm1::comparisonShown() const { return centralStack_ && centralStack_->currentWidget() == compareView_; }
+
+void TForm1::toggleComparison() {
+  if (comparisonShown()) {
+    closeComparison();
+    return;
+  }
+  if (currentTrace_.isEmpty()) return;
+  const QString folder = QFileInfo(currentTrace_).absolutePath();
+  const QString path = compareChooser_ ? compareChooser_(this, folder) : chooseWithDialog(this, folder);
+  if (!path.isEmpty()) compareWith(path);
+}
+
+void TForm1::compareWith(const QString& path) {
+  if (currentTrace_.isEmpty()) return;
+  if (!comparisonShown()) focusBeforeComparison_ = QApplication::focusWidget();
+  compareView_->setEditorFont(TFMarrow1->lexer()->defaultFont(0));
+  setSingleTraceCommandsEnabled(false);
+  centralStack_->setCurrentWidget(compareView_);
+  // The list has the keys from the start: Escape closes, arrows choose.
+  compareView_->differenceList()->setFocus(Qt::OtherFocusReason);
+  compareView_->start(currentTrace_.toLocal8Bit(), path.toLocal8Bit());
+}
+
+void TForm1::closeComparison() {
+  if (!comparisonShown()) return;
+  compareView_->clear();
+  centralStack_->setCurrentWidget(TFMarrow1);
+  setSingleTraceCommandsEnabled(true);
+  QWidget* focus = focusBeforeComparison_;
+  if (focus && focus->isVisible()) {
+    focus->setFocus(Qt::OtherFocusReason);
+  } else {
+    TFMarrow1->editor()->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void TForm1::traceOpenedForComparison() {
+  if (acCompare) acCompare->setEnabled(true);
+  closeComparison();
+}
+
+void TForm1::setSingleTraceCommandsEnabled(bool on) {
+  for (QAction* action : {acFind_loc, acFindNext, acFindPrev, acGoToLine, acReload}) action->setEnabled(on);
+  for (QCheckBox* box : {cbWrapText, cbReadOnly, cbFormatFQuery}) box->setEnabled(on);
+  // Docked panes go with the frame's trace: choosing in them would move
+  // the hidden frame.
+  for (QDockWidget* dock : findChildren<QDockWidget*>()) {
+    if (dock->widget()) dock->widget()->setEnabled(on);
+  }
+}
