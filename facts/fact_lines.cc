@@ -36,7 +36,49 @@ int32_t nextByte(const char* text, int32_t from, int32_t end, char c) {
   return i;
 }
 
+// Bit k set when byte k of the sixteen at `at` is white space (0x00..0x20),
+// or, for blankBits, a blank or a tab.
+inline uint32_t spaceBits(const char* at) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x20)), bytes)));
+}
+inline uint32_t blankBits(const char* at) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  return static_cast<uint32_t>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t')))));
+}
+
 }  // namespace
+
+int32_t skipSpaceBytes(const char* text, int32_t from, int32_t end) {
+  int32_t i = from;
+  for (; i + 16 <= end; i += 16) {
+    const uint32_t solid = ~spaceBits(text + i) & 0xFFFFu;
+    if (solid) return i + __builtin_ctz(solid);
+  }
+  while (i < end && isSpaceByte(text[i])) ++i;
+  return i;
+}
+
+int32_t skipWordBytes(const char* text, int32_t from, int32_t end) {
+  int32_t i = from;
+  for (; i + 16 <= end; i += 16) {
+    const uint32_t space = spaceBits(text + i);
+    if (space) return i + __builtin_ctz(space);
+  }
+  while (i < end && !isSpaceByte(text[i])) ++i;
+  return i;
+}
+
+int32_t skipBlanks(const char* text, int32_t from, int32_t end) {
+  int32_t i = from;
+  for (; i + 16 <= end; i += 16) {
+    const uint32_t other = ~blankBits(text + i) & 0xFFFFu;
+    if (other) return i + __builtin_ctz(other);
+  }
+  while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
+  return i;
+}
 
 bool LineReader::next(TraceLine& line) {
   if (pos_ >= limit_) return false;
@@ -61,24 +103,22 @@ bool LineReader::next(TraceLine& line) {
 
 bool LineReader::nextContent(TraceLine& line) {
   while (next(line)) {
-    if (!isBlankLine(text_, line) && !isTimestampLine(text_, line)) return true;
+    // A time stamp's first byte after white space is its '*'.
+    const int32_t first = skipSpaceBytes(text_, line.begin, line.end);
+    if (first < line.end && (text_[first] != '*' || !isTimestampLine(text_, line))) return true;
   }
   return false;
 }
 
 TextSpan trimmedLine(const char* text, const TraceLine& line) {
-  int32_t begin = line.begin;
+  const int32_t begin = skipSpaceBytes(text, line.begin, line.end);
   int32_t end = line.end;
-  while (begin < end && isSpaceByte(text[begin])) ++begin;
   while (end > begin && isSpaceByte(text[end - 1])) --end;
   return spanOf(begin, end);
 }
 
 bool isBlankLine(const char* text, const TraceLine& line) {
-  for (int32_t i = line.begin; i < line.end; ++i) {
-    if (!isSpaceByte(text[i])) return false;
-  }
-  return true;
+  return skipSpaceBytes(text, line.begin, line.end) == line.end;
 }
 
 bool isTimestampLine(const char* text, const TraceLine& line) { return lineStartsWith(text, line, "*** 20"); }
@@ -93,24 +133,20 @@ bool isStarLine(const char* text, const TraceLine& line) {
 }
 
 bool lineStartsWith(const char* text, const TraceLine& line, std::string_view prefix) {
-  int32_t i = line.begin;
-  while (i < line.end && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const int32_t i = skipBlanks(text, line.begin, line.end);
   return static_cast<size_t>(line.end - i) >= prefix.size() && std::memcmp(text + i, prefix.data(), prefix.size()) == 0;
 }
 
 TextSpan wordAfter(const char* text, int32_t from, int32_t end) {
-  int32_t begin = from;
-  while (begin < end && isSpaceByte(text[begin])) ++begin;
-  int32_t stop = begin;
-  while (stop < end && !isSpaceByte(text[stop])) ++stop;
+  const int32_t begin = skipSpaceBytes(text, from, end);
+  const int32_t stop = skipWordBytes(text, begin, end);
   if (stop == begin) return TextSpan{};
   return spanOf(begin, stop);
 }
 
 TextSpan wordOnLine(const char* text, int32_t from, int32_t limit) {
-  while (from < limit && (text[from] == ' ' || text[from] == '\t')) ++from;
-  int32_t stop = from;
-  while (stop < limit && !isSpaceByte(text[stop])) ++stop;
+  from = skipBlanks(text, from, limit);
+  const int32_t stop = skipWordBytes(text, from, limit);
   return stop > from ? spanOf(from, stop) : TextSpan{};
 }
 
@@ -120,7 +156,8 @@ inline char lowerAscii(char c) { return byteIs(c, kUpperByte) ? static_cast<char
 
 bool keyAt(const char* text, int32_t at, std::string_view key) {
   for (size_t k = 0; k < key.size(); ++k) {
-    if (lowerAscii(text[at + static_cast<int32_t>(k)]) != lowerAscii(key[k])) return false;
+    const char c = text[at + static_cast<int32_t>(k)];
+    if (c != key[k] && lowerAscii(c) != lowerAscii(key[k])) return false;
   }
   return true;
 }
@@ -129,9 +166,25 @@ bool keyAt(const char* text, int32_t at, std::string_view key) {
 
 TextSpan valueAfterKey(const char* text, const TraceLine& line, std::string_view key) {
   const int32_t last = line.end - static_cast<int32_t>(key.size());
+  // The bytes that lowerAscii maps to the key's first.
   const char first = lowerAscii(key[0]);
-  for (int32_t at = line.begin; at <= last; ++at) {
-    if (lowerAscii(text[at]) == first && (at == line.begin || !isWordByte(text[at - 1])) && keyAt(text, at, key)) {
+  const char firstUpper = byteIs(first, kLowerByte) ? static_cast<char>(first - 32) : first;
+  auto isKeyAt = [&](int32_t at) {
+    return (at == line.begin || !isWordByte(text[at - 1])) && keyAt(text, at, key);
+  };
+  int32_t at = line.begin;
+  for (; at + 16 <= line.end && at <= last; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+    uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(first)), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(firstUpper)))));
+    for (; mask; mask &= mask - 1) {
+      const int32_t candidate = at + __builtin_ctz(mask);
+      if (candidate > last) break;
+      if (isKeyAt(candidate)) return wordAfter(text, candidate + static_cast<int32_t>(key.size()), line.end);
+    }
+  }
+  for (; at <= last; ++at) {
+    if (lowerAscii(text[at]) == first && isKeyAt(at)) {
       return wordAfter(text, at + static_cast<int32_t>(key.size()), line.end);
     }
   }

@@ -76,6 +76,14 @@ inline bool isIdByte(char c) { return byteIs(c, kDigitByte | kUpperByte | kLower
 // Letters, digits and '_'.
 inline bool isWordByte(char c) { return byteIs(c, kDigitByte | kUpperByte | kLowerByte | kUnderscoreByte); }
 
+// The first byte of text[from, end) that is not white space, or `end`.
+int32_t skipSpaceBytes(const char* text, int32_t from, int32_t end);
+// The first white-space byte of text[from, end), or `end`: where a word
+// that starts at `from` ends.
+int32_t skipWordBytes(const char* text, int32_t from, int32_t end);
+// The first byte of text[from, end) that is neither a blank nor a tab, or `end`.
+int32_t skipBlanks(const char* text, int32_t from, int32_t end);
+
 inline std::string_view lineView(const char* text, const TraceLine& line) {
   return std::string_view(text + line.begin, static_cast<size_t>(line.end - line.begin));
 }

@@ -76,3 +76,9 @@ class JoinOrderReader {
 // block being worked on is the word at `contextAt` (-1 for none), read only
 // when a line names none.
 bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromLine, int32_t contextAt);
+
+// buildTraceFacts with the key points handed to the pass `step` at a time,
+// as a scan that the pass follows hands them over; for the checks that
+// hold scanKeyPointsAndFacts to buildTraceFacts at every split.
+int buildTraceFactsInSteps(TraceFacts& facts, const char* text, int32_t length, const KeyPoints_c& keyPoints,
+                           int32_t step);

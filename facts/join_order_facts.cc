@@ -40,14 +40,12 @@ bool isTableEntry(const char* text, int32_t begin, int32_t end) {
 // Calls `take` for each white-space separated word of text[from, end).
 template <class Take>
 bool forEachWord(const char* text, int32_t from, int32_t end, Take take) {
-  int32_t i = from;
-  for (;;) {
-    while (i < end && isSpaceByte(text[i])) ++i;
-    if (i >= end) return true;
+  for (int32_t i = skipSpaceBytes(text, from, end); i < end; i = skipSpaceBytes(text, i, end)) {
     const int32_t start = i;
-    while (i < end && !isSpaceByte(text[i])) ++i;
+    i = skipWordBytes(text, i, end);
     if (!take(start, i)) return false;
   }
+  return true;
 }
 
 bool lineIsTableEntries(const char* text, const TraceLine& line) {

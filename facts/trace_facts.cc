@@ -59,36 +59,58 @@ constexpr int32_t kEndWindow = 8192;
 
 inline int32_t lineStartOfKeyPoint(const KeyPoint& k) { return k.pos - k.column > 0 ? k.pos - k.column : 0; }
 
-// Where a statement's key points begin and its dump ends, while building.
-struct StatementMarks {
-  int32_t firstKeyPoint;
-  int32_t dumpFrom;  // the last key point of its dump; -1 before a dump
-};
-
 class FactsBuilder {
  public:
   FactsBuilder(TraceFacts& facts, const char* text, int32_t length, const KeyPoints_c& keyPoints)
       : c_{facts, text, length, &keyPoints}, keyPoints_(keyPoints), joinOrders_(c_) {}
 
-  bool run() {
-    for (int32_t i = 0; i < keyPoints_.count(); ++i) {
-      if (!onKeyPoint(i)) return false;
+  // Reads the facts of the key points whose readers' limits are known:
+  // those before the last key point that can end a section, or, once the
+  // list is `complete`, all of them. Key points may be appended between
+  // calls. False when a list could not grow.
+  bool advance(bool complete) {
+    const int32_t n = keyPoints_.count();
+    for (; seen_ < n; ++seen_) {
+      if (roleOf(keyPoints_[seen_].kind) != Role::kNeutral) lastSection_ = seen_;
     }
-    if (current_ != kNoFact) closeStatement();
-    return placeStatements() && copyKeyPointLines();
+    const int32_t until = complete ? n : lastSection_;
+    for (; next_ < until; ++next_) {
+      int32_t* line = c_.facts.keyPointLines.append();
+      if (!line) return false;
+      *line = keyPoints_[next_].line + 1;
+      if (!onKeyPoint(next_)) return false;
+    }
+    return true;
   }
+
+  // After the last key point: the last statement's stretch.
+  bool finish() {
+    if (!advance(true)) return false;
+    if (current_ != kNoFact) {
+      closeStatement();
+      placeStatement(c_.length);
+    }
+    return true;
+  }
+
+  // How many key points advance has read.
+  int32_t done() const { return next_; }
 
  private:
   StatementFacts& current() { return c_.facts.statements[current_]; }
 
+  // Key point `keyPoint` opens a statement; the one before ends on the
+  // line above it at the latest.
   bool openStatement(int32_t keyPoint) {
-    if (current_ != kNoFact) closeStatement();
+    if (current_ != kNoFact) {
+      closeStatement();
+      placeStatement(lineStartOfKeyPoint(keyPoints_[keyPoint]));
+    }
     StatementFacts* s = appendFact(c_.facts.statements);
-    StatementMarks* marks = marks_.append();
-    if (!s || !marks) return false;
-    *marks = StatementMarks{keyPoint, -1};
+    if (!s) return false;
     current_ = c_.facts.statements.count() - 1;
     dumped_ = false;
+    dumpFrom_ = -1;
     contextAt_ = -1;
     TraceFacts& f = c_.facts;
     s->queryBlocks.first = f.queryBlocks.count();
@@ -159,7 +181,7 @@ class FactsBuilder {
     const int32_t limit = limitAfter(i);
     if (role != Role::kContent) {
       dumped_ = true;
-      marks_[current_].dumpFrom = k.pos;
+      dumpFrom_ = k.pos;
     }
     switch (k.kind) {
       case tkSqlDump:
@@ -252,55 +274,50 @@ class FactsBuilder {
     return -1;
   }
 
-  // Stretches: a statement ends with the "END SQL Statement Dump" line of
-  // its dump, else where the next statement's first key point stands; the
-  // next one begins right after.
-  bool placeStatements() {
-    const int32_t n = c_.facts.statements.count();
-    int32_t begin = 0;
-    int32_t keyPoint = 0;
-    for (int32_t i = 0; i < n; ++i) {
-      StatementFacts& s = c_.facts.statements[i];
-      const StatementMarks& marks = marks_[i];
-      const int32_t boundary = i + 1 < n ? lineStartOfKeyPoint(keyPoints_[marks_[i + 1].firstKeyPoint]) : c_.length;
-      int32_t end = boundary;
-      if (marks.dumpFrom >= 0) {
-        const int32_t at = lastDumpEnd(marks.dumpFrom, boundary);
-        if (at >= 0) {
-          const void* feed = std::memchr(c_.text + at, '\n', static_cast<size_t>(boundary - at));
-          end = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : boundary;
-        }
+  // The current statement's stretch: it ends with the "END SQL Statement
+  // Dump" line of its dump, else at `boundary`, where the next statement's
+  // first key point stands (or the text ends); the next one begins right
+  // after.
+  void placeStatement(int32_t boundary) {
+    StatementFacts& s = current();
+    const int32_t begin = placedEnd_;
+    int32_t end = boundary;
+    if (dumpFrom_ >= 0) {
+      const int32_t at = lastDumpEnd(dumpFrom_, boundary);
+      if (at >= 0) {
+        const void* feed = std::memchr(c_.text + at, '\n', static_cast<size_t>(boundary - at));
+        end = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : boundary;
       }
-      if (end <= begin) end = boundary;
-      s.beginOffset = begin;
-      s.endOffset = end;
-      s.firstLine = lineAt(begin);
-      s.lastLine = lineAt(end - 1 > begin ? end - 1 : begin);
-      while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < begin) ++keyPoint;
-      s.keyPoints.first = keyPoint;
-      while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < end) ++keyPoint;
-      s.keyPoints.count = keyPoint - s.keyPoints.first;
-      if (!s.sqlId.present() || s.sqlTextLine == 0) readSqlHeading(c_, s);
-      begin = end;
     }
-    return true;
-  }
-
-  bool copyKeyPointLines() {
-    if (c_.facts.keyPointLines.reserveRecords(keyPoints_.count()) != 0) return false;
-    for (const KeyPoint& k : keyPoints_) *c_.facts.keyPointLines.append() = k.line + 1;
-    return true;
+    if (end <= begin) end = boundary;
+    s.beginOffset = begin;
+    s.endOffset = end;
+    s.firstLine = lineAt(begin);
+    s.lastLine = lineAt(end - 1 > begin ? end - 1 : begin);
+    int32_t keyPoint = placedKeyPoints_;
+    while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < begin) ++keyPoint;
+    s.keyPoints.first = keyPoint;
+    while (keyPoint < keyPoints_.count() && lineStartOfKeyPoint(keyPoints_[keyPoint]) < end) ++keyPoint;
+    s.keyPoints.count = keyPoint - s.keyPoints.first;
+    placedKeyPoints_ = keyPoint;
+    if (!s.sqlId.present() || s.sqlTextLine == 0) readSqlHeading(c_, s);
+    placedEnd_ = end;
   }
 
   FactContext c_;
   const KeyPoints_c& keyPoints_;
   JoinOrderReader joinOrders_;
-  PackedRecords<StatementMarks> marks_;
   int32_t current_ = kNoFact;
   bool dumped_ = false;
+  int32_t dumpFrom_ = -1;    // the current statement's last dump key point, -1 before a dump
   int32_t contextAt_ = -1;   // where the query block being worked on is named
   int32_t nextSection_ = 0;  // cached by limitAfter
   int32_t lineAnchor_ = -1;  // cached by lineAt
+  int32_t seen_ = 0;         // key points looked at by advance
+  int32_t lastSection_ = -1;  // the last of those that can end a section
+  int32_t next_ = 0;         // the first key point not read yet
+  int32_t placedEnd_ = 0;    // where the last placed statement ends
+  int32_t placedKeyPoints_ = 0;  // key points before that end
 };
 
 }  // namespace
@@ -311,7 +328,65 @@ int buildTraceFacts(TraceFacts& facts, const char* text, int32_t length, const K
   facts.length = length;
   if (length <= 0 || !text) return 0;
   FactsBuilder builder(facts, text, length, keyPoints);
-  if (!builder.run()) {
+  if (facts.keyPointLines.reserveRecords(keyPoints.count()) != 0 || !builder.finish()) {
+    facts.reset();
+    return -1;
+  }
+  return 0;
+}
+
+namespace {
+
+// Reads each stretch's key points as soon as the scan has passed it.
+class FactsFollower final : public KeyPointFollower {
+ public:
+  explicit FactsFollower(FactsBuilder& builder) : builder_(builder) {}
+  void onScanned(const KeyPoints_c&) override {
+    if (ok_) ok_ = builder_.advance(false);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  FactsBuilder& builder_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+int scanKeyPointsAndFacts(KeyPoints_c& keyPoints, TraceFacts& facts, const char* text, int32_t length) {
+  resetKeyPoints(keyPoints);
+  facts.reset();
+  facts.text = text;
+  facts.length = length;
+  if (length <= 0 || !text) return 0;
+  FactsBuilder builder(facts, text, length, keyPoints);
+  FactsFollower follower(builder);
+  scanKeyPoints(keyPoints, text, length, follower);
+  // A scan whose list could not grow leaves no key points, and no facts.
+  if (keyPoints.count() < builder.done()) return buildTraceFacts(facts, text, length, keyPoints);
+  if (!follower.ok() || !builder.finish()) {
+    facts.reset();
+    return -1;
+  }
+  return 0;
+}
+
+int buildTraceFactsInSteps(TraceFacts& facts, const char* text, int32_t length, const KeyPoints_c& keyPoints,
+                           int32_t step) {
+  facts.reset();
+  facts.text = text;
+  facts.length = length;
+  if (length <= 0 || !text) return 0;
+  KeyPoints_c arrived;
+  FactsBuilder builder(facts, text, length, arrived);
+  bool ok = true;
+  for (int32_t i = 0; i < keyPoints.count() && ok; ++i) {
+    KeyPoint* k = appendKeyPoint(arrived);
+    if (!k) break;
+    *k = keyPoints[i];
+    if ((i + 1) % step == 0) ok = builder.advance(false);
+  }
+  if (!ok || arrived.count() != keyPoints.count() || !builder.finish()) {
     facts.reset();
     return -1;
   }

@@ -1,4 +1,6 @@
 // Lines on which the optimizer states whether a transformation paid off.
+#include <emmintrin.h>
+
 #include <cstring>
 
 #include "facts/facts_internal.h"
@@ -41,24 +43,62 @@ TextSpan linePrefix(const char* text, TextSpan line) {
   return spanOf(line.offset, i);
 }
 
+constexpr int kPhraseCount = sizeof kPhrases / sizeof kPhrases[0];
+
+// The phrase that starts at `at` and ends by `to`, or -1.
+int phraseAt(const char* text, int32_t at, int32_t to) {
+  for (int p = 0; p < kPhraseCount; ++p) {
+    const std::string_view needle = kPhrases[p].needle;
+    if (to - at >= static_cast<int32_t>(needle.size()) && std::memcmp(text + at, needle.data(), needle.size()) == 0) {
+      return p;
+    }
+  }
+  return -1;
+}
+
+struct PhraseHit {
+  int32_t at;
+  int phrase;
+};
+
+// The first phrase in text[from, to), or {-1, -1}: one walk for all of
+// them. Every phrase starts "is " or «b??t », so only the offsets that
+// look so are compared.
+PhraseHit nextPhrase(const char* text, int32_t from, int32_t to) {
+  int32_t i = from;
+  auto load = [&](int32_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at)); };
+  auto equal = [](__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+  for (; i + 20 <= to; i += 16) {
+    const __m128i at0 = load(i);
+    const __m128i at1 = load(i + 1);
+    const __m128i at2 = load(i + 2);
+    const __m128i at3 = load(i + 3);
+    const __m128i at4 = load(i + 4);
+    const __m128i is = _mm_and_si128(_mm_and_si128(equal(at0, 'i'), equal(at1, 's')), equal(at2, ' '));
+    const __m128i best = _mm_and_si128(_mm_and_si128(equal(at0, 'b'), equal(at3, 't')), equal(at4, ' '));
+    for (uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(is, best))); mask; mask &= mask - 1) {
+      const int32_t at = i + __builtin_ctz(mask);
+      const int p = phraseAt(text, at, to);
+      if (p >= 0) return PhraseHit{at, p};
+    }
+  }
+  for (; i < to; ++i) {
+    const int p = phraseAt(text, i, to);
+    if (p >= 0) return PhraseHit{i, p};
+  }
+  return PhraseHit{-1, -1};
+}
+
 }  // namespace
 
 bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromLine, int32_t contextAt) {
-  constexpr int kCount = sizeof kPhrases / sizeof kPhrases[0];
-  int32_t next[kCount];
-  for (int p = 0; p < kCount; ++p) next[p] = findIn(c.text, from, to, kPhrases[p].needle);
   int32_t countedAt = from;
   int32_t countedLine = fromLine;
   int32_t lastLineBegin = -1;
   // The phrases' occurrences in text order, one fact per line.
-  for (;;) {
-    int p = -1;
-    for (int q = 0; q < kCount; ++q) {
-      if (next[q] >= 0 && (p < 0 || next[q] < next[p])) p = q;
-    }
-    if (p < 0) return true;
-    const int32_t at = next[p];
-    next[p] = findIn(c.text, at + 1, to, kPhrases[p].needle);
+  for (PhraseHit hit = nextPhrase(c.text, from, to); hit.at >= 0; hit = nextPhrase(c.text, hit.at + 1, to)) {
+    const int32_t at = hit.at;
+    const int p = hit.phrase;
     TraceLine line;
     LineReader reader(c.text, to, lineStartOf(c.text, from, at), 0);
     reader.next(line);
@@ -78,4 +118,5 @@ bool readTransformations(FactContext& c, int32_t from, int32_t to, int32_t fromL
     const TextSpan named = valueAfterKey(c.text, line, "query block ");
     fact->queryBlock = named.present() ? named : contextAt >= 0 ? wordOnLine(c.text, contextAt, c.length) : TextSpan{};
   }
+  return true;
 }

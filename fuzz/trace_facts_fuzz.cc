@@ -1,6 +1,7 @@
 // Fuzz target: any bytes as a trace. The facts pass and the list readers
 // must keep every span on one line inside the text, every range inside its
-// list and every line inside the text; the list splitter's fast path must
+// list and every line inside the text, and give the same facts when run
+// beside the key-point scan; the list splitter's fast path must
 // agree with its bytewise one; any bytes must make valid JSON.
 #include <cstdint>
 #include <cstdlib>
@@ -8,10 +9,12 @@
 #include <string_view>
 
 #include "base/json_writer.h"
+#include "facts/facts_internal.h"
 #include "facts/list_lines.h"
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
 #include "tests/json_check_facts.h"
+#include "tests/same_facts.h"
 
 namespace {
 
@@ -96,6 +99,21 @@ void checkListSplit(const char* text, int32_t length) {
   }
 }
 
+// The pass run beside the scan, and fed a few key points at a time as
+// the scan feeds it, gives the same key points and facts.
+void checkFollowingTheScan(const SVString& text, const KeyPoints_c& keyPoints, const TraceFacts& facts, int32_t step) {
+  KeyPoints_c followed;
+  TraceFacts beside;
+  if (scanKeyPointsAndFacts(followed, beside, text.c_str(), text.length()) == 0) {
+    check(sameKeyPoints(followed, keyPoints));
+    check(sameFacts(beside, facts));
+  }
+  TraceFacts stepped;
+  if (buildTraceFactsInSteps(stepped, text.c_str(), text.length(), keyPoints, step) == 0) {
+    check(sameFacts(stepped, facts));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -107,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scanKeyPoints(keyPoints, text);
   TraceFacts facts;
   if (buildTraceFacts(facts, text.c_str(), text.length(), keyPoints) != 0) return 0;
+  checkFollowingTheScan(text, keyPoints, facts, size ? 1 + data[size - 1] % 16 : 1);
   if (readAllStatementLists(facts) != 0) return 0;
   int32_t lines = 1;
   for (int32_t i = 0; i < text.length(); ++i) lines += text.c_str()[i] == '\n';

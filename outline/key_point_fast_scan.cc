@@ -177,7 +177,9 @@ class LineCounter {
 
 }  // namespace
 
-int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
+namespace {
+
+int scanFollowed(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower* follower) {
   // The noted phrases describe one text: only a scan into an empty list
   // records them.
   bool recording = list.count() == 0;
@@ -233,7 +235,18 @@ int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
       next = state.pos;
       nextFollowsNonText = state.kind != tkText;
     }
+    if (follower) follower->onScanned(list);
   }
   list.noted.complete = recording;
   return 0;
+}
+
+}  // namespace
+
+int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
+  return scanFollowed(list, text, length, nullptr);
+}
+
+int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower& follower) {
+  return scanFollowed(list, text, length, &follower);
 }

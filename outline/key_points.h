@@ -74,6 +74,22 @@ KeyPoint* appendKeyPoint(KeyPoints_c& list);
 int scanKeyPoints(KeyPoints_c& list, const SVString& text);
 int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length);
 
+// Work that follows a scan over its records while their text is still in
+// the cache.
+class KeyPointFollower {
+ public:
+  // Called after each stretch of the text (64 KiB) the scan has passed:
+  // the records [0, list.count()) are final. Not called once the list
+  // could not grow.
+  virtual void onScanned(const KeyPoints_c& list) = 0;
+
+ protected:
+  ~KeyPointFollower() = default;
+};
+
+// scanKeyPoints that tells `follower` how far it has come.
+int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower& follower);
+
 // The same records, found token by token with nextTraceToken. Kept as the
 // reference the fast scanner is checked against. Notes no phrases.
 int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length);
