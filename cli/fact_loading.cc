@@ -6,8 +6,7 @@
 
 int loadFacts(const char* commandName, const char* path, LoadedFacts& out) {
   if (int code = loadTraceText(path, out.text)) return code;
-  scanKeyPoints(out.keyPoints, out.text);
-  if (buildTraceFacts(out.facts, out.text.c_str(), out.text.length(), out.keyPoints) != 0 ||
+  if (scanKeyPointsAndFacts(out.keyPoints, out.facts, out.text.c_str(), out.text.length()) != 0 ||
       readAllStatementLists(out.facts) != 0) {
     std::fprintf(stderr, "zazozav-cli %s: out of memory\n", commandName);
     return 1;

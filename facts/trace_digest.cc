@@ -278,11 +278,19 @@ class DigestBuilder {
 }  // namespace
 
 int buildTraceDigest(TraceDigest& digest, const char* text, int32_t length, const KeyPoints_c& keyPoints) {
+  TraceFacts facts;
+  if (buildTraceFacts(facts, text, length, keyPoints) != 0) {
+    digest.reset();
+    ++digest.build;
+    return -1;
+  }
+  return digestTraceFacts(digest, facts, keyPoints.count());
+}
+
+int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPointCount) {
   digest.reset();
   ++digest.build;
-  TraceFacts facts;
-  if (buildTraceFacts(facts, text, length, keyPoints) != 0) return -1;
-  digest.keyPointCount = keyPoints.count();
+  digest.keyPointCount = keyPointCount;
   if (!DigestBuilder(digest, facts).run()) {
     digest.reset();
     return -1;

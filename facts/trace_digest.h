@@ -99,6 +99,10 @@ constexpr int32_t kDigestSqlTextLimit = 300;
 // Control bytes in copied texts become blanks. Returns 0, or -1 with the
 // digest empty when memory ran out.
 int buildTraceDigest(TraceDigest& digest, const char* text, int32_t length, const KeyPoints_c& keyPoints);
+// The same from facts already built over the text (scanKeyPointsAndFacts
+// builds them with the key points in one walk); `keyPointCount` is the
+// number of key points they were built from.
+int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPointCount);
 
 // The row's line in the text shown, given that text's key points (the
 // same records, lines moved by re-formatting): it moves with its anchor.

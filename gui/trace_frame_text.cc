@@ -35,9 +35,14 @@ int TFMarrow::loadTrace(SVString& text) {
   VirtualStringTree1->clear();
   nodes_.reset();
   resetKeyPoints(keyPoints_);
-  scanKeyPoints(keyPoints_, text_);
-  // Over the text as scanned, while it is still the frame's own.
-  buildTraceDigest(digest_, text_.data(), text_.length(), keyPoints_);
+  {
+    // The facts ride on the scan, over the text as scanned, while it is
+    // still the frame's own; the digest keeps a copy of what it shows. A
+    // pass that ran out of memory leaves no facts: the digest is empty.
+    TraceFacts facts;
+    scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length());
+    digestTraceFacts(digest_, facts, keyPoints_.count());
+  }
   std::vector<FormattedPiece> pieces;
   if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
   // The key points' offsets describe the text as scanned, so the outline

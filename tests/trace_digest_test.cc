@@ -77,6 +77,19 @@ TEST(TraceDigest, RowsOfASampleWithFourStatements) {
   EXPECT_DOUBLE_EQ(d.statements[0].cost, 1234567.5);
 }
 
+// The viewer builds the facts beside the key-point scan: the same digest.
+TEST(TraceDigest, FromFactsBuiltBesideTheScan) {
+  const Digest x(sampleText("sh_four_statements.trc"));
+  KeyPoints_c keyPoints;
+  TraceFacts facts;
+  ASSERT_EQ(scanKeyPointsAndFacts(keyPoints, facts, x.text.c_str(), static_cast<int32_t>(x.text.size())), 0);
+  TraceDigest beside;
+  ASSERT_EQ(digestTraceFacts(beside, facts, keyPoints.count()), 0);
+  EXPECT_EQ(describeRows(beside), describeRows(x.digest));
+  EXPECT_EQ(beside.keyPointCount, x.digest.keyPointCount);
+  EXPECT_EQ(beside.joinOrders.count(), x.digest.joinOrders.count());
+}
+
 // The point of the digest: it outlives the text it was made from.
 TEST(TraceDigest, KeepsItsTextsWhenTheTraceIsGone) {
   auto x = std::make_unique<Digest>(sampleText("sh_four_statements.trc"));
