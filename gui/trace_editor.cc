@@ -1,6 +1,7 @@
 #include "gui/trace_editor.h"
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -34,9 +35,48 @@ TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
   });
 }
 
+void TraceEditor::widenToShownLines() {
+  // The scroll area shows or hides a scroll bar in a queued call; made
+  // now, the view is painted once, at its final size.
+  if (widen()) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+bool TraceEditor::widen() {
+  if (SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE || SendScintilla(SCI_GETSCROLLWIDTHTRACKING) == 0) return false;
+  long textStart = SendScintilla(SCI_GETMARGINLEFT);
+  for (int margin = 0; margin < 5; ++margin) textStart += SendScintilla(SCI_GETMARGINWIDTHN, margin);
+  const long xOffset = SendScintilla(SCI_GETXOFFSET);
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+  const long lines = SendScintilla(SCI_GETLINECOUNT);
+  // The rows the editor paints: the whole ones and the part one below.
+  const long rows = SendScintilla(SCI_LINESONSCREEN) + 1;
+  long widest = SendScintilla(SCI_GETSCROLLWIDTH);
+  const long before = widest;
+  for (long row = top; row <= top + rows; ++row) {
+    const long line = SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(row));
+    if (line >= lines) break;
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    widest = std::max(widest, SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end) + xOffset - textStart);
+  }
+  if (widest <= before) return false;
+  SendScintilla(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(widest));
+  return true;
+}
+
+void TraceEditor::paintEvent(QPaintEvent* event) {
+  widen();
+  QsciScintilla::paintEvent(event);
+}
+
+void TraceEditor::wheelEvent(QWheelEvent* event) {
+  QsciScintilla::wheelEvent(event);
+  widenToShownLines();
+}
+
 void TraceEditor::keyPressEvent(QKeyEvent* event) {
   if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
     QsciScintilla::keyPressEvent(event);
+    widenToShownLines();
     return;
   }
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;

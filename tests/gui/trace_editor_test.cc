@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 
 #include "gui/editor_accessible.h"
@@ -55,6 +56,31 @@ class TraceEditorTest : public QObject {
     QCOMPARE(end, 4);
     textIface->setSelection(0, 1, 3);
     QCOMPARE(editor.selectedText(), QString("af"));
+  }
+
+  // A jump to wider lines widens the sideways scroll range as the view is
+  // painted, not 50 ms after, with a second paint.
+  void jumpToWiderLinesWidensAsItPaints() {
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 2000; ++line) text += QByteArray(line < 1000 ? 10 : 10 + line / 4, 'x') + "\n";
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QTest::qWait(100);
+    QCOMPARE(editor.horizontalScrollBar()->maximum(), 0);  // the lines shown fit
+    editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 1500L);
+    editor.viewport()->repaint();
+    const long widened = editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH);
+    const int range = editor.horizontalScrollBar()->maximum();
+    QVERIFY(range > 0);
+    QTest::qWait(150);
+    // The paint found no wider line, so the range stayed.
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH), widened);
+    QCOMPARE(editor.horizontalScrollBar()->maximum(), range);
+    QVERIFY(editor.horizontalScrollBar()->isVisible());
   }
 
   // With wrapping on, the caret keys are done from the view's geometry:
