@@ -1,14 +1,36 @@
 #include "gui/trace_editor.h"
 
 #include <QAccessible>
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 #include "gui/editor_accessible.h"
 
+namespace {
+
+// Notes the object that the editor library's Scintilla object adopts while
+// it is watched: the timer it makes for its idle work.
+class IdleTimerCatcher : public QObject {
+ public:
+  QObject* timer = nullptr;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ChildAdded && timer == nullptr &&
+        std::strcmp(watched->metaObject()->className(), "QsciScintillaQt") == 0) {
+      timer = static_cast<QChildEvent*>(event)->child();
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
 TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
+  findIdleTimer();
   installEditorAccessibility();
   setReadOnly(true);
   setFrameShape(QFrame::NoFrame);
@@ -33,6 +55,29 @@ TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
     if (auto* editorAccessible = dynamic_cast<EditorAccessible*>(iface)) editorAccessible->caretMoved();
   });
+}
+
+void TraceEditor::findIdleTimer() {
+  // Switching wrapping on gives the editor idle work at once, even in an
+  // empty text; with wrapping off again that work ends by itself.
+  IdleTimerCatcher catcher;
+  QCoreApplication::instance()->installEventFilter(&catcher);
+  SendScintilla(SCI_SETWRAPMODE, long(SC_WRAP_WORD));
+  SendScintilla(SCI_SETWRAPMODE, long(SC_WRAP_NONE));
+  QCoreApplication::instance()->removeEventFilter(&catcher);
+  idleTimer_ = catcher.timer;
+  if (idleTimer_ != nullptr) idleTimer_->installEventFilter(this);
+}
+
+bool TraceEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == idleTimer_ && event->type() == QEvent::Timer && SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE) {
+    // Stopped, not only passed over: a timer of no interval would run on.
+    // The editor takes its idle work as still pending and does not start
+    // the timer again, so wrapping stays with the lines painted.
+    if (auto* timer = qobject_cast<QTimer*>(watched)) timer->stop();
+    return true;
+  }
+  return QsciScintilla::eventFilter(watched, event);
 }
 
 void TraceEditor::widenToShownLines() {
