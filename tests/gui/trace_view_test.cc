@@ -246,6 +246,37 @@ class TraceViewTest : public QObject {
     QVERIFY(w.editor()->text().size() > sample().size());
   }
 
+  void windows1252TraceSwitchesAndEditsFromItsOneCopy() {
+    // The editor's text stands for a Windows-1252 trace too: the final
+    // query switch and an edit read the trace back from it.
+    QTemporaryDir traces;
+    const QByteArray bytes = "\x93quoted\x94 \x80 \x9f \xff\n" + sample() + "caf\xe9\n";
+    const QString path = writeTrace(traces, bytes);
+    QString unformatted;
+    {
+      Window plain(path, "Options=0\n");
+      QVERIFY(plain.exposed);
+      unformatted = plain.editor()->text();
+      QVERIFY(unformatted.startsWith(QString::fromUtf8("\u201cquoted\u201d \u20ac \u0178 \u00ff")));
+    }
+    Window w(path, "Options=4\n");  // editable, final queries formatted
+    QVERIFY(w.exposed);
+    QVERIFY(w.frame()->singleByteMode());
+    const QString formatted = w.editor()->text();
+    QVERIFY(formatted != unformatted);
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), unformatted);
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), formatted);
+    w.key(w.editor(), Qt::Key_Home, Qt::ControlModifier);
+    w.key(w.editor(), Qt::Key_X);
+    QVERIFY(w.editor()->text(0).startsWith(QString::fromUtf8("x\u201cquoted")));
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), unformatted);
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), formatted);
+  }
+
   void loneCarriageReturnsMoveNoKeyPoint() {
     QTemporaryDir traces;
     QByteArray bytes = sample();
