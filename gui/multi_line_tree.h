@@ -1,8 +1,9 @@
 // MultiLineTree0: the outline tree. Every node shows up to four lines of
-// text that carry caption codes (outline/caption_codes.h); each node is
-// measured once, when the view first lays it out, its size cached, and it
-// is painted by a delegate with the toolkit's font metrics. The control knows nothing about traces: its
-// owner adds nodes and sets their lines.
+// text that carry caption codes (outline/caption_codes.h); its height is
+// found from its lines' fonts when the view first needs it, its width
+// measured once, when the view first shows it, both cached, and it is
+// painted by a delegate with the toolkit's font metrics. The control
+// knows nothing about traces: its owner adds nodes and sets their lines.
 #pragma once
 
 #include <QAbstractItemModel>
