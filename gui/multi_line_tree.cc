@@ -132,6 +132,7 @@ void MultiLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                               const QModelIndex& index) const {
   const int32_t node = tree_->nodeOf(index);
   if (node == kNoTreeNode) return;
+  if (!tree_->isMeasured(node)) tree_->measureItem(node);
   const MultiLineItem& item = tree_->item(node);
   const int32_t inset = tree_->textInset();
   // The chosen node is drawn in the highlight colours, which neither the
@@ -164,9 +165,17 @@ void MultiLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 QSize MultiLineDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
   const int32_t node = tree_->nodeOf(index);
   if (node == kNoTreeNode) return QSize(0, MultiLineTree0::kDefaultNodeHeight);
-  // The view asks only for the nodes it lays out, so a large outline is
-  // measured as it is shown, each node once.
-  if (!tree_->isMeasured(node)) tree_->measureItem(node);
+  // The view asks for the widths of the nodes it shows only, so a large
+  // outline is measured as it is shown, each node once; heights it may ask
+  // for every node above the one it scrolls to, and they cost no measuring
+  // of text.
+  if (!tree_->isMeasured(node)) {
+    if (tree_->measuringWidths()) {
+      tree_->measureItem(node);
+    } else {
+      tree_->measureHeights(node);
+    }
+  }
   const MultiLineItem& item = tree_->item(node);
   const int32_t tags = item.tagA != 0 || item.tagB != 0 ? MultiLineTree0::kTagWidth : 0;
   return QSize(item.measuredWidth + tags, tree_->nodeHeight(node));
@@ -186,6 +195,10 @@ MultiLineTree0::MultiLineTree0(QWidget* parent)
   // at the view's width whatever its contents.
   header()->setStretchLastSection(false);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // The column follows the nodes in view only: by default the header also
+  // measures up to a thousand nodes around them, tens of milliseconds on a
+  // jump through a large outline.
+  header()->setResizeContentsPrecision(0);
   // Selection, not the current index: the view moves the current index by
   // itself when it takes the focus, which is no choice of the user's.
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -280,6 +293,43 @@ int32_t MultiLineTree0::measureItem(int32_t node, bool* heightSet) {
     if (heightSet != nullptr) *heightSet = true;
   }
   return item.measuredWidth;
+}
+
+void MultiLineTree0::measureHeights(int32_t node) {
+  if (node < 0 || node >= nodeCount()) return;
+  MultiLineItem& item = model_.nodes[node].item;
+  for (const ItemLine& line : item.lines) {
+    // Word-wrapped lines are as high as the width lets them be.
+    if (line.wrap != 0 && !line.text.empty()) {
+      measureItem(node);
+      return;
+    }
+  }
+  int32_t total = 0;
+  for (ItemLine& line : item.lines) {
+    line.height = 0;
+    if (line.text.empty()) continue;
+    // drawCodedText returns the height of the last segment's font.
+    CaptionCursor cursor;
+    captionCursorInit(cursor, line.text.data(), static_cast<int32_t>(line.text.size()));
+    CaptionSegment segment;
+    int32_t style = -2;  // no segment
+    while (nextCaptionSegment(cursor, segment)) style = segment.style;
+    if (style == -2) continue;
+    line.height = style < 0 ? fonts_.baseMetrics.height() : fonts_.metrics[style].height();
+    total += line.height;
+  }
+  if (total != 0 && total != item.measuredHeight) {
+    item.measuredHeight = total;
+    model_.nodes[node].height = std::min(total + 2 * textInset_, 65535);
+  }
+}
+
+int MultiLineTree0::sizeHintForColumn(int column) const {
+  measuringWidths_ = true;
+  const int width = QTreeView::sizeHintForColumn(column);
+  measuringWidths_ = false;
+  return width;
 }
 
 void MultiLineTree0::forgetMeasurements() {

@@ -1,8 +1,9 @@
 // MultiLineTree0: the outline tree. Every node shows up to four lines of
-// text that carry caption codes (outline/caption_codes.h); each node is
-// measured once, when the view first lays it out, its size cached, and it
-// is painted by a delegate with the toolkit's font metrics. The control knows nothing about traces: its
-// owner adds nodes and sets their lines.
+// text that carry caption codes (outline/caption_codes.h); its height is
+// found from its lines' fonts when the view first needs it, its width
+// measured once, when the view first shows it, both cached, and it is
+// painted by a delegate with the toolkit's font metrics. The control
+// knows nothing about traces: its owner adds nodes and sets their lines.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -157,9 +158,17 @@ class MultiLineTree0 : public QTreeView {
   // lines' total changed. Returns the width; `heightSet` tells whether the
   // height was set.
   int32_t measureItem(int32_t node, bool* heightSet = nullptr);
+  // Stores the heights measureItem would find, and sets the node height as
+  // it would, without measuring widths: a line that does not wrap is as
+  // high as the font of its last segment. The view asks for the heights
+  // of every node above the one it scrolls to, but for the widths of the
+  // shown nodes only.
+  void measureHeights(int32_t node);
   // A node is measured the first time the view lays it out; its width
   // then includes the insets, so it is never 0.
   bool isMeasured(int32_t node) const { return model_.nodes[node].item.measuredWidth > 0; }
+  // True while the view asks for the nodes' widths (sizeHintForColumn).
+  bool measuringWidths() const { return measuringWidths_; }
   // Makes every node measure again when next laid out (a new font).
   void forgetMeasurements();
 
@@ -178,6 +187,8 @@ class MultiLineTree0 : public QTreeView {
   // of a tall node.
   void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
   void changeEvent(QEvent* event) override;
+  // The column's width for the header: the shown nodes are measured.
+  int sizeHintForColumn(int column) const override;
 
  private:
   void onSelectionChanged();
@@ -186,4 +197,5 @@ class MultiLineTree0 : public QTreeView {
   MultiLineDelegate delegate_;
   CodedTextFonts fonts_;
   int32_t textInset_ = 3;
+  mutable bool measuringWidths_ = false;
 };

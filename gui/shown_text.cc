@@ -262,30 +262,78 @@ void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<Fo
   constexpr int64_t kSpare = 64;
   editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(count.bytes + kSpare));
   EditorSink sink{editor, {}};
+  // By length, not as terminated strings: a zero byte in a trace must not
+  // cut the text short. Long stretches go in a few mebibytes at a time,
+  // so that what is in can be given back.
+  constexpr int64_t kStretch = 4 << 20;
+  const char* given = text.data();  // the text before this is given back
+  Converter<EditorSink> converter(sink, facts);
+  walkPieces(
+      text, pieces,
+      [&](const char* p, int64_t n) {
+        for (int64_t done = 0; done < n; done += kStretch) {
+          const int64_t count = std::min(kStretch, n - done);
+          if (convert) {
+            converter.put(p + done, count);
+          } else {
+            sink.send(p + done, count);
+          }
+          const bool ofText = p >= text.data() && p < text.data() + text.length();
+          if (giveBack && ofText) {
+            // Converted bytes may still wait in the sink; the stretch
+            // they came from is read no more.
+            giveBackPages(given, p + done + count);
+            given = p + done + count;
+          }
+        }
+      },
+      releasePiece);
   if (convert) {
-    Converter<EditorSink> converter(sink, facts);
-    walkPieces(text, pieces, [&](const char* p, int64_t n) { converter.put(p, n); }, releasePiece);
     converter.finish();
     sink.flush();
-  } else {
-    // By length, not as terminated strings: a zero byte in a trace must not
-    // cut the text short. Long stretches go in a few mebibytes at a time,
-    // so that what is in can be given back.
-    constexpr int64_t kStretch = 4 << 20;
-    const char* given = text.data();  // the text before this is given back
-    walkPieces(
-        text, pieces,
-        [&](const char* p, int64_t n) {
-          for (int64_t done = 0; done < n; done += kStretch) {
-            const int64_t count = std::min(kStretch, n - done);
-            sink.send(p + done, count);
-            const bool ofText = p >= text.data() && p < text.data() + text.length();
-            if (giveBack && ofText) {
-              giveBackPages(given, p + done + count);
-              given = p + done + count;
-            }
-          }
-        },
-        releasePiece);
   }
+}
+
+int64_t shownLength(const char* bytes, int64_t length, const TraceTextFacts& facts) {
+  if (facts.validUtf8) return length;
+  CountSink count;
+  Converter<CountSink> counter(count, facts);
+  counter.put(bytes, length);
+  counter.finish();
+  return count.bytes;
+}
+
+void appendTraceBytes(const char* shown, int64_t length, const TraceTextFacts& facts, SVString& out) {
+  if (facts.validUtf8) {
+    out.append(shown, length);
+    return;
+  }
+  // Every character came from one byte, ASCII as itself.
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(shown);
+  int64_t run = 0;
+  for (int64_t i = 0; i < length;) {
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    out.append(shown + run, i - run);
+    const int tail = utf8Tail(p[i]);
+    char16_t c = 0;
+    if (tail == 1 && i + 1 < length) {
+      c = static_cast<char16_t>((p[i] & 0x1F) << 6 | (p[i + 1] & 0x3F));
+    } else if (tail == 2 && i + 2 < length) {
+      c = static_cast<char16_t>((p[i] & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F));
+    }
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c >= 0x100 || (c >= 0x80 && c < 0xA0)) {
+      for (int k = 0; k < 32; ++k) {
+        if (kWindows1252High[k] == c) byte = static_cast<unsigned char>(0x80 + k);
+      }
+    }
+    const char b = static_cast<char>(byte);
+    out.append(&b, 1);
+    i += tail > 0 ? tail + 1 : 1;
+    run = i;
+  }
+  out.append(shown + run, length - run);
 }

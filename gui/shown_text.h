@@ -54,11 +54,22 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t len
 // Makes `text` with `pieces` in place the editor's whole text, converted
 // as the facts require; each piece's text is released once it is in. With
 // `giveBack`, for a caller that drops `text` afterwards, the memory of the
-// text already in the editor is given back to the system as it goes in,
-// so that the trace is not held twice at the peak; `text` must not be read
-// again then. Change notices and undo are the caller's concern.
+// text already in the editor (or converted for it) is given back to the
+// system as it goes in, so that the trace is not held twice at the peak;
+// `text` must not be read again then. Change notices and undo are the
+// caller's concern.
 void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
                      const TraceTextFacts& facts, bool giveBack);
+
+// The length in the editor of `length` bytes of a trace with these facts,
+// which has no lone carriage return.
+int64_t shownLength(const char* bytes, int64_t length, const TraceTextFacts& facts);
+
+// Appends to `out` the trace bytes that `length` bytes of the editor's
+// text stand for, in a trace with these facts and no lone carriage return:
+// the bytes themselves for valid UTF-8, else each Windows-1252 character
+// as its byte.
+void appendTraceBytes(const char* shown, int64_t length, const TraceTextFacts& facts, SVString& out);
 
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(const char* text, int64_t length);

@@ -1,13 +1,36 @@
 #include "gui/trace_editor.h"
 
 #include <QAccessible>
+#include <QChildEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 #include "gui/editor_accessible.h"
 
+namespace {
+
+// Notes the object that the editor library's Scintilla object adopts while
+// it is watched: the timer it makes for its idle work.
+class IdleTimerCatcher : public QObject {
+ public:
+  QObject* timer = nullptr;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ChildAdded && timer == nullptr &&
+        std::strcmp(watched->metaObject()->className(), "QsciScintillaQt") == 0) {
+      timer = static_cast<QChildEvent*>(event)->child();
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
 TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
+  findIdleTimer();
   installEditorAccessibility();
   setReadOnly(true);
   setFrameShape(QFrame::NoFrame);
@@ -34,9 +57,83 @@ TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
   });
 }
 
+void TraceEditor::findIdleTimer() {
+  // Switching wrapping on gives the editor idle work at once, even in an
+  // empty text; with wrapping off again that work ends by itself.
+  IdleTimerCatcher catcher;
+  QCoreApplication::instance()->installEventFilter(&catcher);
+  SendScintilla(SCI_SETWRAPMODE, long(SC_WRAP_WORD));
+  SendScintilla(SCI_SETWRAPMODE, long(SC_WRAP_NONE));
+  QCoreApplication::instance()->removeEventFilter(&catcher);
+  idleTimer_ = catcher.timer;
+  if (idleTimer_ != nullptr) idleTimer_->installEventFilter(this);
+}
+
+bool TraceEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == idleTimer_ && event->type() == QEvent::Timer && SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE) {
+    // Stopped, not only passed over: a timer of no interval would run on.
+    // The editor takes its idle work as still pending and does not start
+    // the timer again, so wrapping stays with the lines painted.
+    if (auto* timer = qobject_cast<QTimer*>(watched)) timer->stop();
+    return true;
+  }
+  return QsciScintilla::eventFilter(watched, event);
+}
+
+void TraceEditor::widenToShownLines() {
+  // The scroll area shows or hides a scroll bar in a queued call; made
+  // now, the view is painted once, at its final size.
+  if (widen()) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+bool TraceEditor::widen() {
+  if (SendScintilla(SCI_GETWRAPMODE) != SC_WRAP_NONE || SendScintilla(SCI_GETSCROLLWIDTHTRACKING) == 0) return false;
+  long textStart = SendScintilla(SCI_GETMARGINLEFT);
+  for (int margin = 0; margin < 5; ++margin) textStart += SendScintilla(SCI_GETMARGINWIDTHN, margin);
+  const long xOffset = SendScintilla(SCI_GETXOFFSET);
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+  const long lines = SendScintilla(SCI_GETLINECOUNT);
+  // The rows the editor paints: the whole ones and the part one below.
+  const long rows = SendScintilla(SCI_LINESONSCREEN) + 1;
+  // Laying a line out costs tens of microseconds, so only the line of the
+  // most bytes is measured: in the editor's fixed-pitch face it is the
+  // widest but for tabs and wide characters, whose wider lines the editor
+  // still widens to by itself, later.
+  long longest = -1;
+  long longestBytes = -1;
+  for (long row = top; row <= top + rows; ++row) {
+    const long line = SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(row));
+    if (line >= lines) break;
+    const long bytes = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)) -
+                       SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    if (bytes > longestBytes) {
+      longest = line;
+      longestBytes = bytes;
+    }
+  }
+  if (longest < 0) return false;
+  const long before = SendScintilla(SCI_GETSCROLLWIDTH);
+  const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(longest));
+  const long widest = SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end) + xOffset - textStart;
+  if (widest <= before) return false;
+  SendScintilla(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(widest));
+  return true;
+}
+
+void TraceEditor::paintEvent(QPaintEvent* event) {
+  widen();
+  QsciScintilla::paintEvent(event);
+}
+
+void TraceEditor::wheelEvent(QWheelEvent* event) {
+  QsciScintilla::wheelEvent(event);
+  widenToShownLines();
+}
+
 void TraceEditor::keyPressEvent(QKeyEvent* event) {
   if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
     QsciScintilla::keyPressEvent(event);
+    widenToShownLines();
     return;
   }
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;

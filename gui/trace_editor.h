@@ -13,6 +13,13 @@ class TraceEditor : public QsciScintilla {
  public:
   explicit TraceEditor(QWidget* parent = nullptr);
 
+  // Widens the sideways scroll range to the widest line in view, as the
+  // editor does when it paints such a line, and lays out the scroll bars
+  // at once. The editor itself widens only 50 ms after the paint that
+  // found the line, and then paints the view again: call this after moving
+  // the view. Each paint does it too, as a last resort.
+  void widenToShownLines();
+
  protected:
   // With wrapping on, the keys that move the caret by lines, pages or to
   // either end are done here from the view's geometry. The editor's own
@@ -20,10 +27,25 @@ class TraceEditor : public QsciScintilla {
   // a large trace takes seconds per few megabytes below the part already
   // wrapped; placing the caret and scrolling the view wrap only what shows.
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  // With wrapping on, the editor wraps the lines it paints and, when idle,
+  // every other line: about 15 us a line, tens of seconds on a large trace,
+  // started again by every font step, with the scroll bars changing all
+  // along. Its idle timer is stopped instead while wrapping is on, so that
+  // only the lines shown are wrapped.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Finds the editor's idle timer, which the editor library creates the
+  // first time it has idle work (and keeps), by giving it some.
+  void findIdleTimer();
+  // Widens as widenToShownLines does; true when it did.
+  bool widen();
   // Moves the caret to `position`, extending the selection when `extend`.
   void moveCaret(long position, bool extend);
   // The caret one row (`rows` = +1 or -1) or one page up or down.
   void moveByRows(long rows, bool page, bool extend);
+
+  QObject* idleTimer_ = nullptr;
 };

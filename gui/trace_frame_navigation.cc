@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "gui/multi_line_tree.h"
+#include "gui/trace_editor.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -93,6 +94,7 @@ void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
   }
   const int32_t row = topLineFor(start, start < INT32_MAX - 200 ? start + 200 : INT32_MAX);
   SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, long(row - 1));
+  static_cast<TraceEditor*>(SynEdit1)->widenToShownLines();
   showHighlight();
 }
 

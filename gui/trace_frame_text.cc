@@ -3,12 +3,15 @@
 // formatted form.
 //
 // One copy of a trace serves where it can. The loaded buffer becomes the
-// kept text. When the editor shows that text byte for byte (valid UTF-8
-// without lone carriage returns), the kept text is the editor's own once
-// the outline is built: the frame keeps only the trace form of each final
-// query the editor shows formatted, switches the option by replacing those
-// queries in place, and makes a copy of the kept text again only when the
-// user is about to edit the editor's text.
+// kept text. When the kept text can be read back from the editor's (a
+// trace without lone carriage returns: valid UTF-8 is shown byte for byte,
+// anything else as Windows-1252, a character per byte), the kept text is
+// the editor's own once the outline is built: the frame keeps only the
+// trace form of each final query the editor shows formatted, and makes a
+// copy of the kept text again only when the user is about to edit the
+// editor's text. The option switches by replacing those queries in place
+// when the editor shows the trace's bytes; a Windows-1252 trace is read
+// back for the switch and shown anew.
 #include <Qsci/qsciscintilla.h>
 
 #include "gui/multi_line_tree.h"
@@ -48,7 +51,7 @@ int TFMarrow::loadTrace(SVString& text) {
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
   buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
-  const bool keepInEditor = facts_.validUtf8 && facts_.loneCarriageReturns == 0;
+  const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
   showText(pieces, keepInEditor);
   if (keepInEditor) {
@@ -121,13 +124,16 @@ void TFMarrow::makeLineArrays() {
 void TFMarrow::notePieces(const std::vector<FormattedPiece>& pieces) {
   shownPieces_.clear();
   shownPieces_.reserve(pieces.size());
-  int64_t delta = 0;  // how far the shown text has moved from the kept text
+  int64_t copied = 0;  // kept bytes before the next piece
+  int64_t at = 0;      // their length in the editor, pieces included
   for (const FormattedPiece& piece : pieces) {
+    at += shownLength(text_.data() + copied, piece.start - copied, facts_);
     ShownPiece& shown = shownPieces_.emplace_back();
-    shown.start = piece.start + delta;
-    shown.length = piece.formattedLength;
+    shown.start = at;
+    shown.length = shownLength(piece.text.data(), static_cast<int64_t>(piece.text.size()), facts_);
     shown.trace.assign(text_.data() + piece.start, static_cast<size_t>(piece.length));
-    delta += piece.formattedLength - piece.length;
+    at += shown.length;
+    copied = piece.start + piece.length;
   }
 }
 
@@ -136,13 +142,18 @@ void TFMarrow::restoreKeptText() {
   const long length = SynEdit1->SendScintilla(Sci::SCI_GETLENGTH);
   const char* bytes = reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
   SVString kept;
+  // No larger than the editor's text with the trace form of its queries;
+  // made at once, the copy never grows by moving.
+  int64_t traceBytes = 0;
+  for (const ShownPiece& piece : shownPieces_) traceBytes += static_cast<int64_t>(piece.trace.size());
+  kept.ensureCapacity(length + traceBytes + 1);
   int64_t copied = 0;
   for (const ShownPiece& piece : shownPieces_) {
-    kept.append(bytes + copied, piece.start - copied);
+    appendTraceBytes(bytes + copied, piece.start - copied, facts_, kept);
     kept.append(piece.trace.data(), static_cast<int64_t>(piece.trace.size()));
     copied = piece.start + piece.length;
   }
-  kept.append(bytes + copied, length - copied);
+  appendTraceBytes(bytes + copied, length - copied, facts_, kept);
   text_ = std::move(kept);
   shownPieces_.clear();
   keptInEditor_ = false;
@@ -155,12 +166,21 @@ void TFMarrow::replaceShownRange(int64_t start, int64_t length, const char* byte
 }
 
 void TFMarrow::rebuildShownText(bool format) {
+  // Shown as Windows-1252, the trace is read back and shown anew, again as
+  // the only copy.
+  const bool keepAgain = keptInEditor_ && !facts_.validUtf8;
+  if (keepAgain) restoreKeptText();
   if (!keptInEditor_) {
     resetKeyPoints(keyPoints_);
     scanKeyPoints(keyPoints_, text_);
     std::vector<FormattedPiece> pieces;
     if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
-    showText(pieces, false);
+    if (keepAgain) notePieces(pieces);
+    showText(pieces, keepAgain);
+    if (keepAgain) {
+      text_ = SVString();
+      keptInEditor_ = true;
+    }
     makeLineArrays();
     return;
   }

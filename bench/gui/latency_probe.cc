@@ -385,6 +385,8 @@ struct Action {
 const std::string kViewerText = "click:700,400";
 const std::string kRoot1 = "click:60,48";
 const std::string kRoot2 = "click:60,76";
+// The wrap check box of the viewer's toolbar.
+const std::string kWrapBox = "click:140,16";
 // A point in glogg's upper (whole file) view.
 const std::string kGloggText = "click:500,200";
 
@@ -426,6 +428,12 @@ std::vector<Action> actions() {
        {{"viewer", {{vText, "click:-8,400,2", vText}, "key:alt+w"}}}},
       {"wrap off in mid-file",
        {{"viewer", {{}, "key:alt+w"}}}},
+      // The same by a click on the check box: the keyboard's mnemonic
+      // presses a button for 100 ms before it acts (the toolkit's way).
+      {"wrap on in mid-file, check box clicked",
+       {{"viewer", {{vText, "click:-8,400,2", vText}, kWrapBox}}}},
+      {"wrap off in mid-file, check box clicked",
+       {{"viewer", {{}, kWrapBox}}}},
   };
 }
 

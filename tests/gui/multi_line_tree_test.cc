@@ -220,6 +220,46 @@ class MultiLineTreeTest : public QObject {
     QVERIFY(tree.horizontalScrollBar()->maximum() + tree.viewport()->width() >= needed);
   }
 
+  // The End key scrolls to the last node: the view needs the height of
+  // every node above it, but only the shown nodes' widths.
+  void scrollingToTheEndMeasuresOnlyWhatShows() {
+    MultiLineTree0 tree;
+    tree.setFont(testFont());
+    tree.setTextInset(2);
+    constexpr int32_t kRoots = 6000;
+    tree.beginUpdate();
+    for (int32_t n = 0; n < kRoots; ++n) {
+      const int32_t root = tree.addChild(kNoTreeNode);
+      tree.item(root).lines[0].text = "#10#Marrow trace " + std::to_string(n);
+      // Lines that end in another style, or carry none at all.
+      if (n % 3 != 0) tree.item(root).lines[1].text = "  #01#sql_id=abc #30#end";
+      if (n % 5 == 0) tree.item(root).lines[2].text = "plain";
+      tree.item(root).lines[1].indent = 10;
+    }
+    tree.endUpdate();
+    tree.resize(200, 300);
+    tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    tree.setFocus();
+    tree.chooseNode(tree.firstTopLevel());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QApplication::processEvents();
+    const int32_t last = kRoots - 1;
+    QCOMPARE(tree.nodeOf(tree.currentIndex()), last);
+    QVERIFY(tree.visualRect(tree.indexOf(last)).intersects(tree.viewport()->rect()));
+    int32_t measured = 0;
+    for (int32_t node = 0; node < kRoots; ++node) measured += tree.isMeasured(node) ? 1 : 0;
+    QVERIFY2(measured < 100, qPrintable(QString::number(measured)));
+    // The heights found without measuring are the measured ones.
+    for (int32_t node = 0; node < kRoots; ++node) {
+      const int32_t height = tree.nodeHeight(node);
+      bool heightSet = true;
+      tree.measureItem(node, &heightSet);
+      QVERIFY(!heightSet);
+      QCOMPARE(tree.nodeHeight(node), height);
+    }
+  }
+
   void focusedNodeUsesTheHighlightColours() {
     MultiLineTree0 tree;
     tree.setFont(testFont());

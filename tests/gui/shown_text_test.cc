@@ -99,6 +99,35 @@ class ShownTextTest : public QObject {
     for (int b = 0xA0; b <= 0xFF; ++b) QCOMPARE(text[b - 0x80].unicode(), char16_t(b));
   }
 
+  // The editor's text of a trace without lone carriage returns stands for
+  // the trace: read back, it gives every byte again, and its length is
+  // known before it goes in.
+  void shownTextReadsBackAsTheTrace_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray every;
+    for (int b = 0; b < 256; ++b) {
+      if (b != '\r') every.append(char(b));
+    }
+    QTest::newRow("every byte but a lone carriage return") << every + "\r\nend\r\n";
+    QTest::newRow("valid UTF-8") << QByteArray("caf\xc3\xa9 \xe2\x82\xac\r\n\xf0\x9f\x98\x80\n");
+    QTest::newRow("Windows-1252 after ASCII") << QByteArray("plain text then \x93quoted\x94 \x80\x9f\xff");
+  }
+  void shownTextReadsBackAsTheTrace() {
+    QFETCH(QByteArray, bytes);
+    const SVString text = fromBytes(bytes);
+    const TraceTextFacts facts = traceTextFacts(text.data(), text.length());
+    QCOMPARE(facts.loneCarriageReturns, int64_t{0});
+    const QByteArray inEditor = shown(text, {});
+    QCOMPARE(shownLength(text.data(), text.length(), facts), int64_t(inEditor.size()));
+    SVString back;
+    // In two parts, cut between characters.
+    qsizetype cut = inEditor.size() / 2;
+    while (cut > 0 && (static_cast<unsigned char>(inEditor.at(cut)) & 0xC0) == 0x80) --cut;
+    appendTraceBytes(inEditor.constData(), cut, facts, back);
+    appendTraceBytes(inEditor.constData() + cut, inEditor.size() - cut, facts, back);
+    QCOMPARE(QByteArray(back.data(), back.length()), bytes);
+  }
+
   void loneCarriageReturnsKeepTheLine() {
     // A carriage return that ends a formatted piece is followed by the
     // line feed of the kept text: a line end, not a lone one.

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 
 #include "gui/editor_accessible.h"
@@ -55,6 +56,71 @@ class TraceEditorTest : public QObject {
     QCOMPARE(end, 4);
     textIface->setSelection(0, 1, 3);
     QCOMPARE(editor.selectedText(), QString("af"));
+  }
+
+  // A jump to wider lines widens the sideways scroll range as the view is
+  // painted, not 50 ms after, with a second paint.
+  void jumpToWiderLinesWidensAsItPaints() {
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 2000; ++line) text += QByteArray(line < 1000 ? 10 : 10 + line / 4, 'x') + "\n";
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QTest::qWait(100);
+    QCOMPARE(editor.horizontalScrollBar()->maximum(), 0);  // the lines shown fit
+    editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 1500L);
+    editor.viewport()->repaint();
+    const long widened = editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH);
+    const int range = editor.horizontalScrollBar()->maximum();
+    QVERIFY(range > 0);
+    QTest::qWait(150);
+    // The paint found no wider line, so the range stayed.
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH), widened);
+    QCOMPARE(editor.horizontalScrollBar()->maximum(), range);
+    QVERIFY(editor.horizontalScrollBar()->isVisible());
+  }
+
+  // With wrapping on, only the lines painted are wrapped: the editor's own
+  // idle wrapping of every other line would take tens of seconds on a
+  // large trace, and start again with every font step.
+  void wrappingLeavesLinesOutOfViewAlone() {
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 40000; ++line) text += QByteArray(" word").repeated(40) + "\n";
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    // The rows a line takes as the editor counts them now.
+    auto rows = [&](unsigned long line) {
+      return editor.SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, line + 1) -
+             editor.SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, line);
+    };
+    for (int step = 0; step < 2; ++step) {
+      editor.SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+      editor.viewport()->repaint();
+      QVERIFY(rows(0) > 1);  // a line shown
+      QTest::qWait(400);
+      QCOMPARE(rows(1000), 1L);
+      QCOMPARE(rows(39998), 1L);
+      // The lines shown later are wrapped as they are painted.
+      editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, editor.SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, 30000UL));
+      editor.viewport()->repaint();
+      QVERIFY(rows(30000) > 1);
+      // A font step lays every line out anew, and off and on again too.
+      editor.SendScintilla(Sci::SCI_STYLESETSIZE, long(Sci::STYLE_DEFAULT), 12L + step);
+      editor.SendScintilla(Sci::SCI_STYLECLEARALL);
+      editor.viewport()->repaint();
+      QTest::qWait(400);
+      QCOMPARE(rows(1000), 1L);
+      editor.SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
+      editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 0L);
+      editor.viewport()->repaint();
+    }
   }
 
   // With wrapping on, the caret keys are done from the view's geometry:

@@ -119,7 +119,16 @@ class TraceViewTest : public QObject {
     QCOMPARE(w.frame()->firstVisibleLine(), 200);
     w.click(w.form->wrapBox());
     QVERIFY(w.form->wrapBox()->isChecked());
-    QTest::qWait(300);  // the editor wraps the lines above while idle
+    QTest::qWait(300);
+    QCOMPARE(w.frame()->firstVisibleLine(), 200);
+    // The editor wraps the lines it shows: the reader pages up to the top
+    // and comes back, and the lines above take more rows than lines.
+    for (long row = w.send(Sci::SCI_GETFIRSTVISIBLELINE); row > 0; row -= 20) {
+      w.send(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(row));
+      w.editor()->viewport()->repaint();
+    }
+    w.send(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(w.send(Sci::SCI_VISIBLEFROMDOCLINE, 200)));
+    w.editor()->viewport()->repaint();
     QCOMPARE(w.frame()->firstVisibleLine(), 200);
     QVERIFY(w.send(Sci::SCI_GETFIRSTVISIBLELINE) > 400);  // the lines above did wrap
     w.click(w.form->wrapBox());
@@ -235,6 +244,37 @@ class TraceViewTest : public QObject {
     w.click(w.form->formatQueryBox());
     QVERIFY(w.editor()->text(0).startsWith("Trace file"));
     QVERIFY(w.editor()->text().size() > sample().size());
+  }
+
+  void windows1252TraceSwitchesAndEditsFromItsOneCopy() {
+    // The editor's text stands for a Windows-1252 trace too: the final
+    // query switch and an edit read the trace back from it.
+    QTemporaryDir traces;
+    const QByteArray bytes = "\x93quoted\x94 \x80 \x9f \xff\n" + sample() + "caf\xe9\n";
+    const QString path = writeTrace(traces, bytes);
+    QString unformatted;
+    {
+      Window plain(path, "Options=0\n");
+      QVERIFY(plain.exposed);
+      unformatted = plain.editor()->text();
+      QVERIFY(unformatted.startsWith(QString::fromUtf8("\u201cquoted\u201d \u20ac \u0178 \u00ff")));
+    }
+    Window w(path, "Options=4\n");  // editable, final queries formatted
+    QVERIFY(w.exposed);
+    QVERIFY(w.frame()->singleByteMode());
+    const QString formatted = w.editor()->text();
+    QVERIFY(formatted != unformatted);
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), unformatted);
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), formatted);
+    w.key(w.editor(), Qt::Key_Home, Qt::ControlModifier);
+    w.key(w.editor(), Qt::Key_X);
+    QVERIFY(w.editor()->text(0).startsWith(QString::fromUtf8("x\u201cquoted")));
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), unformatted);
+    w.click(w.form->formatQueryBox());
+    QCOMPARE(w.editor()->text(), formatted);
   }
 
   void loneCarriageReturnsMoveNoKeyPoint() {
