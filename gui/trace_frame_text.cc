@@ -12,7 +12,17 @@
 // editor's text. The option switches by replacing those queries in place
 // when the editor shows the trace's bytes; a Windows-1252 trace is read
 // back for the switch and shown anew.
+//
+// A large text goes into the editor in slices (see loadTrace): the editor
+// indexes every line as it takes the text in, about a third of a second
+// for a 64 MiB trace, which would otherwise all come before the first
+// paint.
 #include <Qsci/qsciscintilla.h>
+
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
 
 #include "gui/multi_line_tree.h"
 #include "gui/shown_text.h"
@@ -23,9 +33,15 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
+// How long the slices after the first wait for the window's first paint.
+constexpr int kFirstPaintWaitMs = 200;
+
 }  // namespace
 
 int TFMarrow::loadTrace(SVString& text) {
+  // Slices of a text still going in give way to the new one.
+  sliceTimer_->stop();
+  pending_.reset();
   text.append("\r\n", 2);
   // The loaded buffer becomes the kept text: no copy of it.
   text_ = std::move(text);
@@ -53,11 +69,7 @@ int TFMarrow::loadTrace(SVString& text) {
   buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
-  showText(pieces, keepInEditor);
-  if (keepInEditor) {
-    text_ = SVString();
-    keptInEditor_ = true;
-  }
+  showText(pieces, keepInEditor, firstSliceBytes_);
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
   VirtualStringTree1->endUpdate();
 
@@ -68,7 +80,6 @@ int TFMarrow::loadTrace(SVString& text) {
     last = VirtualStringTree1->nextSibling(last);
   }
   if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
-  makeLineArrays();
   emit shownTextChanged();
   return 0;
 }
@@ -98,17 +109,87 @@ TFMarrow::TextChange::~TextChange() {
   frame_.changingText_ = false;
 }
 
-void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack) {
+void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice) {
   singleByte_ = !facts_.validUtf8;
   SynEdit1->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
   const bool wrap = hasOption(*settings_, OptWrapText);
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
+  sliceTimer_->stop();
+  pending_ = std::make_unique<PendingText>();
+  pending_->pieces = std::move(pieces);
+  pending_->keep = giveBack;
+  bool done = false;
   {
     TextChange change(*this);
     SynEdit1->SendScintilla(Sci::SCI_CLEARALL);
-    appendShownText(*SynEdit1, text_, pieces, facts_, giveBack);
+    pending_->appender = std::make_unique<ShownTextAppender>(*SynEdit1, text_, pending_->pieces, facts_, giveBack);
+    done = pending_->appender->appendSlice(firstSlice);
+    if (!done) pending_->lines = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) + pending_->appender->lineFeedsToCome();
   }
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+  if (done) {
+    textComplete();
+    return;
+  }
+  holdScrollRange();
+  // The rest waits for the first paint (see the event filter), or a
+  // while when the editor is not painted.
+  sliceTimer_->start(kFirstPaintWaitMs);
+}
+
+void TFMarrow::appendSlice() {
+  if (!pending_) return;
+  bool done = false;
+  {
+    TextChange change(*this);
+    done = pending_->appender->appendSlice(laterSliceBytes_);
+  }
+  if (done) {
+    textComplete();
+    return;
+  }
+  sliceTimer_->start(0);
+}
+
+void TFMarrow::completeText() {
+  if (!pending_) return;
+  {
+    TextChange change(*this);
+    pending_->appender->appendSlice(INT64_MAX);
+  }
+  textComplete();
+}
+
+void TFMarrow::textComplete() {
+  sliceTimer_->stop();
+  const bool keep = pending_ != nullptr && pending_->keep;
+  pending_.reset();
+  if (keep) {
+    text_ = SVString();
+    keptInEditor_ = true;
+  }
+  makeLineArrays();
+}
+
+void TFMarrow::setTextSlices(int64_t firstBytes, int64_t laterBytes) {
+  firstSliceBytes_ = std::max<int64_t>(1, firstBytes);
+  laterSliceBytes_ = std::max<int64_t>(1, laterBytes);
+}
+
+int64_t TFMarrow::linesToCome() const {
+  if (!pending_ || pending_->lines == 0) return 0;
+  return std::max<int64_t>(0, pending_->lines - SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT));
+}
+
+void TFMarrow::holdScrollRange() {
+  if (!pending_ || pending_->lines == 0) return;
+  QScrollBar* bar = SynEdit1->verticalScrollBar();
+  if (bar->maximum() == pending_->heldMaximum) return;
+  // Any other maximum is the editor's own, for the lines in so far; each
+  // line to come adds a row to it.
+  const int64_t held = std::min<int64_t>(INT32_MAX, bar->maximum() + linesToCome());
+  pending_->heldMaximum = static_cast<int>(held);
+  bar->setMaximum(pending_->heldMaximum);
 }
 
 void TFMarrow::makeLineArrays() {
@@ -176,12 +257,7 @@ void TFMarrow::rebuildShownText(bool format) {
     std::vector<FormattedPiece> pieces;
     if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
     if (keepAgain) notePieces(pieces);
-    showText(pieces, keepAgain);
-    if (keepAgain) {
-      text_ = SVString();
-      keptInEditor_ = true;
-    }
-    makeLineArrays();
+    showText(pieces, keepAgain, INT64_MAX);
     return;
   }
   // In place, first to last, so that the editor's gap moves through the
