@@ -209,6 +209,9 @@ class TFMarrow : public QWidget {
   void showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice);
   // Puts the next slice in; the last one completes the text.
   void appendSlice();
+  // Appends `bytes` more of the shown text as a slice does, with wrapping
+  // off meanwhile; true once the text is complete.
+  bool appendUnwrapped(int64_t bytes);
   // What follows once the whole text is in: the kept text given up when
   // the editor's stands for it, and the per-line arrays made.
   void textComplete();

@@ -137,13 +137,28 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int6
   sliceTimer_->start(kFirstPaintWaitMs);
 }
 
-void TFMarrow::appendSlice() {
-  if (!pending_) return;
+bool TFMarrow::appendUnwrapped(int64_t bytes) {
+  // Wrapping, the editor would wrap every line as it goes in, a few
+  // seconds for a few mebibytes; switched off and on again, it wraps the
+  // lines it shows only.
+  const bool wrap = SynEdit1->SendScintilla(Sci::SCI_GETWRAPMODE) != Sci::SC_WRAP_NONE;
+  const long top = firstVisibleLine();
+  if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
   bool done = false;
   {
     TextChange change(*this);
-    done = pending_->appender->appendSlice(laterSliceBytes_);
+    done = pending_->appender->appendSlice(bytes);
   }
+  if (wrap) {
+    SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, top));
+  }
+  return done;
+}
+
+void TFMarrow::appendSlice() {
+  if (!pending_) return;
+  const bool done = appendUnwrapped(laterSliceBytes_);
   if (done) {
     textComplete();
     return;
@@ -153,10 +168,7 @@ void TFMarrow::appendSlice() {
 
 void TFMarrow::completeText() {
   if (!pending_) return;
-  {
-    TextChange change(*this);
-    pending_->appender->appendSlice(INT64_MAX);
-  }
+  appendUnwrapped(INT64_MAX);
   textComplete();
 }
 
