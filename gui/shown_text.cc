@@ -177,9 +177,15 @@ void walkPieces(const SVString& text, std::vector<FormattedPiece>& pieces, Put p
 void keepPiece(FormattedPiece&) {}
 void releasePiece(FormattedPiece& piece) { std::string().swap(piece.text); }
 
-// Line feeds among `length` bytes, eight at a time: each byte of a sum
-// counts the line feeds in its place of up to 255 words.
-int64_t countFeeds(const char* bytes, int64_t length) {
+// Long stretches go in a few mebibytes at a time, so that what is in can
+// be given back.
+constexpr int64_t kStretch = 4 << 20;
+
+}  // namespace
+
+// Eight bytes at a time: each byte of a sum counts the line feeds in its
+// place of up to 255 words.
+int64_t lineFeedsIn(const char* bytes, int64_t length) {
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
   constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
   int64_t count = 0;
@@ -201,12 +207,6 @@ int64_t countFeeds(const char* bytes, int64_t length) {
   for (; i < length; ++i) count += bytes[i] == '\n';
   return count;
 }
-
-// Long stretches go in a few mebibytes at a time, so that what is in can
-// be given back.
-constexpr int64_t kStretch = 4 << 20;
-
-}  // namespace
 
 TraceTextFacts traceTextFacts(const char* text, int64_t length) {
   TraceTextFacts facts;
@@ -370,15 +370,13 @@ bool ShownTextAppender::appendSlice(int64_t bytes) {
   return done_;
 }
 
-int64_t ShownTextAppender::lineFeedsToCome() const {
-  int64_t feeds = 0;
-  int64_t at = at_;
-  for (size_t i = piece_; i < pieces_.size(); ++i) {
-    feeds += countFeeds(text_.data() + at, pieces_[i].start - at);
-    feeds += countFeeds(pieces_[i].text.data(), static_cast<int64_t>(pieces_[i].text.size()));
-    at = pieces_[i].start + pieces_[i].length;
+int64_t shownLineFeeds(const SVString& text, int64_t textLineFeeds, const std::vector<FormattedPiece>& pieces) {
+  int64_t feeds = textLineFeeds;
+  for (const FormattedPiece& piece : pieces) {
+    feeds -= lineFeedsIn(text.data() + piece.start, piece.length);
+    feeds += lineFeedsIn(piece.text.data(), static_cast<int64_t>(piece.text.size()));
   }
-  return feeds + countFeeds(text_.data() + at, text_.length() - at);
+  return feeds;
 }
 
 void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,

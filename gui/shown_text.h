@@ -81,9 +81,6 @@ class ShownTextAppender {
   // less remains) up to the next line feed; true once everything is in.
   bool appendSlice(int64_t bytes);
   bool done() const { return done_; }
-  // Line feeds of the shown text still to go in: the editor's line count
-  // once it is done is its line count now plus these.
-  int64_t lineFeedsToCome() const;
 
  private:
   struct Sinks;
@@ -102,6 +99,14 @@ class ShownTextAppender {
   int64_t room_ = 0;              // the room made in the editor so far
   bool done_ = false;
 };
+
+// Line feeds among `length` bytes.
+int64_t lineFeedsIn(const char* bytes, int64_t length);
+
+// Line feeds of the shown text made of `text`, which has `textLineFeeds`,
+// with `pieces` in place (before any is released): the editor's line count
+// once the text is in, less one.
+int64_t shownLineFeeds(const SVString& text, int64_t textLineFeeds, const std::vector<FormattedPiece>& pieces);
 
 // The length in the editor of `length` bytes of a trace with these facts,
 // which has no lone carriage return.

@@ -203,10 +203,11 @@ class TFMarrow : public QWidget {
   };
   // Makes the kept text with `pieces` in place the editor's text (see
   // shown_text.h; with `giveBack` the kept text is given up as it goes
-  // in), the first `firstSlice` bytes of it now and the rest in slices.
-  // Wrapping is switched off while the first slice goes in so that the
-  // editor wraps lazily, visible lines first.
-  void showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice);
+  // in), the first `firstSlice` bytes of it now and the rest in slices;
+  // the kept text has `keptLineFeeds` line feeds. Wrapping is switched off
+  // while the first slice goes in so that the editor wraps lazily, visible
+  // lines first.
+  void showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice, int64_t keptLineFeeds);
   // Puts the next slice in; the last one completes the text.
   void appendSlice();
   // Appends `bytes` more of the shown text as a slice does, with wrapping

@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <future>
 
 #include "gui/multi_line_tree.h"
 #include "gui/shown_text.h"
@@ -46,7 +47,16 @@ int TFMarrow::loadTrace(SVString& text) {
   // The loaded buffer becomes the kept text: no copy of it.
   text_ = std::move(text);
   text = SVString();
-  facts_ = traceTextFacts(text_.data(), text_.length());
+  // What the bytes are and how many lines they make is counted on another
+  // core while this one scans them; both only read the text.
+  struct Counted {
+    TraceTextFacts facts;
+    int64_t lineFeeds = 0;
+  };
+  std::future<Counted> counting =
+      std::async(std::launch::async | std::launch::deferred, [bytes = text_.data(), length = text_.length()] {
+        return Counted{traceTextFacts(bytes, length), lineFeedsIn(bytes, length)};
+      });
   keptInEditor_ = false;
   shownPieces_.clear();
 
@@ -67,9 +77,11 @@ int TFMarrow::loadTrace(SVString& text) {
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
   buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
+  const Counted counted = counting.get();
+  facts_ = counted.facts;
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
-  showText(pieces, keepInEditor, firstSliceBytes_);
+  showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds);
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
   VirtualStringTree1->endUpdate();
 
@@ -109,7 +121,8 @@ TFMarrow::TextChange::~TextChange() {
   frame_.changingText_ = false;
 }
 
-void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice) {
+void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice,
+                        int64_t keptLineFeeds) {
   singleByte_ = !facts_.validUtf8;
   SynEdit1->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
   const bool wrap = hasOption(*settings_, OptWrapText);
@@ -118,13 +131,14 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int6
   pending_ = std::make_unique<PendingText>();
   pending_->pieces = std::move(pieces);
   pending_->keep = giveBack;
+  const int64_t lines = shownLineFeeds(text_, keptLineFeeds, pending_->pieces) + 1;
   bool done = false;
   {
     TextChange change(*this);
     SynEdit1->SendScintilla(Sci::SCI_CLEARALL);
     pending_->appender = std::make_unique<ShownTextAppender>(*SynEdit1, text_, pending_->pieces, facts_, giveBack);
     done = pending_->appender->appendSlice(firstSlice);
-    if (!done) pending_->lines = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) + pending_->appender->lineFeedsToCome();
+    if (!done) pending_->lines = lines;
   }
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
   if (done) {
@@ -269,7 +283,7 @@ void TFMarrow::rebuildShownText(bool format) {
     std::vector<FormattedPiece> pieces;
     if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
     if (keepAgain) notePieces(pieces);
-    showText(pieces, keepAgain, INT64_MAX);
+    showText(pieces, keepAgain, INT64_MAX, 0);
     return;
   }
   // In place, first to last, so that the editor's gap moves through the
