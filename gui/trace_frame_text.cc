@@ -82,6 +82,7 @@ int TFMarrow::loadTrace(SVString& text) {
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
   showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds);
+  VirtualStringTree1->reserveNodes(nodes_.count());
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
   VirtualStringTree1->endUpdate();
 
