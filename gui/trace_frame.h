@@ -263,7 +263,7 @@ class TFMarrow : public QWidget {
   std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
   std::unique_ptr<PendingText> pending_;
   QTimer* sliceTimer_;
-  int64_t firstSliceBytes_ = 1 << 20;
+  int64_t firstSliceBytes_ = 256 << 10;
   int64_t laterSliceBytes_ = 4 << 20;
   uint64_t jumps_ = 0;         // node choices so far
   uint64_t jumpsAtPress_ = 0;  // jumps_ when the tree was last pressed

@@ -64,19 +64,27 @@ int TFMarrow::loadTrace(SVString& text) {
   VirtualStringTree1->clear();
   nodes_.reset();
   resetKeyPoints(keyPoints_);
-  {
-    // The facts ride on the scan, over the text as scanned, while it is
-    // still the frame's own; the digest keeps a copy of what it shows. A
-    // pass that ran out of memory leaves no facts: the digest is empty.
-    TraceFacts facts;
-    scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length());
-    digestTraceFacts(digest_, facts, keyPoints_.count());
+  // The facts ride on the scan, over the text as scanned, while it is
+  // still the frame's own. A pass that ran out of memory leaves no facts:
+  // the digest is empty.
+  TraceFacts facts;
+  scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length());
+  // The final queries are formatted on the other core meanwhile: that
+  // moves the key points' lines only, which neither the digest nor the
+  // outline reads.
+  std::future<std::vector<FormattedPiece>> formatting;
+  if (hasOption(*settings_, OptFormatFinalQuery)) {
+    formatting = std::async(std::launch::async | std::launch::deferred,
+                            [this] { return formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_); });
   }
-  std::vector<FormattedPiece> pieces;
-  if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
+  // The digest keeps a copy of what it shows.
+  digestTraceFacts(digest_, facts, keyPoints_.count());
+  facts = TraceFacts();
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
   buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
+  std::vector<FormattedPiece> pieces;
+  if (formatting.valid()) pieces = formatting.get();
   const Counted counted = counting.get();
   facts_ = counted.facts;
   const bool keepInEditor = facts_.loneCarriageReturns == 0;

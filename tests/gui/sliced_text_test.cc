@@ -47,13 +47,18 @@ std::string largeTrace() {
 }
 
 // A frame in a window of its own, active, with the editor search the main
-// window installs; `sliced` makes its slices a few hundred bytes.
+// window installs; `sliced` makes its slices a few hundred bytes, else
+// the text goes in whole.
 struct Frame {
   Frame(int32_t options, bool sliced) {
     applySettingDefaults(settings);
     settings.Options = options;
     frame = new TFMarrow;
-    if (sliced) frame->setTextSlices(300, 500);
+    if (sliced) {
+      frame->setTextSlices(300, 500);
+    } else {
+      frame->setTextSlices(INT64_MAX, INT64_MAX);
+    }
     frame->resize(1000, 600);
     frame->applySettings(settings, 96, QFont());
     frame->setSearchHandler([](QWidget* control, const QString& text, int flags) {
@@ -165,7 +170,6 @@ class SlicedTextTest : public QObject {
     QFETCH(QByteArray, bytes);
     QFETCH(int, options);
     QVERIFY(bytes.size() > 500);
-    QVERIFY(bytes.size() < (1 << 20));  // below the usual first slice
     Frame whole(options, false);
     Frame sliced(options, true);
     QVERIFY(whole.ready && sliced.ready);
