@@ -231,6 +231,8 @@ int32_t MultiLineTree0::addChild(int32_t parent) {
   return id;
 }
 
+void MultiLineTree0::reserveNodes(int32_t count) { model_.nodes.reserve(static_cast<size_t>(std::max(0, count))); }
+
 int32_t MultiLineTree0::nodeHeight(int32_t node) const {
   const int32_t h = model_.nodes[node].height;
   return h > 0 ? h : kDefaultNodeHeight;

@@ -136,6 +136,8 @@ class MultiLineTree0 : public QTreeView {
   // Adds a node with zeroed data as the last child of `parent`
   // (kNoTreeNode: top level). Returns its id.
   int32_t addChild(int32_t parent);
+  // Makes room for `count` nodes in all, so that adding them moves none.
+  void reserveNodes(int32_t count);
 
   int32_t nodeCount() const { return static_cast<int32_t>(model_.nodes.size()); }
   MultiLineItem& item(int32_t node) { return model_.nodes[node].item; }

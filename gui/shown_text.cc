@@ -151,6 +151,15 @@ struct EditorSink {
   }
 };
 
+// Gives back the whole pages of [from, to): their contents are not read
+// again, and the system may drop them at once.
+void giveBackPages(const char* from, const char* to) {
+  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + page - 1) & ~(page - 1);
+  const uintptr_t end = reinterpret_cast<uintptr_t>(to) & ~(page - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+}
+
 // Walks the kept text with the pieces in place: calls put(bytes, n) for
 // each stretch in order, and done(piece) after each piece.
 template <typename Put, typename Done>
@@ -165,19 +174,39 @@ void walkPieces(const SVString& text, std::vector<FormattedPiece>& pieces, Put p
   put(text.data() + copied, text.length() - copied);
 }
 
-// Gives back the whole pages of [from, to): their contents are not read
-// again, and the system may drop them at once.
-void giveBackPages(const char* from, const char* to) {
-  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + page - 1) & ~(page - 1);
-  const uintptr_t end = reinterpret_cast<uintptr_t>(to) & ~(page - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
-}
-
 void keepPiece(FormattedPiece&) {}
 void releasePiece(FormattedPiece& piece) { std::string().swap(piece.text); }
 
+// Long stretches go in a few mebibytes at a time, so that what is in can
+// be given back.
+constexpr int64_t kStretch = 4 << 20;
+
 }  // namespace
+
+// Eight bytes at a time: each byte of a sum counts the line feeds in its
+// place of up to 255 words.
+int64_t lineFeedsIn(const char* bytes, int64_t length) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
+  int64_t count = 0;
+  int64_t i = 0;
+  while (i + 8 <= length) {
+    uint64_t sums = 0;
+    for (int words = 0; words < 255 && i + 8 <= length; ++words, i += 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes + i, 8);
+      const uint64_t x = word ^ (kLowBits * '\n');
+      // The high bit of each byte of `nonZero` is set when that byte of x
+      // is not zero, with no carry between bytes.
+      const uint64_t nonZero = ((x & kLow7) + kLow7) | x;
+      sums += (~nonZero & kHighBits) >> 7;
+    }
+    const uint64_t pairs = (sums & kEvenBytes) + ((sums >> 8) & kEvenBytes);
+    count += static_cast<int64_t>((pairs * 0x0001000100010001ull) >> 48);
+  }
+  for (; i < length; ++i) count += bytes[i] == '\n';
+  return count;
+}
 
 TraceTextFacts traceTextFacts(const char* text, int64_t length) {
   TraceTextFacts facts;
@@ -245,53 +274,114 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t len
   return pieces;
 }
 
-void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
-                     const TraceTextFacts& facts, bool giveBack) {
-  const bool convert = !facts.validUtf8 || facts.loneCarriageReturns > 0;
+struct ShownTextAppender::Sinks {
+  Sinks(QsciScintilla& editor, const TraceTextFacts& facts) : sink{editor, {}}, converter(sink, facts) {}
+  EditorSink sink;
+  Converter<EditorSink> converter;
+};
+
+ShownTextAppender::ShownTextAppender(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                                     const TraceTextFacts& facts, bool giveBack)
+    : text_(text),
+      pieces_(pieces),
+      convert_(!facts.validUtf8 || facts.loneCarriageReturns > 0),
+      giveBack_(giveBack),
+      sinks_(std::make_unique<Sinks>(editor, facts)),
+      given_(text.data()) {
   CountSink count;
-  if (convert) {
+  if (convert_) {
     Converter<CountSink> counter(count, facts);
     walkPieces(text, pieces, [&](const char* p, int64_t n) { counter.put(p, n); }, keepPiece);
     counter.finish();
   } else {
     walkPieces(text, pieces, [&](const char*, int64_t n) { count.bytes += n; }, keepPiece);
   }
+  shownBytes_ = count.bytes;
+}
+
+ShownTextAppender::~ShownTextAppender() = default;
+
+void ShownTextAppender::put(const char* p, int64_t n) {
+  // By length, not as terminated strings: a zero byte in a trace must not
+  // cut the text short.
+  const bool ofText = p >= text_.data() && p < text_.data() + text_.length();
+  for (int64_t done = 0; done < n; done += kStretch) {
+    const int64_t count = std::min(kStretch, n - done);
+    if (convert_) {
+      sinks_->converter.put(p + done, count);
+    } else {
+      sinks_->sink.send(p + done, count);
+    }
+    if (giveBack_ && ofText) {
+      // Converted bytes may still wait in the sink; the stretch they came
+      // from is read no more.
+      giveBackPages(given_, p + done + count);
+      given_ = p + done + count;
+    }
+  }
+}
+
+bool ShownTextAppender::appendSlice(int64_t bytes) {
   // Room for the whole text at once: growing by pieces would copy it. The
   // bytes to spare keep the editor from growing (and copying) its buffer
-  // when it is first asked for the text as one piece.
+  // when it is first asked for the text as one piece. The editor clears
+  // the room it makes, text and styles, which for a large text takes
+  // longer than the first slice: that slice gets room of its own.
   constexpr int64_t kSpare = 64;
-  editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(count.bytes + kSpare));
-  EditorSink sink{editor, {}};
-  // By length, not as terminated strings: a zero byte in a trace must not
-  // cut the text short. Long stretches go in a few mebibytes at a time,
-  // so that what is in can be given back.
-  constexpr int64_t kStretch = 4 << 20;
-  const char* given = text.data();  // the text before this is given back
-  Converter<EditorSink> converter(sink, facts);
-  walkPieces(
-      text, pieces,
-      [&](const char* p, int64_t n) {
-        for (int64_t done = 0; done < n; done += kStretch) {
-          const int64_t count = std::min(kStretch, n - done);
-          if (convert) {
-            converter.put(p + done, count);
-          } else {
-            sink.send(p + done, count);
-          }
-          const bool ofText = p >= text.data() && p < text.data() + text.length();
-          if (giveBack && ofText) {
-            // Converted bytes may still wait in the sink; the stretch
-            // they came from is read no more.
-            giveBackPages(given, p + done + count);
-            given = p + done + count;
-          }
-        }
-      },
-      releasePiece);
-  if (convert) {
-    converter.finish();
-    sink.flush();
+  const int64_t room = room_ == 0 && bytes < shownBytes_ / 4 ? 2 * bytes : shownBytes_ + kSpare;
+  if (room > room_) {
+    room_ = room;
+    sinks_->sink.editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(room_));
   }
+  int64_t sent = 0;
+  bool atLineEnd = false;
+  while (!done_ && (sent < bytes || !atLineEnd)) {
+    const bool piecesLeft = piece_ < pieces_.size();
+    const int64_t end = piecesLeft ? pieces_[piece_].start : text_.length();
+    if (at_ < end) {
+      // Kept bytes up to the next piece; where the slice ends among them,
+      // on to the line feed that ends its line.
+      int64_t take = end - at_;
+      if (sent + take > bytes) {
+        const int64_t from = at_ + std::max<int64_t>(bytes - sent, 1) - 1;
+        const void* feed = std::memchr(text_.data() + from, '\n', static_cast<size_t>(end - from));
+        if (feed != nullptr) take = static_cast<const char*>(feed) - text_.data() + 1 - at_;
+      }
+      put(text_.data() + at_, take);
+      atLineEnd = text_.data()[at_ + take - 1] == '\n';
+      sent += take;
+      at_ += take;
+    } else if (piecesLeft) {
+      FormattedPiece& piece = pieces_[piece_];
+      const auto length = static_cast<int64_t>(piece.text.size());
+      put(piece.text.data(), length);
+      if (length > 0) atLineEnd = piece.text.back() == '\n';
+      sent += length;
+      at_ = piece.start + piece.length;
+      releasePiece(piece);
+      ++piece_;
+    }
+    if (piece_ == pieces_.size() && at_ >= text_.length()) {
+      if (convert_) sinks_->converter.finish();
+      done_ = true;
+    }
+  }
+  if (convert_) sinks_->sink.flush();
+  return done_;
+}
+
+int64_t shownLineFeeds(const SVString& text, int64_t textLineFeeds, const std::vector<FormattedPiece>& pieces) {
+  int64_t feeds = textLineFeeds;
+  for (const FormattedPiece& piece : pieces) {
+    feeds -= lineFeedsIn(text.data() + piece.start, piece.length);
+    feeds += lineFeedsIn(piece.text.data(), static_cast<int64_t>(piece.text.size()));
+  }
+  return feeds;
+}
+
+void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                     const TraceTextFacts& facts, bool giveBack) {
+  ShownTextAppender(editor, text, pieces, facts, giveBack).appendSlice(INT64_MAX);
 }
 
 int64_t shownLength(const char* bytes, int64_t length, const TraceTextFacts& facts) {

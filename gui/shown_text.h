@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,52 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t len
 // caller's concern.
 void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
                      const TraceTextFacts& facts, bool giveBack);
+
+// appendShownText a slice at a time: the same bytes in the same order, each
+// slice ending after a line feed (or at the end of the text), so that no
+// line, character or carriage return with its line feed is split between
+// slices. `text` and `pieces` must stay where they are, unchanged, until
+// the appender is done or dropped; with `giveBack`, `text` must not be read
+// by anyone else meanwhile.
+class ShownTextAppender {
+ public:
+  // Counts the shown text; the slices make room in the editor for it.
+  ShownTextAppender(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
+                    const TraceTextFacts& facts, bool giveBack);
+  ~ShownTextAppender();
+  ShownTextAppender(const ShownTextAppender&) = delete;
+  ShownTextAppender& operator=(const ShownTextAppender&) = delete;
+
+  // Appends at least `bytes` more bytes of the text (all that is left when
+  // less remains) up to the next line feed; true once everything is in.
+  bool appendSlice(int64_t bytes);
+  bool done() const { return done_; }
+
+ private:
+  struct Sinks;
+  // Hands `n` bytes of the current stretch at `p` to the editor.
+  void put(const char* p, int64_t n);
+
+  const SVString& text_;
+  std::vector<FormattedPiece>& pieces_;
+  bool convert_;
+  bool giveBack_;
+  std::unique_ptr<Sinks> sinks_;  // the converter and the editor's buffer
+  const char* given_;             // the kept text before this is given back
+  size_t piece_ = 0;              // the next piece
+  int64_t at_ = 0;                // kept bytes put or replaced by pieces so far
+  int64_t shownBytes_ = 0;        // the whole text's length in the editor
+  int64_t room_ = 0;              // the room made in the editor so far
+  bool done_ = false;
+};
+
+// Line feeds among `length` bytes.
+int64_t lineFeedsIn(const char* bytes, int64_t length);
+
+// Line feeds of the shown text made of `text`, which has `textLineFeeds`,
+// with `pieces` in place (before any is released): the editor's line count
+// once the text is in, less one.
+int64_t shownLineFeeds(const SVString& text, int64_t textLineFeeds, const std::vector<FormattedPiece>& pieces);
 
 // The length in the editor of `length` bytes of a trace with these facts,
 // which has no lone carriage return.

@@ -3,7 +3,9 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -76,6 +78,16 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   setUpNavigation();
   setUpSelectionColours();
   watchForEdits();
+
+  sliceTimer_ = new QTimer(this);
+  sliceTimer_->setSingleShot(true);
+  connect(sliceTimer_, &QTimer::timeout, this, [this] { appendSlice(); });
+  connect(SynEdit1->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { holdScrollRange(); });
+  for (QObject* watched : {static_cast<QObject*>(SynEdit1), static_cast<QObject*>(SynEdit1->viewport()),
+                           static_cast<QObject*>(SynEdit1->verticalScrollBar()),
+                           static_cast<QObject*>(SynEdit1->horizontalScrollBar())}) {
+    watched->installEventFilter(this);
+  }
 }
 
 TFMarrow::~TFMarrow() = default;
@@ -130,7 +142,7 @@ void TFMarrow::setEditorFont(int32_t pixelHeight) {
 }
 
 void TFMarrow::updateGutterWidth() {
-  const long lines = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+  const long lines = SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT) + linesToCome();
   SynEdit1->setMarginWidth(0, QString(QString::number(lines).size() + 1, QChar('9')));
 }
 
@@ -155,5 +167,6 @@ void TFMarrow::findNext() { TFFind1->runSearch(0); }
 void TFMarrow::findPrevious() { TFFind1->runSearch(SearchBackward); }
 
 int TFMarrow::searchForwarder(QWidget* control, const QString& text, int flags) {
+  completeText();
   return searchHandler_ ? searchHandler_(control, text, flags) : -1;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "outline/outline_model.h"
 
 class QSplitter;
+class QTimer;
 class QsciScintilla;
 class MultiLineTree0;
 class TraceLexer;
@@ -53,8 +55,22 @@ class TFMarrow : public QWidget {
 
   // Shows a trace: appends "\r\n" to `text` and takes its buffer as the
   // kept text (the caller's string is left empty), scans it, fills the
-  // editor and the outline. Returns 0.
+  // editor and the outline. Returns 0. A large text goes into the editor
+  // in slices: the first screens at once, the rest a few mebibytes per
+  // turn of the event loop once the window has painted them. Meanwhile the
+  // outline, key points and digest are complete, the line count, line
+  // number margin and vertical scroll range are those of the whole text,
+  // and every command or input that needs more puts the rest in first.
   int loadTrace(SVString& text);
+  // True while part of the shown text is still to go into the editor.
+  bool textPending() const { return pending_ != nullptr; }
+  // Puts the rest of the shown text into the editor at once.
+  void completeText();
+  // Lines of the shown text not in the editor yet (0 once it is complete).
+  int64_t linesToCome() const;
+  // The bytes of the first slice and of each later one (at least 1); a
+  // text no longer than the first goes in whole.
+  void setTextSlices(int64_t firstBytes, int64_t laterBytes);
 
   void setWrap(bool on);
   void setReadOnly(bool on);
@@ -128,7 +144,9 @@ class TFMarrow : public QWidget {
 
  protected:
   // Notes presses on the tree, so that a press on the chosen node jumps
-  // to it again.
+  // to it again; starts the slices of a text going in at the editor's
+  // first paint, and completes the text before any input to the editor
+  // or its scroll bars.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -175,11 +193,32 @@ class TFMarrow : public QWidget {
     std::string trace;
   };
 
+  // The shown text still to go in (see loadTrace).
+  struct PendingText {
+    std::vector<FormattedPiece> pieces;          // those not in yet
+    std::unique_ptr<ShownTextAppender> appender;  // over text_ and pieces
+    bool keep = false;     // once in, the editor's text stands for the kept text
+    int64_t lines = 0;     // the editor's line count once the text is complete
+    int heldMaximum = -1;  // the vertical scroll bar's maximum while held
+  };
   // Makes the kept text with `pieces` in place the editor's text (see
   // shown_text.h; with `giveBack` the kept text is given up as it goes
-  // in). Wrapping is switched off while the text goes in so that the
-  // editor wraps lazily, visible lines first.
-  void showText(std::vector<FormattedPiece>& pieces, bool giveBack);
+  // in), the first `firstSlice` bytes of it now and the rest in slices;
+  // the kept text has `keptLineFeeds` line feeds. Wrapping is switched off
+  // while the first slice goes in so that the editor wraps lazily, visible
+  // lines first.
+  void showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice, int64_t keptLineFeeds);
+  // Puts the next slice in; the last one completes the text.
+  void appendSlice();
+  // Appends `bytes` more of the shown text as a slice does, with wrapping
+  // off meanwhile; true once the text is complete.
+  bool appendUnwrapped(int64_t bytes);
+  // What follows once the whole text is in: the kept text given up when
+  // the editor's stands for it, and the per-line arrays made.
+  void textComplete();
+  // While slices remain, keeps the vertical scroll range that of the whole
+  // text, so that the scroll bar does not change as they go in.
+  void holdScrollRange();
   // Makes the editor's per-line arrays as long as the text at once.
   void makeLineArrays();
   // Notes where `pieces` will be in the editor's text and the trace form of
@@ -222,6 +261,10 @@ class TFMarrow : public QWidget {
   int32_t highlightEnd_ = -1;
   bool applyingOptions_ = true;
   std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
+  std::unique_ptr<PendingText> pending_;
+  QTimer* sliceTimer_;
+  int64_t firstSliceBytes_ = 256 << 10;
+  int64_t laterSliceBytes_ = 4 << 20;
   uint64_t jumps_ = 0;         // node choices so far
   uint64_t jumpsAtPress_ = 0;  // jumps_ when the tree was last pressed
   bool singleByte_ = false;

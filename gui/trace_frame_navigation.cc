@@ -39,6 +39,27 @@ void TFMarrow::setUpNavigation() {
 
 bool TFMarrow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == VirtualStringTree1->viewport() && event->type() == QEvent::MouseButtonPress) jumpsAtPress_ = jumps_;
+  if (pending_ && watched != VirtualStringTree1->viewport()) {
+    switch (event->type()) {
+      case QEvent::Paint:
+        // After this paint: the event loop takes the timer's turn once the
+        // window is on the screen.
+        if (watched == SynEdit1->viewport()) sliceTimer_->start(0);
+        break;
+      case QEvent::KeyPress:
+      case QEvent::InputMethod:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::DragEnter:
+      case QEvent::Drop:
+      case QEvent::ContextMenu:
+        completeText();
+        break;
+      default:
+        break;
+    }
+  }
   return QWidget::eventFilter(watched, event);
 }
 
@@ -70,6 +91,7 @@ void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
   if (item == nullptr || item->userIndex < 0 || item->userIndex >= nodes_.count()) return;
   const OutlineNode& node = nodes_[item->userIndex];
   if (node.keyPointIndex < 0 || node.keyPointIndex >= keyPoints_.count()) return;
+  completeText();
   ++jumps_;
   const int32_t start = keyPoints_[node.keyPointIndex].line;
 
@@ -138,6 +160,7 @@ void TFMarrow::restoreTop(int32_t line, int32_t rowsAbove) {
 }
 
 void TFMarrow::setWrap(bool on) {
+  completeText();
   setOption(*settings_, OptWrapText, on);
   // The first visible document line stays first: without this, turning
   // wrapping off would keep the row number and move down by every extra
@@ -156,6 +179,7 @@ void TFMarrow::setWrap(bool on) {
 void TFMarrow::setFormatFinalQuery(bool on) {
   setOption(*settings_, OptFormatFinalQuery, on);
   if (applyingOptions_) return;
+  completeText();
 
   // An anchor is the last key point at or above a line; the line moves by
   // as much as its anchor moves in the new text.

@@ -12,7 +12,18 @@
 // editor's text. The option switches by replacing those queries in place
 // when the editor shows the trace's bytes; a Windows-1252 trace is read
 // back for the switch and shown anew.
+//
+// A large text goes into the editor in slices (see loadTrace): the editor
+// indexes every line as it takes the text in, about a third of a second
+// for a 64 MiB trace, which would otherwise all come before the first
+// paint.
 #include <Qsci/qsciscintilla.h>
+
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <future>
 
 #include "gui/multi_line_tree.h"
 #include "gui/shown_text.h"
@@ -23,14 +34,29 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
+// How long the slices after the first wait for the window's first paint.
+constexpr int kFirstPaintWaitMs = 200;
+
 }  // namespace
 
 int TFMarrow::loadTrace(SVString& text) {
+  // Slices of a text still going in give way to the new one.
+  sliceTimer_->stop();
+  pending_.reset();
   text.append("\r\n", 2);
   // The loaded buffer becomes the kept text: no copy of it.
   text_ = std::move(text);
   text = SVString();
-  facts_ = traceTextFacts(text_.data(), text_.length());
+  // What the bytes are and how many lines they make is counted on another
+  // core while this one scans them; both only read the text.
+  struct Counted {
+    TraceTextFacts facts;
+    int64_t lineFeeds = 0;
+  };
+  std::future<Counted> counting =
+      std::async(std::launch::async | std::launch::deferred, [bytes = text_.data(), length = text_.length()] {
+        return Counted{traceTextFacts(bytes, length), lineFeedsIn(bytes, length)};
+      });
   keptInEditor_ = false;
   shownPieces_.clear();
 
@@ -38,26 +64,33 @@ int TFMarrow::loadTrace(SVString& text) {
   VirtualStringTree1->clear();
   nodes_.reset();
   resetKeyPoints(keyPoints_);
-  {
-    // The facts ride on the scan, over the text as scanned, while it is
-    // still the frame's own; the digest keeps a copy of what it shows. A
-    // pass that ran out of memory leaves no facts: the digest is empty.
-    TraceFacts facts;
-    scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length());
-    digestTraceFacts(digest_, facts, keyPoints_.count());
+  // The facts ride on the scan, over the text as scanned, while it is
+  // still the frame's own. A pass that ran out of memory leaves no facts:
+  // the digest is empty.
+  TraceFacts facts;
+  scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length());
+  // The final queries are formatted on the other core meanwhile: that
+  // moves the key points' lines only, which neither the digest nor the
+  // outline reads.
+  std::future<std::vector<FormattedPiece>> formatting;
+  if (hasOption(*settings_, OptFormatFinalQuery)) {
+    formatting = std::async(std::launch::async | std::launch::deferred,
+                            [this] { return formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_); });
   }
-  std::vector<FormattedPiece> pieces;
-  if (hasOption(*settings_, OptFormatFinalQuery)) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
+  // The digest keeps a copy of what it shows.
+  digestTraceFacts(digest_, facts, keyPoints_.count());
+  facts = TraceFacts();
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
   buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
+  std::vector<FormattedPiece> pieces;
+  if (formatting.valid()) pieces = formatting.get();
+  const Counted counted = counting.get();
+  facts_ = counted.facts;
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
-  showText(pieces, keepInEditor);
-  if (keepInEditor) {
-    text_ = SVString();
-    keptInEditor_ = true;
-  }
+  showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds);
+  VirtualStringTree1->reserveNodes(nodes_.count());
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
   VirtualStringTree1->endUpdate();
 
@@ -68,7 +101,6 @@ int TFMarrow::loadTrace(SVString& text) {
     last = VirtualStringTree1->nextSibling(last);
   }
   if (last != kNoTreeNode) VirtualStringTree1->expandNode(last);
-  makeLineArrays();
   emit shownTextChanged();
   return 0;
 }
@@ -98,17 +130,101 @@ TFMarrow::TextChange::~TextChange() {
   frame_.changingText_ = false;
 }
 
-void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack) {
+void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice,
+                        int64_t keptLineFeeds) {
   singleByte_ = !facts_.validUtf8;
   SynEdit1->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
   const bool wrap = hasOption(*settings_, OptWrapText);
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
+  sliceTimer_->stop();
+  pending_ = std::make_unique<PendingText>();
+  pending_->pieces = std::move(pieces);
+  pending_->keep = giveBack;
+  const int64_t lines = shownLineFeeds(text_, keptLineFeeds, pending_->pieces) + 1;
+  bool done = false;
   {
     TextChange change(*this);
     SynEdit1->SendScintilla(Sci::SCI_CLEARALL);
-    appendShownText(*SynEdit1, text_, pieces, facts_, giveBack);
+    pending_->appender = std::make_unique<ShownTextAppender>(*SynEdit1, text_, pending_->pieces, facts_, giveBack);
+    done = pending_->appender->appendSlice(firstSlice);
+    if (!done) pending_->lines = lines;
   }
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+  if (done) {
+    textComplete();
+    return;
+  }
+  holdScrollRange();
+  // The rest waits for the first paint (see the event filter), or a
+  // while when the editor is not painted.
+  sliceTimer_->start(kFirstPaintWaitMs);
+}
+
+bool TFMarrow::appendUnwrapped(int64_t bytes) {
+  // Wrapping, the editor would wrap every line as it goes in, a few
+  // seconds for a few mebibytes; switched off and on again, it wraps the
+  // lines it shows only.
+  const bool wrap = SynEdit1->SendScintilla(Sci::SCI_GETWRAPMODE) != Sci::SC_WRAP_NONE;
+  const long top = firstVisibleLine();
+  if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
+  bool done = false;
+  {
+    TextChange change(*this);
+    done = pending_->appender->appendSlice(bytes);
+  }
+  if (wrap) {
+    SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, top));
+  }
+  return done;
+}
+
+void TFMarrow::appendSlice() {
+  if (!pending_) return;
+  const bool done = appendUnwrapped(laterSliceBytes_);
+  if (done) {
+    textComplete();
+    return;
+  }
+  sliceTimer_->start(0);
+}
+
+void TFMarrow::completeText() {
+  if (!pending_) return;
+  appendUnwrapped(INT64_MAX);
+  textComplete();
+}
+
+void TFMarrow::textComplete() {
+  sliceTimer_->stop();
+  const bool keep = pending_ != nullptr && pending_->keep;
+  pending_.reset();
+  if (keep) {
+    text_ = SVString();
+    keptInEditor_ = true;
+  }
+  makeLineArrays();
+}
+
+void TFMarrow::setTextSlices(int64_t firstBytes, int64_t laterBytes) {
+  firstSliceBytes_ = std::max<int64_t>(1, firstBytes);
+  laterSliceBytes_ = std::max<int64_t>(1, laterBytes);
+}
+
+int64_t TFMarrow::linesToCome() const {
+  if (!pending_ || pending_->lines == 0) return 0;
+  return std::max<int64_t>(0, pending_->lines - SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT));
+}
+
+void TFMarrow::holdScrollRange() {
+  if (!pending_ || pending_->lines == 0) return;
+  QScrollBar* bar = SynEdit1->verticalScrollBar();
+  if (bar->maximum() == pending_->heldMaximum) return;
+  // Any other maximum is the editor's own, for the lines in so far; each
+  // line to come adds a row to it.
+  const int64_t held = std::min<int64_t>(INT32_MAX, bar->maximum() + linesToCome());
+  pending_->heldMaximum = static_cast<int>(held);
+  bar->setMaximum(pending_->heldMaximum);
 }
 
 void TFMarrow::makeLineArrays() {
@@ -176,12 +292,7 @@ void TFMarrow::rebuildShownText(bool format) {
     std::vector<FormattedPiece> pieces;
     if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
     if (keepAgain) notePieces(pieces);
-    showText(pieces, keepAgain);
-    if (keepAgain) {
-      text_ = SVString();
-      keptInEditor_ = true;
-    }
-    makeLineArrays();
+    showText(pieces, keepAgain, INT64_MAX, 0);
     return;
   }
   // In place, first to last, so that the editor's gap moves through the

@@ -46,10 +46,11 @@ QString firstCaption(const NodeMarrow_Array_c& nodes, int32_t node) {
 }  // namespace
 
 int32_t TFMarrow::lineCount() const {
-  return static_cast<int32_t>(std::max(1L, send(editor(), Sci::SCI_GETLINECOUNT)));
+  return static_cast<int32_t>(std::max<int64_t>(1, send(editor(), Sci::SCI_GETLINECOUNT) + linesToCome()));
 }
 
 void TFMarrow::goToLine(int32_t line) {
+  completeText();
   QsciScintilla* text = editor();
   const int32_t target = std::clamp(line, 1, lineCount()) - 1;
   const int32_t row = topLineFor(target, target);
@@ -87,6 +88,7 @@ TFMarrow::ViewPlace TFMarrow::viewPlace() const {
 }
 
 void TFMarrow::restoreViewPlace(const ViewPlace& place) {
+  completeText();
   QsciScintilla* text = editor();
   if (place.chosenNode >= 0 && place.chosenNode < nodes().count() &&
       place.chosenCaption == firstCaption(nodes(), place.chosenNode)) {

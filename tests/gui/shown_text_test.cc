@@ -139,6 +139,49 @@ class ShownTextTest : public QObject {
     pieces[0].formattedLength = 7;
     QCOMPARE(shown(text, std::move(pieces)), QByteArray("a\xe2\x90\x8d" "b\r\nQ1\r\nQ2\r\nlast\xe2\x90\x8d"));
   }
+
+  void slicesAddUpToTheWholeText_data() {
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<int>("budget");
+    for (const char* name : {"hr_two_statements.trc", "update_crlf.trc", "edge_zero_bytes_lone_cr.trc",
+                             "cp1252_no_final_newline.trc"}) {
+      for (int budget : {1, 13, 200}) {
+        QTest::addRow("%s, %d", name, budget) << QString(ZAZOZAV_SAMPLES_DIR "/") + name << budget;
+      }
+    }
+  }
+  void slicesAddUpToTheWholeText() {
+    QFETCH(QString, sample);
+    QFETCH(int, budget);
+    SVString text;
+    QCOMPARE(loadFromFile(text, sample.toLocal8Bit().constData()), 0);
+    text.append("\r\n", 2);
+    KeyPoints_c points;
+    scanKeyPoints(points, text);
+    std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.data(), text.length(), points);
+    const QByteArray whole = shown(text, pieces);
+    const long lines = shownLineFeeds(text, lineFeedsIn(text.data(), text.length()), pieces) + 1;
+    QsciScintilla editor;
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    ShownTextAppender appender(editor, text, pieces, traceTextFacts(text.data(), text.length()), false);
+    QVERIFY(!appender.appendSlice(budget));
+    long before = editor.SendScintilla(Sci::SCI_GETLENGTH);
+    for (bool done = false; !done;) {
+      const auto* bytes = reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
+      // Every slice ends a line and holds at least the budget, or the rest.
+      QCOMPARE(bytes[before - 1], '\n');
+      QVERIFY(whole.startsWith(QByteArray(bytes, before)));
+      done = appender.appendSlice(budget);
+      const long after = editor.SendScintilla(Sci::SCI_GETLENGTH);
+      QVERIFY(after - before >= std::min<long>(budget, whole.size() - before));
+      before = after;
+    }
+    QVERIFY(appender.done());
+    const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length),
+             whole);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETLINECOUNT), lines);
+  }
 };
 
 QTEST_MAIN(ShownTextTest)
