@@ -116,6 +116,10 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
     openTrace(QString::fromLocal8Bit(arguments[paths_.traceArgument]));
   }
+  // The text takes the keys from the start: left to the toolkit, the focus
+  // lands on the first check box of the toolbar, where a Space or an arrow
+  // would switch a view option.
+  returnFocusToEditor();
 }
 
 TForm1::~TForm1() = default;

@@ -79,6 +79,26 @@ class MainWindowKeysTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // A trace given at start takes the keys at once, the summary pane shown
+  // or not: Ctrl+End with no click first goes to the last line.
+  void theTextHasTheKeysAtStart_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::newRow("summary hidden") << QByteArray();
+    QTest::newRow("summary shown") << QByteArray("[Summary]\nVisible=1\n");
+  }
+  void theTextHasTheKeysAtStart() {
+    QFETCH(QByteArray, settings);
+    QTemporaryDir dir;
+    writeFile(settingsFile(dir), settings);
+    std::unique_ptr<TForm1> window = start(dir, {kTwoStatements});
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QsciScintilla* editor = window->frame()->editor();
+    QCOMPARE(QApplication::focusWidget(), editor);
+    press(Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(caretLine(editor), static_cast<int>(send(editor, Sci::SCI_GETLINECOUNT)) - 1);
+  }
   void enterInTheFindBoxSearchesForward_data() {
     QTest::addColumn<int>("key");
     QTest::newRow("Return") << int(Qt::Key_Return);
