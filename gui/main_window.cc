@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -55,6 +56,26 @@ class NoToolTip : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     return event->type() == QEvent::ToolTip || QObject::eventFilter(watched, event);
+  }
+};
+
+// Makes a check box's mnemonic (Alt+W and the others) act at once. The
+// toolkit shows the box pressed for 100 ms before it acts on its mnemonic,
+// which is most of the time the view takes to switch; an ambiguous
+// mnemonic keeps the toolkit's handling (focus moves between the boxes).
+class InstantMnemonic : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Shortcut && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+      if (auto* box = qobject_cast<QAbstractButton*>(watched)) {
+        box->click();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
   }
 };
 
@@ -215,9 +236,10 @@ void TForm1::createToolBar() {
   cbReadOnly->setFixedWidth(120);
   cbFormatFQuery = new QCheckBox("Format Final &Query", ToolBar1);
   cbFormatFQuery->setFixedWidth(160);
-  ToolBar1->addWidget(cbWrapText);
-  ToolBar1->addWidget(cbReadOnly);
-  ToolBar1->addWidget(cbFormatFQuery);
+  for (QCheckBox* box : {cbWrapText, cbReadOnly, cbFormatFQuery}) {
+    box->installEventFilter(new InstantMnemonic(box));
+    ToolBar1->addWidget(box);
+  }
   connect(cbWrapText, &QCheckBox::toggled, this, [this](bool on) { cbWrapTextClick(on); });
   connect(cbReadOnly, &QCheckBox::toggled, this, [this](bool on) { cbReadOnlyClick(on); });
   connect(cbFormatFQuery, &QCheckBox::toggled, this, [this](bool on) { cbFormatFQueryClick(on); });

@@ -386,7 +386,7 @@ const std::string kViewerText = "click:700,400";
 const std::string kRoot1 = "click:60,48";
 const std::string kRoot2 = "click:60,76";
 // The wrap check box of the viewer's toolbar.
-const std::string kWrapBox = "click:140,16";
+const std::string kWrapBox = "click:190,16";
 // A point in glogg's upper (whole file) view.
 const std::string kGloggText = "click:500,200";
 

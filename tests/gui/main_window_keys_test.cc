@@ -175,7 +175,8 @@ class MainWindowKeysTest : public QObject {
     const bool was = hasOption(s.window->settings(), bit);
     if (key != 0) press(key, Qt::AltModifier);
     else QTest::mouseClick(s.window->wrapBox(), Qt::LeftButton);
-    QTRY_COMPARE(hasOption(s.window->settings(), bit), !was);
+    // At once: a mnemonic does not first show the box pressed for 100 ms.
+    QCOMPARE(hasOption(s.window->settings(), bit), !was);
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.editor));
     // Space now goes to the text, not to the check box.
     press(Qt::Key_Space);
