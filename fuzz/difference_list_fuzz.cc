@@ -5,35 +5,15 @@
 // lines of any stretch are those of the hunks, read stretch by stretch or
 // whole.
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "base/json_writer.h"
 #include "compare/difference_list.h"
 #include "compare/view_alignment.h"
-#include "facts/trace_facts.h"
-#include "outline/key_points.h"
+#include "fuzz/trace_pair_input.h"
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
-struct Trace {
-  SVString text;
-  KeyPoints_c keyPoints;
-  TraceFacts facts;
-  bool ready = false;
-  Trace(const uint8_t* data, size_t size) {
-    if (text.append(reinterpret_cast<const char*>(data), static_cast<int64_t>(size)) != 0) return;
-    if (text.append("\r\n", 2) != 0) return;
-    scanKeyPoints(keyPoints, text);
-    ready = buildTraceFacts(facts, text.c_str(), text.length(), keyPoints) == 0 && readAllStatementLists(facts) == 0;
-  }
-  ComparedTrace compared() const { return {text.c_str(), text.length(), &keyPoints, &facts}; }
-};
 
 void checkCell(std::string_view cell) {
   const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
@@ -89,8 +69,8 @@ void checkLines(const TraceComparison& c, bool inA) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1u << 19)) return 0;
-  const size_t split = 1 + (size - 1) * data[0] / 255;
+  if (size < 1 || size > kTracePairInputLimit) return 0;
+  const size_t split = tracePairSplit(data, size);
   const Trace a(data + 1, split - 1);
   const Trace b(data + split, size - split);
   if (!a.ready || !b.ready) return 0;

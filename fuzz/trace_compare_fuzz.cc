@@ -3,31 +3,11 @@
 // hunks in order inside both texts, find a partner line for every line,
 // and find no difference between a trace and itself.
 #include <cstdint>
-#include <cstdlib>
 
 #include "compare/trace_comparison.h"
-#include "facts/trace_facts.h"
-#include "outline/key_points.h"
+#include "fuzz/trace_pair_input.h"
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
-struct Trace {
-  SVString text;
-  KeyPoints_c keyPoints;
-  TraceFacts facts;
-  bool ready = false;
-  Trace(const uint8_t* data, size_t size) {
-    if (text.append(reinterpret_cast<const char*>(data), static_cast<int64_t>(size)) != 0) return;
-    if (text.append("\r\n", 2) != 0) return;
-    scanKeyPoints(keyPoints, text);
-    ready = buildTraceFacts(facts, text.c_str(), text.length(), keyPoints) == 0 && readAllStatementLists(facts) == 0;
-  }
-  ComparedTrace compared() const { return {text.c_str(), text.length(), &keyPoints, &facts}; }
-};
 
 void checkComparison(const Trace& a, const Trace& b, const TraceComparison& c) {
   int32_t seenA = 0;
@@ -71,8 +51,8 @@ void checkComparison(const Trace& a, const Trace& b, const TraceComparison& c) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > (1u << 19)) return 0;
-  const size_t split = 1 + (size - 1) * data[0] / 255;
+  if (size < 1 || size > kTracePairInputLimit) return 0;
+  const size_t split = tracePairSplit(data, size);
   const Trace a(data + 1, split - 1);
   const Trace b(data + split, size - split);
   if (!a.ready || !b.ready) return 0;
