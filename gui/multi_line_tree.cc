@@ -119,7 +119,7 @@ QVariant MultiLineModel::data(const QModelIndex& index, int role) const {
     return tip.isEmpty() ? QVariant() : QVariant(tip);
   }
   if (!index.isValid() || role != Qt::DisplayRole) return QVariant();
-  const std::string& caption = nodes[index.internalId()].item.lines[0].text;
+  const std::string_view caption = nodes[index.internalId()].item.lines[0].text;
   std::string plain(caption.size() + 1, '\0');
   const int32_t n = captionPlainText(caption.data(), static_cast<int32_t>(caption.size()),
                                      plain.data(), static_cast<int32_t>(plain.size()));

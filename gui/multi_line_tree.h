@@ -15,7 +15,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
+#include <string_view>
 #include <vector>
 
 constexpr int kItemLineCount = 4;
@@ -27,11 +27,14 @@ constexpr int32_t kTextWordBreak = 0x0010;
 constexpr int32_t kTextSingleLine = 0x0020;
 constexpr int32_t kTextCalcRect = 0x0400;
 
+// A node's line. Its text is not copied: the tree's owner keeps the bytes
+// where they are until the node is cleared. An outline of a large trace
+// has a hundred thousand nodes, and their captions are already held once.
 struct ItemLine {
-  std::string text;  // UTF-8 with caption codes; empty lines are skipped
-  int32_t wrap;      // non-zero: word-wrapped within the available width
-  int32_t height;    // pixels, from the last measurement
-  int32_t indent;    // left indent in pixels
+  std::string_view text;  // UTF-8 with caption codes; empty lines are skipped
+  int32_t height;         // pixels, from the last measurement
+  int16_t indent;         // left indent in pixels
+  int16_t wrap;           // non-zero: word-wrapped within the available width
 };
 
 // What the tree keeps with each node.

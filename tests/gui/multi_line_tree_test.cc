@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "gui/multi_line_tree.h"
 
@@ -199,9 +201,9 @@ class MultiLineTreeTest : public QObject {
     const std::string wide = "#10#" + std::string(60, 'W') + " end";
     tree.beginUpdate();
     const int32_t root = tree.addChild(kNoTreeNode);
-    tree.item(root).lines[0].text = wideChild ? "Marrow trace" : wide;
+    tree.item(root).lines[0].text = wideChild ? std::string_view("Marrow trace") : std::string_view(wide);
     const int32_t child = tree.addChild(root);
-    tree.item(child).lines[0].text = wideChild ? wide : "Explain Plan";
+    tree.item(child).lines[0].text = wideChild ? std::string_view(wide) : std::string_view("Explain Plan");
     tree.item(child).lines[1].text = "  #01#sql_id=abc";
     tree.item(child).lines[1].indent = 10;
     tree.endUpdate();
@@ -227,10 +229,12 @@ class MultiLineTreeTest : public QObject {
     tree.setFont(testFont());
     tree.setTextInset(2);
     constexpr int32_t kRoots = 6000;
+    std::vector<std::string> captions(kRoots);  // the tree shows them where they are
     tree.beginUpdate();
     for (int32_t n = 0; n < kRoots; ++n) {
       const int32_t root = tree.addChild(kNoTreeNode);
-      tree.item(root).lines[0].text = "#10#Marrow trace " + std::to_string(n);
+      captions[n] = "#10#Marrow trace " + std::to_string(n);
+      tree.item(root).lines[0].text = captions[n];
       // Lines that end in another style, or carry none at all.
       if (n % 3 != 0) tree.item(root).lines[1].text = "  #01#sql_id=abc #30#end";
       if (n % 5 == 0) tree.item(root).lines[2].text = "plain";

@@ -122,7 +122,7 @@ class TraceFrameTest : public QObject {
     QVERIFY(tree->model()->rowCount(group) > 0);
     QVERIFY(!tree->isExpanded(group));
     // Roots carry their sql_id line indented under the caption.
-    QCOMPARE(tree->item(first).lines[0].text, std::string("#10#Marrow trace"));
+    QCOMPARE(std::string(tree->item(first).lines[0].text), std::string("#10#Marrow trace"));
     QCOMPARE(tree->item(first).lines[1].indent, 10);
     // Shown items are measured once laid out; hidden ones wait.
     QCoreApplication::processEvents();
