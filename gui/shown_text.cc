@@ -133,6 +133,7 @@ struct EditorSink {
   static constexpr size_t kChunk = 1 << 20;
   QsciScintilla& editor;
   std::string buffer;
+  int64_t taken = 0;  // bytes appended or sent, those still in the buffer included
   void append(const char* p, int64_t n) {
     if (n <= 0) return;
     if (buffer.size() + static_cast<size_t>(n) > kChunk) flush();
@@ -140,13 +141,22 @@ struct EditorSink {
       send(p, n);
       return;
     }
+    taken += n;
     buffer.append(p, static_cast<size_t>(n));
   }
   void flush() {
-    send(buffer.data(), static_cast<int64_t>(buffer.size()));
+    deliver(buffer.data(), static_cast<int64_t>(buffer.size()));
     buffer.clear();
   }
+  // Hands bytes to the editor at once, past the buffer (flushed first when
+  // the two are mixed).
   void send(const char* p, int64_t n) {
+    taken += n;
+    deliver(p, n);
+  }
+
+ private:
+  void deliver(const char* p, int64_t n) {
     if (n > 0) editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(n), p);
   }
 };
@@ -322,17 +332,52 @@ void ShownTextAppender::put(const char* p, int64_t n) {
 }
 
 bool ShownTextAppender::appendSlice(int64_t bytes) {
-  // Room for the whole text at once: growing by pieces would copy it. The
-  // bytes to spare keep the editor from growing (and copying) its buffer
-  // when it is first asked for the text as one piece. The editor clears
-  // the room it makes, text and styles, which for a large text takes
-  // longer than the first slice: that slice gets room of its own.
+  int64_t sent = 0;
+  do {
+    sent += appendPart(makeRoom(bytes - sent));
+  } while (!done_ && sent < bytes);
+  if (convert_) sinks_->sink.flush();
+  return done_;
+}
+
+int64_t ShownTextAppender::makeRoom(int64_t bytes) {
+  // The bytes to spare keep the editor from growing (and copying) its
+  // buffer when it is first asked for the text as one piece.
   constexpr int64_t kSpare = 64;
-  const int64_t room = room_ == 0 && bytes < shownBytes_ / 4 ? 2 * bytes : shownBytes_ + kSpare;
-  if (room > room_) {
+  // Room in steps for a large text given back as it goes in.
+  constexpr int64_t kStepAbove = 16 << 20;
+  const auto grow = [&](int64_t room) {
+    if (room <= room_) return;
     room_ = room;
     sinks_->sink.editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(room_));
+  };
+  // The editor clears the room it makes, text and styles, which for a
+  // large text takes longer than the first slice: that slice gets room of
+  // its own.
+  if (room_ == 0 && bytes < shownBytes_ / 4) {
+    grow(2 * bytes);
+    return bytes;
   }
+  // The room is cleared, so it is resident at once, text and styles: made
+  // for the whole text while the kept text is still whole, the three would
+  // be held together. Room for half first, and for the whole once that
+  // half is in and its kept bytes given back, holds two and a half at the
+  // most (the editor frees its old room before clearing the new). Growing
+  // in more steps would copy more and hold more while copying.
+  // A converted byte may become three in the editor, so converted parts
+  // stop a third of the way to the half, and the half is taken as reached
+  // within a mebibyte.
+  const int64_t half = shownBytes_ / 2;
+  const int64_t left = half - sinks_->sink.taken;
+  if (giveBack_ && shownBytes_ > kStepAbove && left > (1 << 20)) {
+    grow(half + kSpare);
+    return std::max<int64_t>(1, std::min(bytes, convert_ ? left / 3 : left));
+  }
+  grow(shownBytes_ + kSpare);
+  return bytes;
+}
+
+int64_t ShownTextAppender::appendPart(int64_t bytes) {
   int64_t sent = 0;
   bool atLineEnd = false;
   while (!done_ && (sent < bytes || !atLineEnd)) {
@@ -366,8 +411,7 @@ bool ShownTextAppender::appendSlice(int64_t bytes) {
       done_ = true;
     }
   }
-  if (convert_) sinks_->sink.flush();
-  return done_;
+  return sent;
 }
 
 int64_t shownLineFeeds(const SVString& text, int64_t textLineFeeds, const std::vector<FormattedPiece>& pieces) {

@@ -84,6 +84,12 @@ class ShownTextAppender {
 
  private:
   struct Sinks;
+  // Makes room in the editor for the next `bytes` of a slice; returns how
+  // many of them to append before room is made again.
+  int64_t makeRoom(int64_t bytes);
+  // Appends at least `bytes` bytes (all that is left when less remains) up
+  // to the next line feed; returns how many it appended.
+  int64_t appendPart(int64_t bytes);
   // Hands `n` bytes of the current stretch at `p` to the editor.
   void put(const char* p, int64_t n);
 

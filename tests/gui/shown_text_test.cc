@@ -17,9 +17,17 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
+// As the trace frame sets the editor for its text: no undo record, no
+// change notices.
+void prepare(QsciScintilla& editor) {
+  editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  editor.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0L);
+  editor.SendScintilla(Sci::SCI_SETMODEVENTMASK, 0L);
+}
+
 QByteArray shown(const SVString& text, std::vector<FormattedPiece> pieces) {
   QsciScintilla editor;
-  editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  prepare(editor);
   appendShownText(editor, text, pieces, traceTextFacts(text.data(), text.length()), false);
   const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
   return QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length);
@@ -181,6 +189,45 @@ class ShownTextTest : public QObject {
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length),
              whole);
     QCOMPARE(editor.SendScintilla(Sci::SCI_GETLINECOUNT), lines);
+  }
+
+  // A large text given back as it goes in is taken in with room made in
+  // steps: the text is the same as when it is kept, in slices or whole.
+  void givenBackLargeTextIsTheKeptTextsShownText_data() {
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<qint64>("slice");
+    for (const char* name : {"hr_two_statements.trc", "cp1252_no_final_newline.trc"}) {
+      QTest::addRow("%s, slices", name) << QString(ZAZOZAV_SAMPLES_DIR "/") + name << qint64(3 << 20);
+      QTest::addRow("%s, whole", name) << QString(ZAZOZAV_SAMPLES_DIR "/") + name << qint64(INT64_MAX);
+    }
+  }
+  void givenBackLargeTextIsTheKeptTextsShownText() {
+    QFETCH(QString, sample);
+    QFETCH(qint64, slice);
+    SVString one;
+    QCOMPARE(loadFromFile(one, sample.toLocal8Bit().constData()), 0);
+    one.append("\n", 1);
+    SVString text;
+    while (text.length() < (20 << 20)) text.append(one.data(), one.length());
+    KeyPoints_c points;
+    scanKeyPoints(points, text);
+    std::vector<FormattedPiece> kept = formatFinalQueryPieces(text.data(), text.length(), points);
+    std::vector<FormattedPiece> pieces = kept;
+    const QByteArray expected = shown(text, std::move(kept));
+    const TraceTextFacts facts = traceTextFacts(text.data(), text.length());
+    QsciScintilla editor;
+    prepare(editor);
+    ShownTextAppender appender(editor, text, pieces, facts, true);
+    for (bool done = false; !done;) {
+      done = appender.appendSlice(slice);
+      const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+      const auto* bytes = reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
+      QVERIFY(done || bytes[length - 1] == '\n');
+    }
+    const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+    QCOMPARE(length, long(expected.size()));
+    QVERIFY(QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length) ==
+            expected);
   }
 };
 
