@@ -223,6 +223,23 @@ void BM_CtrlEndFromTop(benchmark::State& state) {
 }
 BENCHMARK(BM_CtrlEndFromTop)->Unit(benchmark::kMillisecond);
 
+// The End key in the outline, from its first node: the view lays out
+// every top-level node above the last.
+void BM_OutlineEndKey(benchmark::State& state) {
+  TForm1& window = sharedUtf8Window();
+  MultiLineTree0* tree = window.frame()->tree();
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree->chooseNode(0);
+    tree->scrollToTop();
+    window.repaint();
+    state.ResumeTiming();
+    press(tree, Qt::Key_End);
+    window.repaint();
+  }
+}
+BENCHMARK(BM_OutlineEndKey)->Unit(benchmark::kMillisecond);
+
 // The find bar's search for the word on the last line, from the top
 // (forward) and from the end (backward, to the first line's word).
 void BM_Search(benchmark::State& state) {
