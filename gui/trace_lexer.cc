@@ -31,6 +31,45 @@ const HighlighterAttribute* attributeOf(const ZAzozav_Hiliter_c& h, int style) {
   return isTraceStyle(style) ? h.attributeForIndex(style) : nullptr;
 }
 
+// The style whose look a style has: twins look like the style they copy.
+int lookOf(int style) { return style >= 0 ? style & ~TraceLexer::kTwinStyleBit : style; }
+
+// The editor lays a line out in pieces that end where the style changes,
+// and keeps the measured widths of pieces shorter than 30 bytes for the
+// next paint. A longer piece is measured again at every paint, one
+// character at a time, and for each character Qt scans the piece from its
+// start for a letter that tells the text's direction: on a piece of ASCII
+// punctuation, digits and spaces there is none, and a 79-dash rule costs
+// thousands of steps per paint. Cutting such runs into 24-byte pieces of
+// alternating twin styles keeps every piece short enough to be kept.
+constexpr int kLongestKeptPiece = 29;
+constexpr int kNeutralPiece = 24;
+
+bool isNeutralAscii(unsigned char c) { return c < 0x80 && !((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
+
+// Gives every other kNeutralPiece-byte piece of each run of more than
+// kLongestKeptPiece neutral ASCII bytes of one style in text[0, length)
+// the twin of its style. styles[i] is the style of text[i].
+void cutNeutralRuns(const char* text, int length, uint8_t* styles) {
+  int runStart = 0;
+  while (runStart < length) {
+    int runEnd = runStart + 1;
+    if (isNeutralAscii(static_cast<unsigned char>(text[runStart]))) {
+      while (runEnd < length && styles[runEnd] == styles[runStart] &&
+             isNeutralAscii(static_cast<unsigned char>(text[runEnd]))) {
+        ++runEnd;
+      }
+    }
+    if (runEnd - runStart > kLongestKeptPiece) {
+      for (int at = runStart + kNeutralPiece; at < runEnd; at += 2 * kNeutralPiece) {
+        const int pieceEnd = std::min(runEnd, at + kNeutralPiece);
+        for (int i = at; i < pieceEnd; ++i) styles[i] = static_cast<uint8_t>(styles[i] | TraceLexer::kTwinStyleBit);
+      }
+    }
+    runStart = runEnd;
+  }
+}
+
 QColor toQColor(const HighlightColor& c) { return QColor(c.red, c.green, c.blue); }
 
 }  // namespace
@@ -47,6 +86,7 @@ TraceLexer::~TraceLexer() = default;
 const char* TraceLexer::language() const { return "Marrow trace"; }
 
 QString TraceLexer::description(int style) const {
+  style = lookOf(style);
   if (style == 0) return QStringLiteral("Default");
   const HighlighterAttribute* a = attributeOf(*highlighter_, style);
   if (!a) return QString();
@@ -55,6 +95,7 @@ QString TraceLexer::description(int style) const {
 }
 
 QColor TraceLexer::defaultColor(int style) const {
+  style = lookOf(style);
   const HighlighterAttribute* a = attributeOf(*highlighter_, style);
   // On the chosen section's lines the token colours give way.
   if (a && !isHighlightStyle(style) && a->foreground.isSet) return toQColor(a->foreground);
@@ -62,6 +103,7 @@ QColor TraceLexer::defaultColor(int style) const {
 }
 
 QColor TraceLexer::defaultPaper(int style) const {
+  style = lookOf(style);
   if (isHighlightStyle(style)) return highlightBackground();
   const HighlighterAttribute* a = attributeOf(*highlighter_, style);
   if (a && a->background.isSet) return toQColor(a->background);
@@ -69,6 +111,7 @@ QColor TraceLexer::defaultPaper(int style) const {
 }
 
 QFont TraceLexer::defaultFont(int style) const {
+  style = lookOf(style);
   QFont font = baseFont_;
   const HighlighterAttribute* a = attributeOf(*highlighter_, style);
   const uint8_t bits = a ? a->style : 0;
@@ -80,9 +123,9 @@ QFont TraceLexer::defaultFont(int style) const {
 }
 
 // The highlight runs to the window's edge, as a whole-line background.
-bool TraceLexer::defaultEolFill(int style) const { return isHighlightStyle(style); }
+bool TraceLexer::defaultEolFill(int style) const { return isHighlightStyle(lookOf(style)); }
 
-// Styles go up to kHighlightStyleOffset + 23, beyond 5 bits.
+// Twin styles go up to kTwinStyleBit + kHighlightStyleOffset + 23.
 int TraceLexer::styleBitsNeeded() const { return 8; }
 
 void TraceLexer::setFont(const QFont& font, int style) {
@@ -93,8 +136,9 @@ void TraceLexer::setFont(const QFont& font, int style) {
   baseFont_ = font;
   setDefaultFont(font);
   for (int s = 0; s < kTraceTokenKindCount; ++s) {
-    QsciLexerCustom::setFont(defaultFont(s), s);
-    QsciLexerCustom::setFont(defaultFont(s + kHighlightStyleOffset), s + kHighlightStyleOffset);
+    for (int style : {s, s + kHighlightStyleOffset, s | kTwinStyleBit, (s + kHighlightStyleOffset) | kTwinStyleBit}) {
+      QsciLexerCustom::setFont(defaultFont(style), style);
+    }
   }
 }
 
@@ -215,6 +259,7 @@ void TraceLexer::styleLines(int first, int last, int firstUnstyledLine) {
     const uint8_t offset = isHighlighted(line) ? kHighlightStyleOffset : 0;
     fillTraceLineStyles(*highlighter_, bytes + (start - rangeStart), textLength, total - textLength, offset,
                         lineStyles_.data());
+    cutNeutralRuns(bytes + (start - rangeStart), textLength, lineStyles_.data());
     if (total > 0) {
       editor()->SendScintilla(Sci::SCI_SETSTYLINGEX, static_cast<unsigned long>(total),
                               static_cast<void*>(lineStyles_.data()));

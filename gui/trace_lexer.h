@@ -12,6 +12,11 @@
 // with the default text colour: for them the lexer uses a parallel set of
 // styles, kind + kHighlightStyleOffset, which keep the token's bold and
 // underline but none of its colours.
+//
+// Every style has a twin, style + kTwinStyleBit, that looks the same: long
+// runs of punctuation (the trace's rules of dashes) are cut into pieces of
+// alternating twins, so that the editor measures them once, not on every
+// paint (see cutNeutralRuns in trace_lexer.cc).
 #pragma once
 
 #include <Qsci/qscilexercustom.h>
@@ -33,6 +38,8 @@ class TraceLexer : public QsciLexerCustom {
   static constexpr int kHighlightStyleOffset = 64;
   // The background of the highlighted lines: a very light blue.
   static QColor highlightBackground() { return QColor(240, 240, 255); }
+  // Set on a style, gives its twin: the same look, another number.
+  static constexpr int kTwinStyleBit = 128;
   // Requests spanning more lines than this from the first unstyled line
   // are not styled whole; only the lines around the view are.
   static constexpr int kMaxContiguousLines = 4096;

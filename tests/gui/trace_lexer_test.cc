@@ -17,8 +17,9 @@ void setBytes(QsciScintilla& editor, const std::string& bytes) {
   editor.SendScintilla(Sci::SCI_SETTEXT, uintptr_t{0}, bytes.c_str());
 }
 
+// The editor hands styles above 127 back sign-extended.
 int styleAt(const QsciScintilla& editor, int position) {
-  return static_cast<int>(editor.SendScintilla(Sci::SCI_GETSTYLEAT, static_cast<unsigned long>(position)));
+  return static_cast<int>(editor.SendScintilla(Sci::SCI_GETSTYLEAT, static_cast<unsigned long>(position)) & 0xFF);
 }
 
 int lineStart(const QsciScintilla& editor, int line) {
@@ -51,6 +52,7 @@ class TraceLexerTest : public QObject {
   void singleByteTextIsStyledByBytes();
   void jumpingToTheEndStylesOnlyTheView();
   void fontChangeKeepsBold();
+  void longPunctuationRunsAlternateTwinStyles();
   void styleAfterAJumpIsStyleFromTheTop_data();
   void styleAfterAJumpIsStyleFromTheTop();
 };
@@ -198,6 +200,51 @@ void TraceLexerTest::fontChangeKeepsBold() {
   QVERIFY(!isBold(editor, tkText));
   QCOMPARE(lexer.font(tkText).pixelSize(), 17);
   QCOMPARE(lexer.font(TraceLexer::kHighlightStyleOffset + tkJoinOrder).pixelSize(), 17);
+}
+
+// Rules of punctuation longer than 29 bytes are cut into 24-byte pieces
+// of alternating twin styles; shorter runs and letters keep their style,
+// and every twin looks exactly like its style, before and after a font
+// change, on the chosen section's lines too.
+void TraceLexerTest::longPunctuationRunsAlternateTwinStyles() {
+  QsciScintilla editor;
+  TraceLexer lexer;
+  editor.setLexer(&lexer);
+  const std::string rule(79, '-');
+  setBytes(editor, rule + "\n" + rule + "\n" + std::string(29, '=') + "\nJoin order[1]:\n");
+  lexer.setHighlightedLines(1, 2);
+  styleAll(editor);
+  const int twin = TraceLexer::kTwinStyleBit;
+  for (int line : {0, 1}) {
+    const int start = lineStart(editor, line);
+    const int style = styleAt(editor, start);
+    QCOMPARE(style & twin, 0);
+    QCOMPARE(style >= TraceLexer::kHighlightStyleOffset, line == 1);
+    for (int i = 0; i < 79; ++i) QCOMPARE(styleAt(editor, start + i), (i / 24) % 2 ? style | twin : style);
+    QCOMPARE(styleAt(editor, start + 79) & twin, 0);  // the line end
+  }
+  for (int i = 0; i < 29; ++i) QCOMPARE(styleAt(editor, lineStart(editor, 2) + i) & twin, 0);
+  QCOMPARE(styleAt(editor, lineStart(editor, 3)), int{tkJoinOrder});
+
+  auto looksAlike = [&](int style) {
+    for (unsigned int message : {Sci::SCI_STYLEGETFORE, Sci::SCI_STYLEGETBACK, Sci::SCI_STYLEGETWEIGHT,
+                                 Sci::SCI_STYLEGETITALIC, Sci::SCI_STYLEGETUNDERLINE, Sci::SCI_STYLEGETEOLFILLED,
+                                 Sci::SCI_STYLEGETSIZEFRACTIONAL}) {
+      const long mine = editor.SendScintilla(message, static_cast<unsigned long>(style));
+      const long itsTwin = editor.SendScintilla(message, static_cast<unsigned long>(style | twin));
+      if (mine != itsTwin) return false;
+    }
+    return lexer.font(style) == lexer.font(style | twin);
+  };
+  QFont font(QStringLiteral("Courier New"));
+  font.setPixelSize(17);
+  for (bool fontChanged : {false, true}) {
+    if (fontChanged) lexer.setFont(font);
+    for (int kind = 0; kind < kTraceTokenKindCount; ++kind) {
+      QVERIFY2(looksAlike(kind), qPrintable(QString::number(kind)));
+      QVERIFY2(looksAlike(kind + TraceLexer::kHighlightStyleOffset), qPrintable(QString::number(kind)));
+    }
+  }
 }
 
 QTEST_MAIN(TraceLexerTest)
