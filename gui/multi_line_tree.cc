@@ -52,15 +52,19 @@ int32_t drawCodedText(QPainter* painter, const CodedTextFonts& fonts, const QRec
   CaptionCursor cursor;
   captionCursorInit(cursor, text, length);
   CaptionSegment segment;
-  while (nextCaptionSegment(cursor, segment)) {
+  bool more = nextCaptionSegment(cursor, segment);
+  while (more) {
+    CaptionSegment next;
+    more = nextCaptionSegment(cursor, next);
     const QFont& font = segment.style < 0 ? fonts.base : fonts.fonts[segment.style];
     const QFontMetrics& metrics =
         segment.style < 0 ? fonts.baseMetrics : fonts.metrics[segment.style];
     const QString words = QString::fromUtf8(text + segment.start, segment.length);
-    int32_t segmentWidth;
+    int32_t segmentWidth = 0;
     const int wrapWidth = width > 0 ? width : rect.width();
     if (singleLine || wrapWidth <= 0) {
-      segmentWidth = metrics.horizontalAdvance(words);
+      // The last segment drawn needs no width: nothing goes after it.
+      if (measuring || more) segmentWidth = metrics.horizontalAdvance(words);
       height = metrics.height();
     } else {
       const QRect bounds =
@@ -72,14 +76,17 @@ int32_t drawCodedText(QPainter* painter, const CodedTextFonts& fonts, const QRec
       painter->setFont(font);
       painter->setPen(segment.colour > 0 && !keepColour ? captionColour(segment.colour) : colour);
       const QRect drawRect(left, rect.top(), rect.right() - left + 1, rect.height());
-      if (drawRect.width() > 0) {
-        painter->drawText(drawRect,
-                          Qt::AlignLeft | Qt::AlignTop |
-                              (singleLine ? Qt::TextSingleLine : Qt::TextWordWrap),
-                          words);
+      if (drawRect.width() > 0 && singleLine) {
+        // At the baseline: laying the text out in a rect would shape it a
+        // second time. The rect is as wide as the measured text, so there
+        // is nothing to clip.
+        painter->drawText(QPoint(left, rect.top() + metrics.ascent()), words);
+      } else if (drawRect.width() > 0) {
+        painter->drawText(drawRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, words);
       }
     }
     left += segmentWidth;
+    segment = next;
   }
   outWidth = left - start;
   if (!measuring) painter->restore();

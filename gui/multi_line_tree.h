@@ -61,7 +61,8 @@ struct CodedTextFonts {
 // caption codes in `rect`, starting in `colour` and the base font. With
 // `keepColour` the codes change only the style. Single-line segments take
 // their natural width; word-wrapped ones wrap within `width` when it is
-// above 0. `outWidth` receives the width of all segments side by side.
+// above 0. When measuring, `outWidth` receives the width of all segments
+// side by side.
 // Returns the height of the last measured segment, 0 when none.
 int32_t drawCodedText(QPainter* painter, const CodedTextFonts& fonts, const QRect& rect,
                       const char* text, int32_t length, QColor colour, bool keepColour,
