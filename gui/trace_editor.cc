@@ -13,6 +13,9 @@
 
 namespace {
 
+// Bytes of the longest line that widen() lays out to find its width.
+constexpr long kLongestMeasuredLine = 64 * 1024;
+
 // Notes the object that the editor library's Scintilla object adopts while
 // it is watched: the timer it makes for its idle work.
 class IdleTimerCatcher : public QObject {
@@ -45,6 +48,9 @@ TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
   // Scrolling past the last line and past the longest line, with the
   // horizontal range following the widest line shown.
   SendScintilla(SCI_SETENDATLASTLINE, 0L);
+  // The lines in view keep their layouts between paints, not only the
+  // caret's: a line of megabytes takes seconds to lay out again.
+  SendScintilla(SCI_SETLAYOUTCACHE, long(SC_CACHE_PAGE));
   SendScintilla(SCI_SETSCROLLWIDTH, 1L);
   SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
   // Alt with the mouse selects a column.
@@ -114,7 +120,26 @@ bool TraceEditor::widen() {
   if (longest < 0) return false;
   const long before = SendScintilla(SCI_GETSCROLLWIDTH);
   const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(longest));
-  const long widest = SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end) + xOffset - textStart;
+  MeasuredLine now;
+  now.start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(longest));
+  now.end = end;
+  now.textLength = SendScintilla(SCI_GETLENGTH);
+  now.zoom = SendScintilla(SCI_GETZOOM);
+  now.digitWidth = SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), "0");
+  if (now.start == measured_.start && now.end == measured_.end && now.textLength == measured_.textLength &&
+      now.zoom == measured_.zoom && now.digitWidth == measured_.digitWidth && before == measured_.scrollWidth) {
+    return false;
+  }
+  ++widthMeasurements_;
+  // A line of more bytes than a screen could ever show side by side is
+  // not laid out, which takes seconds for megabytes: its bytes in digit
+  // widths are as wide as it is in the fixed-pitch face (wider, for
+  // characters of several bytes), and scrolling past its end is allowed.
+  const long widest = longestBytes > kLongestMeasuredLine
+                          ? longestBytes * now.digitWidth
+                          : SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end) + xOffset - textStart;
+  now.scrollWidth = std::max(before, widest);
+  measured_ = now;
   if (widest <= before) return false;
   SendScintilla(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(widest));
   return true;

@@ -20,6 +20,10 @@ class TraceEditor : public QsciScintilla {
   // the view. Each paint does it too, as a last resort.
   void widenToShownLines();
 
+  // How many times a line was laid out to find the widest width in view,
+  // since construction: for tests.
+  int64_t widthMeasurements() const { return widthMeasurements_; }
+
  protected:
   // With wrapping on, the keys that move the caret by lines, pages or to
   // either end are done here from the view's geometry. The editor's own
@@ -48,4 +52,17 @@ class TraceEditor : public QsciScintilla {
   void moveByRows(long rows, bool page, bool extend);
 
   QObject* idleTimer_ = nullptr;
+  // The line last measured by widen(), with what its width depends on, so
+  // that a paint with nothing changed (the caret blinking) measures
+  // nothing: laying out a line of megabytes takes seconds.
+  struct MeasuredLine {
+    long start = -1;
+    long end = -1;
+    long textLength = -1;
+    long zoom = 0;
+    long digitWidth = 0;
+    long scrollWidth = 0;  // the range left after it
+  };
+  MeasuredLine measured_;
+  int64_t widthMeasurements_ = 0;
 };

@@ -83,6 +83,31 @@ class TraceEditorTest : public QObject {
     QVERIFY(editor.horizontalScrollBar()->isVisible());
   }
 
+  // A paint that changes nothing (the caret blinking) lays no line out
+  // again: a line of megabytes takes seconds to lay out.
+  void repaintsMeasureTheWidestLineOnlyWhenItChanges() {
+    TraceEditor editor;
+    const QByteArray text = "short\n" + QByteArray(20000, 'x') + "\nend\n";
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.viewport()->repaint();
+    const int64_t measured = editor.widthMeasurements();
+    const long width = editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH);
+    QVERIFY(measured >= 1);
+    for (int i = 0; i < 3; ++i) editor.viewport()->repaint();
+    QCOMPARE(editor.widthMeasurements(), measured);
+    // The line grows: it is measured again and the range follows it.
+    const long lineEnd = editor.SendScintilla(Sci::SCI_GETLINEENDPOSITION, 1UL);
+    const QByteArray more(2000, 'y');
+    editor.SendScintilla(Sci::SCI_INSERTTEXT, static_cast<unsigned long>(lineEnd), more.constData());
+    editor.viewport()->repaint();
+    QCOMPARE(editor.widthMeasurements(), measured + 1);
+    QVERIFY(editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH) > width);
+  }
+
   // With wrapping on, only the lines painted are wrapped: the editor's own
   // idle wrapping of every other line would take tens of seconds on a
   // large trace, and start again with every font step.
