@@ -94,6 +94,14 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   Q_INIT_RESOURCE(zazozav);
   setWindowTitle(kTitle);
   TFMarrow1 = new TFMarrow(this);
+  // The file changed while its text went in: shown as it is now, from its
+  // bytes kept whole this time, so that a file that keeps changing cannot
+  // make the loads go round.
+  connect(TFMarrow1, &TFMarrow::traceChangedWhileOpening, this, [this] {
+    rereadFromFile_ = false;
+    reloadTrace();
+    rereadFromFile_ = true;
+  });
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
@@ -284,7 +292,7 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
   SVString text;
   const int result = loadFromFile(text, path);
   if (result != 0) return result;
-  const int shown = TFMarrow1->loadTrace(text);
+  const int shown = TFMarrow1->loadTrace(text, rereadFromFile_ ? path : nullptr);
   char caption[kMessageBufferSize];
   captionFor(name, extension, caption, sizeof caption);
   setWindowTitle(QString::fromUtf8(caption));

@@ -1,14 +1,13 @@
 #include "gui/shown_text.h"
 
 #include <Qsci/qsciscintilla.h>
-
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "app/file_backed_bytes.h"
 #include "sql/format_sql.h"
 #include "sql/sql_formatter.h"
 #include "trace/trace_scanner.h"
@@ -161,15 +160,6 @@ struct EditorSink {
   }
 };
 
-// Gives back the whole pages of [from, to): their contents are not read
-// again, and the system may drop them at once.
-void giveBackPages(const char* from, const char* to) {
-  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + page - 1) & ~(page - 1);
-  const uintptr_t end = reinterpret_cast<uintptr_t>(to) & ~(page - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
-}
-
 // Walks the kept text with the pieces in place: calls put(bytes, n) for
 // each stretch in order, and done(piece) after each piece.
 template <typename Put, typename Done>
@@ -291,11 +281,12 @@ struct ShownTextAppender::Sinks {
 };
 
 ShownTextAppender::ShownTextAppender(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
-                                     const TraceTextFacts& facts, bool giveBack)
+                                     const TraceTextFacts& facts, bool giveBack, FileBackedBytes* backing)
     : text_(text),
       pieces_(pieces),
       convert_(!facts.validUtf8 || facts.loneCarriageReturns > 0),
       giveBack_(giveBack),
+      backing_(giveBack ? backing : nullptr),
       sinks_(std::make_unique<Sinks>(editor, facts)),
       given_(text.data()) {
   CountSink count;
@@ -324,8 +315,12 @@ void ShownTextAppender::put(const char* p, int64_t n) {
     }
     if (giveBack_ && ofText) {
       // Converted bytes may still wait in the sink; the stretch they came
-      // from is read no more.
-      giveBackPages(given_, p + done + count);
+      // from is read no more, nor anything before it: the page that holds
+      // the first byte not given back yet goes too, but for the buffer's
+      // first, which the allocator shares.
+      static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+      const auto* pageOfGiven = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(given_) & ~(page - 1));
+      givePagesBack(std::max(pageOfGiven, text_.data()), p + done + count);
       given_ = p + done + count;
     }
   }
@@ -373,8 +368,35 @@ int64_t ShownTextAppender::makeRoom(int64_t bytes) {
     grow(half + kSpare);
     return std::max<int64_t>(1, std::min(bytes, convert_ ? left / 3 : left));
   }
+  // The kept bytes still to come go back to the system before the room
+  // for the whole text is cleared, and come back from the file as they
+  // go in: two times the trace at the most, not two and a half.
+  if (backing_ != nullptr && shownBytes_ > kStepAbove && room_ < shownBytes_ + kSpare) backing_->release(at_);
   grow(shownBytes_ + kSpare);
   return bytes;
+}
+
+int64_t ShownTextAppender::readableEnd() const {
+  if (backing_ == nullptr || backing_->readableTo() >= backing_->length()) return text_.length();
+  return backing_->readableTo();
+}
+
+bool ShownTextAppender::makeReadable(int64_t to) {
+  if (to <= readableEnd() || backing_->refill(to)) return true;
+  failed_ = true;
+  done_ = true;
+  return false;
+}
+
+int64_t ShownTextAppender::lineEndFrom(int64_t from, int64_t end) {
+  while (from < end) {
+    if (!makeReadable(from + 1)) return -1;
+    const int64_t limit = std::min(end, readableEnd());
+    const void* feed = std::memchr(text_.data() + from, '\n', static_cast<size_t>(limit - from));
+    if (feed != nullptr) return static_cast<const char*>(feed) - text_.data() + 1;
+    from = limit;
+  }
+  return end;
 }
 
 int64_t ShownTextAppender::appendPart(int64_t bytes) {
@@ -388,10 +410,11 @@ int64_t ShownTextAppender::appendPart(int64_t bytes) {
       // on to the line feed that ends its line.
       int64_t take = end - at_;
       if (sent + take > bytes) {
-        const int64_t from = at_ + std::max<int64_t>(bytes - sent, 1) - 1;
-        const void* feed = std::memchr(text_.data() + from, '\n', static_cast<size_t>(end - from));
-        if (feed != nullptr) take = static_cast<const char*>(feed) - text_.data() + 1 - at_;
+        const int64_t lineEnd = lineEndFrom(at_ + std::max<int64_t>(bytes - sent, 1) - 1, end);
+        if (lineEnd < 0) break;
+        take = lineEnd - at_;
       }
+      if (!makeReadable(at_ + take)) break;
       put(text_.data() + at_, take);
       atLineEnd = text_.data()[at_ + take - 1] == '\n';
       sent += take;

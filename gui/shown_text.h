@@ -24,6 +24,7 @@
 #include "base/sv_string.h"
 #include "outline/key_points.h"
 
+class FileBackedBytes;
 class QsciScintilla;
 
 // What one pass over the trace bytes tells about showing them.
@@ -68,11 +69,17 @@ void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<Fo
 // slices. `text` and `pieces` must stay where they are, unchanged, until
 // the appender is done or dropped; with `giveBack`, `text` must not be read
 // by anyone else meanwhile.
+//
+// With `giveBack` and `backing`, the bytes `backing` holds (the start of
+// `text`, as read from its file) that are not in yet when the editor makes
+// room for the whole text are given back then, and read again from the
+// file as they go in. When the file no longer holds them the appender
+// stops, done and failed, with part of the text in.
 class ShownTextAppender {
  public:
   // Counts the shown text; the slices make room in the editor for it.
   ShownTextAppender(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
-                    const TraceTextFacts& facts, bool giveBack);
+                    const TraceTextFacts& facts, bool giveBack, FileBackedBytes* backing = nullptr);
   ~ShownTextAppender();
   ShownTextAppender(const ShownTextAppender&) = delete;
   ShownTextAppender& operator=(const ShownTextAppender&) = delete;
@@ -81,6 +88,8 @@ class ShownTextAppender {
   // less remains) up to the next line feed; true once everything is in.
   bool appendSlice(int64_t bytes);
   bool done() const { return done_; }
+  // The file behind `backing` no longer held the bytes to come.
+  bool failed() const { return failed_; }
 
  private:
   struct Sinks;
@@ -92,11 +101,20 @@ class ShownTextAppender {
   int64_t appendPart(int64_t bytes);
   // Hands `n` bytes of the current stretch at `p` to the editor.
   void put(const char* p, int64_t n);
+  // Kept bytes below this are in memory.
+  int64_t readableEnd() const;
+  // Brings the kept bytes below `to` back from the file where they were
+  // given back; false (and failed) when the file no longer holds them.
+  bool makeReadable(int64_t to);
+  // The offset just past the first line feed in kept bytes [from, end),
+  // or `end` when there is none; -1 when the file failed.
+  int64_t lineEndFrom(int64_t from, int64_t end);
 
   const SVString& text_;
   std::vector<FormattedPiece>& pieces_;
   bool convert_;
   bool giveBack_;
+  FileBackedBytes* backing_;
   std::unique_ptr<Sinks> sinks_;  // the converter and the editor's buffer
   const char* given_;             // the kept text before this is given back
   size_t piece_ = 0;              // the next piece
@@ -104,6 +122,7 @@ class ShownTextAppender {
   int64_t shownBytes_ = 0;        // the whole text's length in the editor
   int64_t room_ = 0;              // the room made in the editor so far
   bool done_ = false;
+  bool failed_ = false;
 };
 
 // Line feeds among `length` bytes.

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/file_backed_bytes.h"
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
 #include "facts/trace_digest.h"
@@ -61,7 +62,12 @@ class TFMarrow : public QWidget {
   // outline, key points and digest are complete, the line count, line
   // number margin and vertical scroll range are those of the whole text,
   // and every command or input that needs more puts the rest in first.
-  int loadTrace(SVString& text);
+  // With the `path` the bytes were read from, the part of a large text
+  // not yet in when the editor makes room for the whole is given back and
+  // read from the file again as it goes in; should the file no longer
+  // hold those bytes, the frame emits traceChangedWhileOpening (queued)
+  // with part of the text in, and the trace is to be loaded anew.
+  int loadTrace(SVString& text, const char* path = nullptr);
   // True while part of the shown text is still to go into the editor.
   bool textPending() const { return pending_ != nullptr; }
   // Puts the rest of the shown text into the editor at once.
@@ -141,6 +147,9 @@ class TFMarrow : public QWidget {
   // A trace was loaded, or the final queries switched form: the key
   // points' lines may have moved.
   void shownTextChanged();
+  // The trace's file changed while its text went into the editor (see
+  // loadTrace): what is shown is incomplete.
+  void traceChangedWhileOpening();
 
  protected:
   // Notes presses on the tree, so that a press on the chosen node jumps
@@ -262,6 +271,7 @@ class TFMarrow : public QWidget {
   bool applyingOptions_ = true;
   std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
   std::unique_ptr<PendingText> pending_;
+  std::unique_ptr<FileBackedBytes> backing_;  // over text_, while it goes in
   QTimer* sliceTimer_;
   int64_t firstSliceBytes_ = 256 << 10;
   int64_t laterSliceBytes_ = 4 << 20;

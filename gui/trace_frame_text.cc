@@ -39,14 +39,17 @@ constexpr int kFirstPaintWaitMs = 200;
 
 }  // namespace
 
-int TFMarrow::loadTrace(SVString& text) {
+int TFMarrow::loadTrace(SVString& text, const char* path) {
   // Slices of a text still going in give way to the new one.
   sliceTimer_->stop();
   pending_.reset();
+  backing_.reset();
+  const int64_t fileBytes = text.length();
   text.append("\r\n", 2);
   // The loaded buffer becomes the kept text: no copy of it.
   text_ = std::move(text);
   text = SVString();
+  if (path != nullptr) backing_ = std::make_unique<FileBackedBytes>(path, text_.data(), fileBytes);
   // What the bytes are and how many lines they make is counted on another
   // core while this one scans them; both only read the text.
   struct Counted {
@@ -145,7 +148,8 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int6
   {
     TextChange change(*this);
     SynEdit1->SendScintilla(Sci::SCI_CLEARALL);
-    pending_->appender = std::make_unique<ShownTextAppender>(*SynEdit1, text_, pending_->pieces, facts_, giveBack);
+    pending_->appender =
+        std::make_unique<ShownTextAppender>(*SynEdit1, text_, pending_->pieces, facts_, giveBack, backing_.get());
     done = pending_->appender->appendSlice(firstSlice);
     if (!done) pending_->lines = lines;
   }
@@ -198,7 +202,15 @@ void TFMarrow::completeText() {
 void TFMarrow::textComplete() {
   sliceTimer_->stop();
   const bool keep = pending_ != nullptr && pending_->keep;
+  const bool failed = pending_ != nullptr && pending_->appender->failed();
   pending_.reset();
+  backing_.reset();
+  if (failed) {
+    // Not from within whatever asked for the rest of the text: a new load
+    // replaces the frame's text under its feet.
+    QMetaObject::invokeMethod(this, &TFMarrow::traceChangedWhileOpening, Qt::QueuedConnection);
+    return;
+  }
   if (keep) {
     text_ = SVString();
     keptInEditor_ = true;
@@ -285,6 +297,9 @@ void TFMarrow::rebuildShownText(bool format) {
   // Shown as Windows-1252, the trace is read back and shown anew, again as
   // the only copy.
   const bool keepAgain = keptInEditor_ && !facts_.validUtf8;
+  // The kept text is read back from the editor now, or may have been
+  // edited: it is not the file's any more.
+  backing_.reset();
   if (keepAgain) restoreKeptText();
   if (!keptInEditor_) {
     resetKeyPoints(keyPoints_);

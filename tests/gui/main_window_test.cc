@@ -144,6 +144,42 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->windowTitle(), QString("Marrow Viewer - update_crlf.trc"));
   }
 
+  // A file rewritten while its text goes into the editor is read again,
+  // whole: what shows is the file as it is now, not a mix of the two.
+  void fileChangedWhileItsTextGoesInIsReadAgain() {
+    QTemporaryDir dir;
+    const QByteArray one = readFile(kTwoStatements);
+    QByteArray bytes;
+    while (bytes.size() < (20 << 20)) bytes += one;
+    const QString path = dir.filePath("big.trc");
+    writeFile(path, bytes);
+    auto window = start(dir, {path.toStdString()});
+    TFMarrow* frame = window->frame();
+    QVERIFY(frame->textPending());
+    QByteArray changed = bytes;
+    changed[changed.size() - 5] = '#';
+    writeFile(path, changed);
+    auto shownBy = [](TFMarrow* f) {
+      QsciScintilla* editor = f->editor();
+      return QByteArray(reinterpret_cast<const char*>(send(editor, QsciScintillaBase::SCI_GETCHARACTERPOINTER)),
+                        send(editor, QsciScintillaBase::SCI_GETLENGTH));
+    };
+    auto shown = [&] { return shownBy(frame); };
+    // What a window opened on the changed file shows.
+    const QString copy = dir.filePath("copy.trc");
+    writeFile(copy, changed);
+    QTemporaryDir otherDir;
+    auto other = start(otherDir, {copy.toStdString()});
+    other->frame()->completeText();
+    const QByteArray expected = shownBy(other->frame());
+    QVERIFY(expected.contains("#"));
+    for (int i = 0; i < 1000 && (frame->textPending() || shown() != expected); ++i) {
+      if (frame->textPending()) frame->completeText();
+      QTest::qWait(5);
+    }
+    QVERIFY(shown() == expected);
+  }
+
   void droppingAFileOpensIt() {
     QTemporaryDir dir;
     auto window = start(dir, {});
