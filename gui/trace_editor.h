@@ -20,8 +20,9 @@ class TraceEditor : public QsciScintilla {
   // the view. Each paint does it too, as a last resort.
   void widenToShownLines();
 
-  // How many times a line was laid out to find the widest width in view,
-  // since construction: for tests.
+  // How many times the widest line in view was measured (laid out, or
+  // for a very long line reckoned from its bytes) since construction:
+  // for tests.
   int64_t widthMeasurements() const { return widthMeasurements_; }
 
  protected:
