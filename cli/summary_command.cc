@@ -1,5 +1,6 @@
 // zazozav-cli summary: what the optimizer decided, per statement and query
 // block, as a report for a terminal or a ticket, or as JSON.
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +23,55 @@ const CliCommand kCommands[] = {
      "      aborted), each with its line. --json gives these facts and more as JSON.",
      runSummary},
 };
+
+// The join-order searches of a query block's stretch (each numbers its
+// join orders from 1), and the tables estimated in it.
+void printWhy(OutputBuffer& out, const TraceFacts& f, const QueryBlockFact& b) {
+  if (b.stretchJoinOrders.count == 0 && b.accessPaths.count == 0) return;
+  std::string name = orDash(f, b.name);
+  if (b.number.present()) name += " (#" + terminalSafe(f.view(b.number)) + ")";
+  out.printf("  %s, line %d:\n", name.c_str(), b.line);
+  if (b.stretchJoinOrders.count > 0) {
+    std::string counts;
+    int32_t searches = 0;
+    const int32_t end = b.stretchJoinOrders.first + b.stretchJoinOrders.count;
+    for (int32_t j = b.stretchJoinOrders.first; j < end;) {
+      const int32_t start = j;
+      int32_t aborted = 0;
+      do {
+        aborted += f.joinOrders[j].abortedLines > 0 ? 1 : 0;
+        ++j;
+      } while (j < end && f.view(f.joinOrders[j].number) != "1");
+      counts += (searches > 0 ? ", " : "") + std::to_string(j - start) + " (" + std::to_string(aborted) +
+                " aborted) from line " + std::to_string(f.joinOrders[start].line);
+      ++searches;
+    }
+    out.printf("    join orders, %d search%s: %s\n", searches, searches == 1 ? "" : "es", counts.c_str());
+  }
+  for (int32_t i = b.accessPaths.first; i < b.accessPaths.first + b.accessPaths.count; ++i) {
+    const AccessPathFact& p = f.accessPaths[i];
+    std::string line = "    " + orDash(f, p.alias) + ", line " + std::to_string(p.line) + ": card ";
+    line += p.cardLine ? orDash(f, p.cardOriginal) + " -> " + orDash(f, p.cardRounded) : std::string("-");
+    if (p.bestLine) {
+      line += "; best " + orDash(f, p.bestPath);
+      if (p.bestIndex.present()) line += " (" + orDash(f, p.bestIndex) + ")";
+      line += " cost " + orDash(f, p.bestCost) + ", line " + std::to_string(p.bestLine);
+    } else {
+      line += "; no best path";
+    }
+    int32_t bitmap = 0;
+    for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
+      bitmap += f.accessCandidates[c].bitmap;
+    }
+    line += "; " + std::to_string(p.candidates.count) + (p.candidates.count == 1 ? " candidate" : " candidates");
+    if (bitmap > 0) line += " (" + std::to_string(bitmap) + " bitmap)";
+    for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) {
+      line += std::string("; ") + accessFlagName(f.accessFlags[g].kind) + ", line " +
+              std::to_string(f.accessFlags[g].line);
+    }
+    out.printf("%s\n", line.c_str());
+  }
+}
 
 void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
   const StatementFacts& s = f.statements[index];
@@ -61,6 +111,9 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
                       best});
     }
     printTable(out, rows, "  ");
+    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
+      printWhy(out, f, f.queryBlocks[q]);
+    }
   } else {
     out.printf("  No final cost of a query block.\n");
   }
@@ -79,6 +132,97 @@ int printReport(const LoadedFacts& loaded) {
     printStatement(out, f, i);
   }
   return out.finish();
+}
+
+// K of «Join order[K]:» as a number when it is one.
+void joinOrderNumberJson(JsonWriter& json, const TraceFacts& f, TextSpan number) {
+  const std::string_view k = f.view(number);
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(k.data(), k.data() + k.size(), value);
+  if (!k.empty() && k.size() < 19 && k[0] != '-' && error == std::errc() && end == k.data() + k.size()) {
+    json.number(value);
+  } else {
+    spanOrNull(json, f, number);
+  }
+}
+
+void seriesJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
+  json.key("join_order_series");
+  json.beginArray();
+  for (int32_t j = b.joinOrders.first; j < b.joinOrders.first + b.joinOrders.count; ++j) {
+    const JoinOrderFact& order = f.joinOrders[j];
+    json.beginObject();
+    joinOrderNumberJson(json.key("number"), f, order.number);
+    json.key("line").number(order.line);
+    tablesJson(json.key("tables"), f, order);
+    json.key("aborted").boolean(order.abortedLines > 0);
+    spanOrNull(json.key("best_so_far"), f, order.bestSoFarLine > 0 ? order.cost : TextSpan{});
+    spanOrNull(json.key("last_step_cost"), f, order.lastStepCost);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact& p) {
+  json.beginObject();
+  spanOrNull(json.key("alias"), f, p.alias);
+  json.key("line").number(p.line);
+  json.key("card");
+  if (p.cardLine == 0) {
+    json.null();
+  } else {
+    json.beginObject();
+    spanOrNull(json.key("original"), f, p.cardOriginal);
+    spanOrNull(json.key("rounded"), f, p.cardRounded);
+    spanOrNull(json.key("computed"), f, p.cardComputed);
+    json.key("line").number(p.cardLine);
+    json.endObject();
+  }
+  json.key("candidates");
+  json.beginArray();
+  for (int32_t i = p.candidates.first; i < p.candidates.first + p.candidates.count; ++i) {
+    const AccessCandidateFact& c = f.accessCandidates[i];
+    json.beginObject();
+    spanOrNull(json.key("path"), f, c.path);
+    spanOrNull(json.key("index"), f, c.index);
+    spanOrNull(json.key("cost"), f, c.cost);
+    json.key("line").number(c.line);
+    json.key("bitmap").boolean(c.bitmap != 0);
+    json.endObject();
+  }
+  json.endArray();
+  json.key("best");
+  if (p.bestLine == 0) {
+    json.null();
+  } else {
+    json.beginObject();
+    spanOrNull(json.key("path"), f, p.bestPath);
+    json.key("line").number(p.bestLine);
+    spanOrNull(json.key("index"), f, p.bestIndex);
+    spanOrNull(json.key("cost"), f, p.bestCost);
+    spanOrNull(json.key("card"), f, p.bestCard);
+    json.endObject();
+  }
+  json.key("flags");
+  json.beginArray();
+  for (int32_t i = p.flags.first; i < p.flags.first + p.flags.count; ++i) {
+    const AccessFlagFact& flag = f.accessFlags[i];
+    json.beginObject();
+    json.key("kind").string(accessFlagName(flag.kind));
+    json.key("line").number(flag.line);
+    json.endObject();
+  }
+  json.endArray();
+  json.endObject();
+}
+
+void accessPathsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
+  json.key("access_paths");
+  json.beginArray();
+  for (int32_t i = b.accessPaths.first; i < b.accessPaths.first + b.accessPaths.count; ++i) {
+    accessPathJson(json, f, f.accessPaths[i]);
+  }
+  json.endArray();
 }
 
 void queryBlocksJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
@@ -105,6 +249,8 @@ void queryBlocksJson(JsonWriter& json, const TraceFacts& f, const StatementFacts
     lineOrNull(json, b.bestJoinOrderFact != kNoFact ? f.joinOrders[b.bestJoinOrderFact].line : 0);
     json.key("join_orders_tried").number(b.joinOrders.count);
     json.key("join_orders_aborted").number(b.abortedJoinOrders);
+    seriesJson(json, f, b);
+    accessPathsJson(json, f, b);
     json.endObject();
   }
   json.endArray();
@@ -204,6 +350,7 @@ int statementJson(JsonWriter& json, const TraceFacts& f, int32_t index) {
   json.key("index").number(index);
   spanOrNull(json.key("sql_id"), f, s.sqlId);
   spanOrNull(json.key("plan_hash_value"), f, s.planHashValue);
+  spanOrNull(json.key("plan_hash_value_hex"), f, s.planHashValueHex);
   lineOrNull(json.key("line"), s.line);
   json.key("first_line").number(s.firstLine);
   json.key("last_line").number(s.lastLine);

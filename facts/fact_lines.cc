@@ -216,6 +216,15 @@ int32_t findIn(const char* text, int32_t from, int32_t to, std::string_view need
   return hit < 0 ? -1 : from + static_cast<int32_t>(hit);
 }
 
+TextSpan costOnLine(const char* text, const TraceLine& line) {
+  for (int32_t at = findIn(text, line.begin, line.end, "Cost"); at >= 0; at = findIn(text, at + 4, line.end, "Cost")) {
+    if (at > line.begin && isWordByte(text[at - 1])) continue;
+    const int32_t colon = skipBlanks(text, at + 4, line.end);
+    if (colon < line.end && text[colon] == ':') return wordOnLine(text, colon + 1, line.end);
+  }
+  return TextSpan{};
+}
+
 int32_t lineOfOffset(const char* text, int32_t from, int32_t fromLine, int32_t offset) {
   return offset > from ? fromLine + lineFeedsBetween(text, from, offset) : fromLine;
 }

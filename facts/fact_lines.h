@@ -119,6 +119,10 @@ TextSpan valueAfterKey(const char* text, const TraceLine& line, std::string_view
 // left as they are.
 void wordsAfterKeys(const char* text, const TraceLine& line, const std::string_view* keys, TextSpan* values, int n);
 
+// The word after "Cost:" (or "Cost :") where "Cost" starts a word of the
+// line; absent when the line has none.
+TextSpan costOnLine(const char* text, const TraceLine& line);
+
 // The offset of `needle` in text[from, to), or -1.
 int32_t findIn(const char* text, int32_t from, int32_t to, std::string_view needle);
 

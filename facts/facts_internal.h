@@ -49,28 +49,36 @@ class JoinOrderReader {
 
   // A new statement: join orders and searches start afresh.
   void startStatement(const StatementFacts& s);
-  // A query block's search begins ("kkoqbc: optimizing query block").
-  void startSearch();
   bool onJoinOrder(int32_t keyPoint, int32_t limit);
   // «Best so far:» and «Join order aborted:» belong to the last join order.
   void onBestSoFar(const KeyPoint& k, int32_t limit);
   void onAborted();
-  // Returns the offset just past the lines read, for the transformation
-  // reader; -1 when a list could not grow.
-  int32_t onFinalCost(int32_t keyPoint, int32_t limit);
+  // The final cost at `keyPoint` closes the stretch that began at offset
+  // `stretchBegin`. Returns the offset just past the lines read, for the
+  // transformation reader; -1 when a list could not grow.
+  int32_t onFinalCost(int32_t keyPoint, int32_t limit, int32_t stretchBegin);
 
  private:
   int32_t lastWithNumber(TextSpan number);
+  // The cost after each join order's last «Best:: JoinMethod:», for the
+  // join orders of the stretch that `finalCost` closes.
+  void readLastStepCosts(const KeyPoint& finalCost);
   void rememberNumber(TextSpan number, int32_t index);
 
   FactContext& c_;
   int32_t statementStart_ = 0;  // first join order of the statement
-  int32_t searchStart_ = 0;     // first join order of the current search
+  int32_t stretchStart_ = 0;    // first join order after the statement's last final cost
   int32_t stamp_ = 0;        // statement generation for byNumber_
   // The last join order with number K (K small) in this statement, valid
   // when its stamp matches: {stamp, index} pairs, made on first use.
   SVString byNumber_;
 };
+
+// The single-table sections of a query block's stretch text[from, to),
+// the last one of each alias, into facts.accessPaths and
+// `block.accessPaths`; key points below `keyPointLimit` give the lines.
+// False when a list could not grow.
+bool readAccessPaths(FactContext& c, int32_t from, int32_t to, int32_t keyPointLimit, QueryBlockFact& block);
 
 // Lines of text[from, to) that state a transformation's outcome. The query
 // block being worked on is the word at `contextAt` (-1 for none), read only

@@ -11,6 +11,8 @@ namespace {
 constexpr int32_t kNumbered = 65536;
 constexpr int32_t kMaxWalkBack = 4096;
 constexpr int kMaxContinuationLines = 64;
+// The method and cost chosen for a join order's last step.
+constexpr std::string_view kJoinMethod = "Best:: JoinMethod:";
 
 // The figures of «Best so far:» and of a final cost, in any letter case.
 constexpr std::string_view kFigureKeys[] = {"cost:", "card:", "bytes:"};
@@ -62,10 +64,8 @@ bool lineIsTableEntries(const char* text, const TraceLine& line) {
 void JoinOrderReader::startStatement(const StatementFacts&) {
   ++stamp_;
   statementStart_ = c_.facts.joinOrders.count();
-  searchStart_ = statementStart_;
+  stretchStart_ = statementStart_;
 }
-
-void JoinOrderReader::startSearch() { searchStart_ = c_.facts.joinOrders.count(); }
 
 void JoinOrderReader::rememberNumber(TextSpan number, int32_t index) {
   const int32_t k = smallNumber(c_.text, number);
@@ -95,18 +95,25 @@ int32_t JoinOrderReader::lastWithNumber(TextSpan number) {
 
 bool JoinOrderReader::onJoinOrder(int32_t keyPoint, int32_t limit) {
   const KeyPoint& k = (*c_.keyPoints)[keyPoint];
+  // Later releases write «Join order aborted2:», which the scan takes for
+  // a join order: it marks the one above as aborted.
+  if (k.pos + 7 <= c_.length && std::memcmp(c_.text + k.pos, " aborted", 8) == 0) {
+    onAborted();
+    return true;
+  }
+  LineReader reader = readerAfter(c_.text, limit, k);
+  TraceLine line;
+  reader.next(line);
+  // Only «Join order[K]:» is a join order.
+  int32_t i = line.begin;
+  while (i < line.end && (c_.text[i] == ' ' || c_.text[i] == '\t')) ++i;
+  if (i >= line.end || c_.text[i] != '[') return true;
   JoinOrderFact* order = appendFact(c_.facts.joinOrders);
   if (!order) return false;
   const int32_t index = c_.facts.joinOrders.count() - 1;
   order->line = k.line + 1;
   order->keyPoint = keyPoint;
   order->tables.first = c_.facts.tables.count();
-  LineReader reader = readerAfter(c_.text, limit, k);
-  TraceLine line;
-  reader.next(line);
-  int32_t i = line.begin;
-  while (i < line.end && (c_.text[i] == ' ' || c_.text[i] == '\t')) ++i;
-  if (i >= line.end || c_.text[i] != '[') return true;
   const void* close = std::memchr(c_.text + i, ']', static_cast<size_t>(line.end - i));
   if (!close) return true;
   const int32_t closeAt = static_cast<int32_t>(static_cast<const char*>(close) - c_.text);
@@ -158,7 +165,27 @@ void JoinOrderReader::onAborted() {
   }
 }
 
-int32_t JoinOrderReader::onFinalCost(int32_t keyPoint, int32_t limit) {
+void JoinOrderReader::readLastStepCosts(const KeyPoint& finalCost) {
+  const KeyPoints_c& keyPoints = *c_.keyPoints;
+  const int32_t end = c_.facts.joinOrders.count();
+  for (int32_t j = stretchStart_; j < end; ++j) {
+    JoinOrderFact& order = c_.facts.joinOrders[j];
+    const KeyPoint& at = keyPoints[order.keyPoint];
+    const KeyPoint& next = j + 1 < end ? keyPoints[c_.facts.joinOrders[j + 1].keyPoint] : finalCost;
+    const int32_t to = next.pos - next.column;
+    int32_t last = -1;
+    for (int32_t hit = findIn(c_.text, at.pos, to, kJoinMethod); hit >= 0;
+         hit = findIn(c_.text, hit + static_cast<int32_t>(kJoinMethod.size()), to, kJoinMethod)) {
+      last = hit;
+    }
+    if (last < 0) continue;
+    LineReader reader(c_.text, to, last, 0);
+    TraceLine line;
+    if (reader.next(line) && reader.next(line)) order.lastStepCost = costOnLine(c_.text, line);
+  }
+}
+
+int32_t JoinOrderReader::onFinalCost(int32_t keyPoint, int32_t limit, int32_t stretchBegin) {
   const KeyPoint& k = (*c_.keyPoints)[keyPoint];
   QueryBlockFact* block = appendFact(c_.facts.queryBlocks);
   if (!block) return -1;
@@ -207,13 +234,24 @@ int32_t JoinOrderReader::onFinalCost(int32_t keyPoint, int32_t limit) {
   }
   if (block->bestJoinOrder.present()) block->bestJoinOrderFact = lastWithNumber(block->bestJoinOrder);
 
+  // The last search of the stretch starts at its last «Join order[1]:».
   const int32_t end = c_.facts.joinOrders.count();
-  block->joinOrders = FactRange{searchStart_, end - searchStart_};
-  for (int32_t j = searchStart_; j < end; ++j) {
-    JoinOrderFact& order = c_.facts.joinOrders[j];
-    order.queryBlock = index;
-    if (order.abortedLines > 0) ++block->abortedJoinOrders;
+  int32_t search = stretchStart_;
+  for (int32_t j = end - 1; j >= stretchStart_; --j) {
+    if (c_.facts.view(c_.facts.joinOrders[j].number) == "1") {
+      search = j;
+      break;
+    }
   }
-  searchStart_ = end;
+  block->stretchJoinOrders = FactRange{stretchStart_, end - stretchStart_};
+  for (int32_t j = search; j < end; ++j) {
+    if (c_.facts.joinOrders[j].abortedLines > 0) ++block->abortedJoinOrders;
+  }
+  block->joinOrders = FactRange{search, end - search};
+  for (int32_t j = stretchStart_; j < end; ++j) c_.facts.joinOrders[j].queryBlock = index;
+  readLastStepCosts(k);
+  stretchStart_ = end;
+  const int32_t finalCostLine = k.pos - k.column;
+  if (!readAccessPaths(c_, stretchBegin, finalCostLine, keyPoint, c_.facts.queryBlocks[index])) return -1;
   return after;
 }

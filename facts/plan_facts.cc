@@ -30,6 +30,21 @@ void readSqlText(const char* text, LineReader& reader, StatementFacts& s) {
   s.sqlText = trimmedLine(text, line);
 }
 
+// «-551043928(df27bca8)»: the decimal value, and the same in hex in
+// brackets where the trace adds it.
+void splitPlanHash(const char* text, TextSpan word, StatementFacts& s) {
+  s.planHashValue = word;
+  if (!word.present()) return;
+  const std::string_view value(text + word.offset, static_cast<size_t>(word.length));
+  const size_t open = value.find('(');
+  if (open == std::string_view::npos) return;
+  s.planHashValue.length = static_cast<int32_t>(open);
+  const size_t close = value.find(')', open);
+  if (close != std::string_view::npos && close > open + 1) {
+    s.planHashValueHex = TextSpan{word.offset + static_cast<int32_t>(open) + 1, static_cast<int32_t>(close - open - 1)};
+  }
+}
+
 }  // namespace
 
 void readSqlDump(FactContext& c, StatementFacts& s, const KeyPoint& k, int32_t limit) {
@@ -47,7 +62,7 @@ void readSqlDump(FactContext& c, StatementFacts& s, const KeyPoint& k, int32_t l
     if (s.line == 0 && lineStartsWith(c.text, line, "sql_id=")) {
       s.line = line.number;
       s.sqlId = sqlIdOnLine(c.text, line);
-      s.planHashValue = valueAfterKey(c.text, line, "plan_hash_value=");
+      splitPlanHash(c.text, valueAfterKey(c.text, line, "plan_hash_value="), s);
     }
   }
 }

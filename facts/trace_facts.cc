@@ -16,6 +16,9 @@ void TraceFacts::reset() {
   queryBlocks.reset();
   joinOrders.reset();
   tables.reset();
+  accessPaths.reset();
+  accessCandidates.reset();
+  accessFlags.reset();
   transformations.reset();
   planOperations.reset();
   outlineHints.reset();
@@ -112,6 +115,7 @@ class FactsBuilder {
     dumped_ = false;
     dumpFrom_ = -1;
     contextAt_ = -1;
+    stretchBegin_ = placedEnd_;
     TraceFacts& f = c_.facts;
     s->queryBlocks.first = f.queryBlocks.count();
     s->joinOrders.first = f.joinOrders.count();
@@ -207,10 +211,7 @@ class FactsBuilder {
       case tkOptimizingQb:
         // The scan's synthetic record also follows a time stamp inside a
         // search, so only the marker starts one.
-        if (isOptimizingMarker(k)) {
-          contextAt_ = k.pos;
-          joinOrders_.startSearch();
-        }
+        if (isOptimizingMarker(k)) contextAt_ = k.pos;
         return true;
       case tkJoinOrder:
         return joinOrders_.onJoinOrder(i, limit);
@@ -221,8 +222,11 @@ class FactsBuilder {
         joinOrders_.onAborted();
         return true;
       case tkFinalQbCost: {
-        const int32_t after = joinOrders_.onFinalCost(i, limit);
+        const int32_t after = joinOrders_.onFinalCost(i, limit, stretchBegin_);
         if (after < 0) return false;
+        // The next query block's stretch starts on the line after this one.
+        const void* feed = std::memchr(c_.text + k.pos, '\n', static_cast<size_t>(c_.length - k.pos));
+        stretchBegin_ = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : c_.length;
         contextAt_ = k.pos;
         return transformationsAfter(k, after, limit);
       }
@@ -311,6 +315,7 @@ class FactsBuilder {
   bool dumped_ = false;
   int32_t dumpFrom_ = -1;    // the current statement's last dump key point, -1 before a dump
   int32_t contextAt_ = -1;   // where the query block being worked on is named
+  int32_t stretchBegin_ = 0;  // where the next final cost's stretch begins
   int32_t nextSection_ = 0;  // cached by limitAfter
   int32_t lineAnchor_ = -1;  // cached by lineAt
   int32_t seen_ = 0;         // key points looked at by advance

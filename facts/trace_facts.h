@@ -73,8 +73,52 @@ struct JoinOrderFact {
   TextSpan cost;               // of the last «Table#:» line of «Best so far:»
   TextSpan card;
   TextSpan bytes;
-  int32_t abortedLines = 0;    // «Join order aborted:» lines after it
+  int32_t abortedLines = 0;    // «Join order aborted:» (or «aborted2:», ...) lines after it
   int32_t queryBlock = kNoFact;  // the final-cost record it led to
+  TextSpan lastStepCost;       // «Cost:» on the line after its last «Best:: JoinMethod:»
+};
+
+// «Access Path: P» in a single-table section: a path the optimizer costed.
+struct AccessCandidateFact {
+  int32_t line = 0;
+  TextSpan path;  // P, trimmed
+  TextSpan index;
+  TextSpan cost;
+  // 1 for a part of a bitmap plan, tried between «trying bitmap/domain
+  // indexes» and its end (an int, so that the record has no padding).
+  int32_t bitmap = 0;
+};
+
+enum AccessFlagKind : int32_t {
+  kFlagProratedDensity = 1,  // «Using prorated density»: a value outside the statistics, guessed
+  kFlagRoundedToOne = 2,     // a card rounded to 1 from another original
+};
+
+// "prorated_density", "rounded_to_one".
+const char* accessFlagName(int32_t kind);
+
+struct AccessFlagFact {
+  int32_t line = 0;
+  int32_t kind = kFlagProratedDensity;
+};
+
+// «Single Table Cardinality Estimation for ALIAS» and what follows it, to
+// the figures of its «Best:: AccessPath:»: the last such section of the
+// alias in a query block's stretch.
+struct AccessPathFact {
+  int32_t line = 0;
+  TextSpan alias;
+  int32_t cardLine = 0;  // the «Card: Original:» line; 0 when none
+  TextSpan cardOriginal;
+  TextSpan cardRounded;
+  TextSpan cardComputed;
+  FactRange candidates;
+  int32_t bestLine = 0;  // the «Best:: AccessPath: P» line; 0 when none
+  TextSpan bestPath;
+  TextSpan bestIndex;
+  TextSpan bestCost;
+  TextSpan bestCard;
+  FactRange flags;
 };
 
 // «Final cost for query block NAME (#N) - PLAN:» and the lines after it.
@@ -89,8 +133,14 @@ struct QueryBlockFact {
   TextSpan card;
   TextSpan bytes;
   int32_t bestJoinOrderFact = kNoFact;  // the last «Join order[K]:» above
-  FactRange joinOrders;        // those tried in its optimisation
-  int32_t abortedJoinOrders = 0;
+  // Its stretch runs from the line after the statement's previous final
+  // cost (or the statement's start) to its own line. The optimizer may
+  // search join orders several times in it, once per transformation state
+  // it costs; each search numbers its join orders from 1 again.
+  FactRange stretchJoinOrders;  // «Join order[K]:» of every search in the stretch
+  FactRange joinOrders;         // of the last search, the one that gave this cost
+  int32_t abortedJoinOrders = 0;  // of those
+  FactRange accessPaths;        // one per alias estimated in the stretch
 };
 
 // One row of the explain plan's table.
@@ -134,7 +184,8 @@ struct StatementFacts {
   int32_t sqlDumpKeyPoint = kNoFact;  // "Starting SQL statement dump"
   int32_t line = 0;                   // the «sql_id=... plan_hash_value=...» line
   TextSpan sqlId;           // from that line, else from the first "sql_id="
-  TextSpan planHashValue;
+  TextSpan planHashValue;     // decimal
+  TextSpan planHashValueHex;  // the same in hex, where the trace adds it: «-551043928(df27bca8)»
   int32_t sqlTextLine = 0;  // first line of the statement's SQL text
   TextSpan sqlText;
   int32_t finalQueryKeyPoint = kNoFact;  // the last final query before the dump
@@ -173,6 +224,9 @@ class TraceFacts {
   PackedRecords<QueryBlockFact> queryBlocks;
   PackedRecords<JoinOrderFact> joinOrders;
   PackedRecords<TextSpan> tables;
+  PackedRecords<AccessPathFact> accessPaths;
+  PackedRecords<AccessCandidateFact> accessCandidates;
+  PackedRecords<AccessFlagFact> accessFlags;
   PackedRecords<TransformationFact> transformations;
   PackedRecords<PlanOperationFact> planOperations;
   PackedRecords<OutlineHintFact> outlineHints;

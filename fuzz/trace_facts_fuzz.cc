@@ -68,13 +68,48 @@ void checkFacts(const TraceFacts& f, int32_t lines) {
     for (TextSpan t : {q.name, q.number, q.plan, q.bestJoinOrder, q.cost, q.card, q.bytes}) b.span(t);
     b.line(q.line, false);
     b.range(q.joinOrders, f.joinOrders);
+    b.range(q.stretchJoinOrders, f.joinOrders);
+    check(q.joinOrders.first >= q.stretchJoinOrders.first &&
+          q.joinOrders.first + q.joinOrders.count == q.stretchJoinOrders.first + q.stretchJoinOrders.count);
+    check(q.abortedJoinOrders >= 0 && q.abortedJoinOrders <= q.joinOrders.count);
+    b.range(q.accessPaths, f.accessPaths);
     check(q.bestJoinOrderFact == kNoFact || (q.bestJoinOrderFact >= 0 && q.bestJoinOrderFact < f.joinOrders.count()));
   }
   for (const JoinOrderFact& j : f.joinOrders) {
     b.range(j.tables, f.tables);
     b.line(j.line, false);
     b.line(j.bestSoFarLine);
-    for (TextSpan t : {j.number, j.cost, j.card, j.bytes}) b.span(t);
+    for (TextSpan t : {j.number, j.cost, j.card, j.bytes, j.lastStepCost}) b.span(t);
+  }
+  // Each alias once per query block, its section's lines in order.
+  for (const AccessPathFact& p : f.accessPaths) {
+    for (TextSpan t : {p.alias, p.cardOriginal, p.cardRounded, p.cardComputed, p.bestPath, p.bestIndex, p.bestCost,
+                       p.bestCard}) {
+      b.span(t);
+    }
+    b.line(p.line, false);
+    b.line(p.cardLine);
+    b.line(p.bestLine);
+    check(p.cardLine == 0 || p.cardLine > p.line);
+    check(p.bestLine == 0 || p.bestLine > p.line);
+    b.range(p.candidates, f.accessCandidates);
+    b.range(p.flags, f.accessFlags);
+    for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
+      const AccessCandidateFact& x = f.accessCandidates[c];
+      for (TextSpan t : {x.path, x.index, x.cost}) b.span(t);
+      check(x.line > p.line && (p.bestLine == 0 || x.line < p.bestLine));
+    }
+    for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) b.line(f.accessFlags[g].line, false);
+  }
+  for (const QueryBlockFact& q : f.queryBlocks) {
+    if (q.accessPaths.count > 256) continue;  // the pairwise check is quadratic
+    for (int32_t i = q.accessPaths.first; i < q.accessPaths.first + q.accessPaths.count; ++i) {
+      check(f.accessPaths[i].line < q.line);
+      for (int32_t k = q.accessPaths.first; k < i; ++k) {
+        check(f.view(f.accessPaths[k].alias) != f.view(f.accessPaths[i].alias) &&
+              f.accessPaths[k].line < f.accessPaths[i].line);
+      }
+    }
   }
   for (TextSpan t : f.tables) b.span(t);
   for (const ParameterFact& p : f.parameters) b.span(p.name), b.span(p.value), b.line(p.line, false);

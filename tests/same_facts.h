@@ -36,6 +36,8 @@ inline bool sameFacts(const TraceFacts& a, const TraceFacts& b) {
          sameRecords(a.parameters, b.parameters) && sameRecords(a.fixControls, b.fixControls) &&
          sameRecords(a.parameterFixControls, b.parameterFixControls) && sameRecords(a.queryBlocks, b.queryBlocks) &&
          sameRecords(a.joinOrders, b.joinOrders) && sameRecords(a.tables, b.tables) &&
+         sameRecords(a.accessPaths, b.accessPaths) && sameRecords(a.accessCandidates, b.accessCandidates) &&
+         sameRecords(a.accessFlags, b.accessFlags) &&
          sameRecords(a.transformations, b.transformations) && sameRecords(a.planOperations, b.planOperations) &&
          sameRecords(a.outlineHints, b.outlineHints) && sameRecords(a.keyPointLines, b.keyPointLines);
 }
