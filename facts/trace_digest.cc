@@ -13,6 +13,9 @@ void TraceDigest::reset() {
   rows.reset();
   finalCostRows.reset();
   joinOrders.reset();
+  accessPaths.reset();
+  accessCandidates.reset();
+  accessFlags.reset();
   pool.clear();
   keyPointCount = 0;
 }
@@ -48,6 +51,13 @@ int32_t firstWhere(int32_t n, After after) {
   return first;
 }
 
+// K of «Join order[K]:», or 0 when it is not a number that fits.
+int32_t joinOrderNumber(std::string_view k) {
+  int32_t n = 0;
+  const auto [end, error] = std::from_chars(k.data(), k.data() + k.size(), n);
+  return error == std::errc() && end == k.data() + k.size() && n > 0 ? n : 0;
+}
+
 template <class Record>
 Record* appendRecord(PackedRecords<Record>& list) {
   Record* record = list.append();
@@ -68,7 +78,7 @@ class DigestBuilder {
     for (int32_t s = 0; s < f_.statements.count(); ++s) {
       if (!copyStatement(s)) return false;
     }
-    if (!copyJoinOrdersUpTo(f_.joinOrders.count())) return false;
+    if (!copyJoinOrdersUpTo(f_.joinOrders.count()) || !copyAccessPaths()) return false;
     markMostExpensive();
     return true;
   }
@@ -80,7 +90,12 @@ class DigestBuilder {
     auto size = [](TextSpan span) { return static_cast<int64_t>(span.present() ? span.length : 0); };
     int64_t total = 0;
     for (const TextSpan& table : f_.tables) total += size(table) + 1;
-    for (const JoinOrderFact& order : f_.joinOrders) total += size(order.cost);
+    for (const JoinOrderFact& order : f_.joinOrders) total += size(order.cost) + size(order.lastStepCost);
+    for (const AccessPathFact& p : f_.accessPaths) {
+      total += size(p.alias) + size(p.cardOriginal) + size(p.cardRounded) + size(p.cardComputed) +
+               size(p.bestPath) + size(p.bestIndex) + size(p.bestCost) + size(p.bestCard);
+    }
+    for (const AccessCandidateFact& c : f_.accessCandidates) total += size(c.path) + size(c.index) + size(c.cost);
     for (const StatementFacts& s : f_.statements) {
       total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit) + 3;
     }
@@ -96,9 +111,47 @@ class DigestBuilder {
     for (int32_t j = d_.joinOrders.count(); j < end && j < f_.joinOrders.count(); ++j) {
       const JoinOrderFact& order = f_.joinOrders[j];
       DigestJoinOrder* copy = appendRecord(d_.joinOrders);
-      if (!copy || !copyTables(order, copy->tables) || !copyText(f_.view(order.cost), copy->cost)) return false;
+      if (!copy || !copyTables(order, copy->tables) || !copyText(f_.view(order.cost), copy->cost) ||
+          !copyText(f_.view(order.lastStepCost), copy->lastStepCost)) {
+        return false;
+      }
       copy->keyPoint = order.keyPoint;
+      copy->line = order.line;
+      copy->number = joinOrderNumber(f_.view(order.number));
+      copy->aborted = order.abortedLines > 0 ? 1 : 0;
     }
+    return true;
+  }
+
+  // The span's bytes copied into the pool, the span rebased onto them.
+  bool rebase(TextSpan& span) {
+    DigestText text;
+    if (!copySpan(span, text)) return false;
+    span = TextSpan{text.offset, text.length};
+    return true;
+  }
+
+  // The sections as they are, their spans rebased onto the pool.
+  bool copyAccessPaths() {
+    if (d_.accessPaths.reserveRecords(f_.accessPaths.count()) != 0 ||
+        d_.accessCandidates.reserveRecords(f_.accessCandidates.count()) != 0 ||
+        d_.accessFlags.reserveRecords(f_.accessFlags.count()) != 0) {
+      return false;
+    }
+    for (const AccessPathFact& p : f_.accessPaths) {
+      AccessPathFact& copy = *d_.accessPaths.append();
+      copy = p;
+      for (TextSpan* span : {&copy.alias, &copy.cardOriginal, &copy.cardRounded, &copy.cardComputed, &copy.bestPath,
+                             &copy.bestIndex, &copy.bestCost, &copy.bestCard}) {
+        if (!rebase(*span)) return false;
+      }
+    }
+    for (const AccessCandidateFact& c : f_.accessCandidates) {
+      AccessCandidateFact& copy = *d_.accessCandidates.append();
+      copy = c;
+      if (!rebase(copy.path) || !rebase(copy.index) || !rebase(copy.cost)) return false;
+    }
+    for (const AccessFlagFact& flag : f_.accessFlags) *d_.accessFlags.append() = flag;
     return true;
   }
 
@@ -227,6 +280,9 @@ class DigestBuilder {
     }
     row.tried = b.joinOrders.count;
     row.aborted = b.abortedJoinOrders;
+    row.stretchJoinOrders = b.stretchJoinOrders;
+    row.joinOrders = b.joinOrders;
+    row.accessPaths = b.accessPaths;
     row.costValue = digestNumber(d_.view(row.cost));
     row.cardValue = digestNumber(d_.view(row.card));
     row.bytesValue = digestNumber(d_.view(row.bytes));

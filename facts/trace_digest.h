@@ -59,16 +59,23 @@ struct DigestRow {
   DigestText tables;  // of the best join order, separated by blanks
   int32_t tried = 0;
   int32_t aborted = 0;
+  FactRange stretchJoinOrders;  // in joinOrders: every search of its stretch
+  FactRange joinOrders;         // the last search, which gave its cost
+  FactRange accessPaths;        // the tables estimated in its stretch
   double costValue = 0;  // the three as numbers; NaN when absent or not a number
   double cardValue = 0;
   double bytesValue = 0;
 };
 
-// A join order, for its outline node's tooltip.
+// A join order, for its outline node's tooltip and the search map.
 struct DigestJoinOrder {
   int32_t keyPoint = kNoFact;
+  int32_t line = 0;
+  int32_t number = 0;   // K of «Join order[K]:»; 0 when it is not a number
+  int32_t aborted = 0;  // 1 when the optimizer gave it up
   DigestText tables;
-  DigestText cost;  // from its «Best so far:»; absent when it has none
+  DigestText cost;          // from its «Best so far:»; absent when it has none
+  DigestText lastStepCost;  // of its last «Best:: JoinMethod:»
 };
 
 class TraceDigest {
@@ -77,6 +84,11 @@ class TraceDigest {
   PackedRecords<DigestRow> rows;  // in trace order
   PackedRecords<int32_t> finalCostRows;      // the rows of final costs, in key-point order
   PackedRecords<DigestJoinOrder> joinOrders;  // in key-point order
+  // The single-table sections as the facts hold them, their spans in the
+  // pool.
+  PackedRecords<AccessPathFact> accessPaths;
+  PackedRecords<AccessCandidateFact> accessCandidates;
+  PackedRecords<AccessFlagFact> accessFlags;
   SVString pool;
   int32_t keyPointCount = 0;  // of the scan the digest was made from
   int64_t build = 0;          // how many times it was built: a new trace, not moved lines
@@ -86,6 +98,7 @@ class TraceDigest {
     return text.present() ? std::string_view(pool.c_str() + text.offset, static_cast<size_t>(text.length))
                           : std::string_view();
   }
+  std::string_view view(TextSpan span) const { return view(DigestText{span.offset, span.length}); }
 
   // Empty, with `build` kept.
   void reset();

@@ -11,6 +11,7 @@
 #include "outline/key_points.h"
 #include "sql/final_query_reformat.h"
 #include "sql/sql_tokenizer.h"
+#include "tests/same_facts.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ void checkDigest(const TraceDigest& d, const TraceFacts& f, const KeyPoints_c& s
   }
   check(d.finalCostRows.count() == f.queryBlocks.count());
   check(d.joinOrders.count() == f.joinOrders.count());
-  for (const DigestJoinOrder& j : d.joinOrders) checkText(d, j.tables), checkText(d, j.cost);
+  for (const DigestJoinOrder& j : d.joinOrders) checkText(d, j.tables), checkText(d, j.cost), checkText(d, j.lastStepCost);
+  check(sameAccessPaths(d, f));
   for (int32_t k = 0; k < scanned.count(); ++k) {
     check(digestStatementOfKeyPoint(d, k) == statementOfKeyPoint(f, k));
     check(digestJoinOrderOfKeyPoint(d, k) == joinOrderOfKeyPoint(f, k));

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "facts/trace_digest.h"
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
 
@@ -45,4 +46,47 @@ inline bool sameFacts(const TraceFacts& a, const TraceFacts& b) {
 inline bool sameKeyPoints(const KeyPoints_c& a, const KeyPoints_c& b) {
   return sameRecords<KeyPoint>(a, b) && a.noted.complete == b.noted.complete &&
          sameRecords(a.noted.registrations, b.noted.registrations) && sameRecords(a.noted.sqlIds, b.noted.sqlIds);
+}
+
+// The digest's copy of a span: the same bytes, control bytes blanked.
+inline bool sameCopy(const TraceDigest& d, TextSpan copy, const TraceFacts& f, TextSpan span) {
+  if (copy.present() != span.present()) return false;
+  const std::string_view a = d.view(copy);
+  const std::string_view b = f.view(span);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto u = static_cast<unsigned char>(b[i]);
+    if (a[i] != (u < 0x20 || u == 0x7F ? ' ' : b[i])) return false;
+  }
+  return true;
+}
+
+// The digest holds the facts' single-table sections whole.
+inline bool sameAccessPaths(const TraceDigest& d, const TraceFacts& f) {
+  if (d.accessPaths.count() != f.accessPaths.count() || d.accessCandidates.count() != f.accessCandidates.count() ||
+      !sameRecords(d.accessFlags, f.accessFlags)) {
+    return false;
+  }
+  for (int32_t i = 0; i < f.accessPaths.count(); ++i) {
+    const AccessPathFact& a = d.accessPaths[i];
+    const AccessPathFact& b = f.accessPaths[i];
+    if (a.line != b.line || a.cardLine != b.cardLine || a.bestLine != b.bestLine ||
+        std::memcmp(&a.candidates, &b.candidates, sizeof a.candidates) != 0 ||
+        std::memcmp(&a.flags, &b.flags, sizeof a.flags) != 0 || !sameCopy(d, a.alias, f, b.alias) ||
+        !sameCopy(d, a.cardOriginal, f, b.cardOriginal) || !sameCopy(d, a.cardRounded, f, b.cardRounded) ||
+        !sameCopy(d, a.cardComputed, f, b.cardComputed) || !sameCopy(d, a.bestPath, f, b.bestPath) ||
+        !sameCopy(d, a.bestIndex, f, b.bestIndex) || !sameCopy(d, a.bestCost, f, b.bestCost) ||
+        !sameCopy(d, a.bestCard, f, b.bestCard)) {
+      return false;
+    }
+  }
+  for (int32_t i = 0; i < f.accessCandidates.count(); ++i) {
+    const AccessCandidateFact& a = d.accessCandidates[i];
+    const AccessCandidateFact& b = f.accessCandidates[i];
+    if (a.line != b.line || a.bitmap != b.bitmap || !sameCopy(d, a.path, f, b.path) ||
+        !sameCopy(d, a.index, f, b.index) || !sameCopy(d, a.cost, f, b.cost)) {
+      return false;
+    }
+  }
+  return true;
 }

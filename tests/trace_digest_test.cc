@@ -12,6 +12,7 @@
 #include "sql/final_query_reformat.h"
 #include "sql/sql_tokenizer.h"
 #include "tests/facts_trace_builder.h"
+#include "tests/same_facts.h"
 
 namespace {
 
@@ -51,6 +52,29 @@ std::vector<std::string> describeRows(const TraceDigest& d) {
   std::vector<std::string> rows;
   for (const DigestRow& r : d.rows) rows.push_back(describe(d, r));
   return rows;
+}
+
+// The viewer's copy of why a plan was chosen: the searches of each final
+// cost and the sections of its stretch, whole, once the text has gone.
+TEST(TraceDigest, KeepsTheSearchesAndSectionsOfEachFinalCost) {
+  Digest x(sampleText("hr_join_search.trc"));
+  TraceFacts f;
+  ASSERT_EQ(buildTraceFacts(f, x.text.c_str(), static_cast<int32_t>(x.text.size()), x.keyPoints), 0);
+  EXPECT_TRUE(sameAccessPaths(x.digest, f));
+  ASSERT_EQ(x.digest.rows.count(), 1);
+  const DigestRow& row = x.digest.rows[0];
+  EXPECT_EQ(row.stretchJoinOrders.count, 18);
+  EXPECT_EQ(row.joinOrders.first, 12);
+  EXPECT_EQ(row.accessPaths.count, 3);
+  std::string series;
+  for (int32_t j = row.joinOrders.first; j < row.joinOrders.first + row.joinOrders.count; ++j) {
+    const DigestJoinOrder& o = x.digest.joinOrders[j];
+    series += std::to_string(o.number) + (o.aborted ? "a " : " ") + str(x.digest, o.cost) + " " +
+              str(x.digest, o.lastStepCost) + ";";
+  }
+  EXPECT_EQ(series,
+            "1 34.138980 34.138980;2 34.004268 34.004268;3a null 37.910847;4a null 70.036138;5a null 69.399345;"
+            "6a null 59.832296;");
 }
 
 TEST(TraceDigest, RowsOfASampleWithFourStatements) {
