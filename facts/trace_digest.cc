@@ -16,6 +16,7 @@ void TraceDigest::reset() {
   accessPaths.reset();
   accessCandidates.reset();
   accessFlags.reset();
+  keyPointLines.reset();
   pool.clear();
   keyPointCount = 0;
 }
@@ -79,6 +80,8 @@ class DigestBuilder {
       if (!copyStatement(s)) return false;
     }
     if (!copyJoinOrdersUpTo(f_.joinOrders.count()) || !copyAccessPaths()) return false;
+    if (d_.keyPointLines.reserveRecords(f_.keyPointLines.count()) != 0) return false;
+    for (int32_t line : f_.keyPointLines) *d_.keyPointLines.append() = line;
     markMostExpensive();
     return true;
   }
@@ -119,6 +122,7 @@ class DigestBuilder {
       copy->line = order.line;
       copy->number = joinOrderNumber(f_.view(order.number));
       copy->aborted = order.abortedLines > 0 ? 1 : 0;
+      copy->queryBlock = order.queryBlock;
     }
     return true;
   }
@@ -357,6 +361,13 @@ int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPo
 int32_t digestLine(const TraceDigest& digest, const DigestRow& row, const KeyPoints_c& shown) {
   if (row.anchor < 0 || row.anchor >= shown.count() || shown.count() != digest.keyPointCount) return row.line;
   return row.line + (shown[row.anchor].line + 1 - row.anchorLine);
+}
+
+int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown) {
+  const auto& lines = digest.keyPointLines;
+  if (shown.count() != lines.count() || line <= 0) return line;
+  const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > line; });
+  return after == 0 ? line : line + (shown[after - 1].line + 1 - lines[after - 1]);
 }
 
 int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {

@@ -73,6 +73,7 @@ struct DigestJoinOrder {
   int32_t line = 0;
   int32_t number = 0;   // K of «Join order[K]:»; 0 when it is not a number
   int32_t aborted = 0;  // 1 when the optimizer gave it up
+  int32_t queryBlock = kNoFact;  // the final cost of its stretch, an index of finalCostRows
   DigestText tables;
   DigestText cost;          // from its «Best so far:»; absent when it has none
   DigestText lastStepCost;  // of its last «Best:: JoinMethod:»
@@ -89,6 +90,7 @@ class TraceDigest {
   PackedRecords<AccessPathFact> accessPaths;
   PackedRecords<AccessCandidateFact> accessCandidates;
   PackedRecords<AccessFlagFact> accessFlags;
+  PackedRecords<int32_t> keyPointLines;  // of every key point, as scanned
   SVString pool;
   int32_t keyPointCount = 0;  // of the scan the digest was made from
   int64_t build = 0;          // how many times it was built: a new trace, not moved lines
@@ -120,6 +122,10 @@ int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPo
 // The row's line in the text shown, given that text's key points (the
 // same records, lines moved by re-formatting): it moves with its anchor.
 int32_t digestLine(const TraceDigest& digest, const DigestRow& row, const KeyPoints_c& shown);
+
+// Line `line` of the text as scanned in the text shown, given that text's
+// key points: it moves with the last key point at or above it.
+int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown);
 
 // The statement whose stretch holds key point `keyPoint`, or kNoFact.
 int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint);
