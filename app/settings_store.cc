@@ -91,6 +91,7 @@ int readStartupSettings(const char* path, ViewerSettings& settings, ViewerSessio
   readRecentFiles(session.recentFiles, file, kRecentFilesSection);
   session.maximized = file.readInteger(kWindowSection, kMaximizedKey, 0) == 1;
   session.summaryVisible = file.readInteger(kSummarySection, kSummaryVisibleKey, 0) == 1;
+  session.whyVisible = file.readInteger(kWhySection, kSummaryVisibleKey, 0) == 1;
   return result;
 }
 
@@ -104,7 +105,10 @@ int writeSession(const ViewerSession& session, SMemIniFile& file) {
   const int window = session.maximized ? file.writeInteger(kWindowSection, kMaximizedKey, 1) : IniOk;
   if (window != IniOk) return window;
   file.eraseSection(kSummarySection);
-  return session.summaryVisible ? file.writeInteger(kSummarySection, kSummaryVisibleKey, 1) : IniOk;
+  const int summary = session.summaryVisible ? file.writeInteger(kSummarySection, kSummaryVisibleKey, 1) : IniOk;
+  if (summary != IniOk) return summary;
+  file.eraseSection(kWhySection);
+  return session.whyVisible ? file.writeInteger(kWhySection, kSummaryVisibleKey, 1) : IniOk;
 }
 
 int saveToFile(const char* path, const ViewerSettings& settings, const ViewerSession* session,

@@ -17,15 +17,18 @@ constexpr const char* kMaximizedKey = "Maximized";
 // Whether the summary pane is shown.
 constexpr const char* kSummarySection = "Summary";
 constexpr const char* kSummaryVisibleKey = "Visible";
+// Whether the pane of why the plan was chosen is shown.
+constexpr const char* kWhySection = "Why";
 
 // What the viewer remembers besides the settings record, each part in a
 // section of its own: the recent traces, whether the window was maximized
-// and whether the summary pane was shown. Nothing of it is written while
+// and whether the summary and why panes were shown. Nothing of it is written while
 // it is empty or off.
 struct ViewerSession {
   RecentFiles recentFiles;
   bool maximized = false;
   bool summaryVisible = false;
+  bool whyVisible = false;
 };
 
 struct SettingsLocation {

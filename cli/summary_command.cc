@@ -167,6 +167,7 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
   json.beginObject();
   spanOrNull(json.key("alias"), f, p.alias);
   json.key("line").number(p.line);
+  json.key("last_line").number(p.lastLine);
   json.key("card");
   if (p.cardLine == 0) {
     json.null();

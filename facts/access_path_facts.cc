@@ -94,7 +94,8 @@ class SectionReader {
     reader.next(line);
     bool bitmap = false;
     bool cardPending = false;  // the card line did not hold "Rounded:"
-    while (reader.next(line)) {
+    int32_t lastLine = number;
+    for (; reader.next(line); lastLine = line.number) {
       const char* t = c_.text;
       if (lineStartsWith(t, line, kEstimation) || lineStartsWith(t, line, kAnalysis) ||
           lineStartsWith(t, line, kStatistics)) {
@@ -105,7 +106,7 @@ class SectionReader {
         readRoundedAndComputed(line);
       }
       if (lineStartsWith(t, line, kBest)) {
-        readBest(reader, line);
+        lastLine = readBest(reader, line);
         break;
       }
       if (lineStartsWith(t, line, kCandidate)) {
@@ -128,6 +129,7 @@ class SectionReader {
     }
     closeCandidate();
     AccessPathFact& done = path();
+    done.lastLine = lastLine;
     done.candidates.count = c_.facts.accessCandidates.count() - done.candidates.first;
     done.flags.count = c_.facts.accessFlags.count() - done.flags.first;
     return true;
@@ -194,21 +196,24 @@ class SectionReader {
     return true;
   }
 
-  void readBest(LineReader& reader, const TraceLine& bestLine) {
+  // Returns the section's last line: the figures line, else the last read.
+  int32_t readBest(LineReader& reader, const TraceLine& bestLine) {
     closeCandidate();
     AccessPathFact& p = path();
     p.bestLine = bestLine.number;
     p.bestPath = restAfter(c_.text, bestLine, kBest);
     TraceLine line;
+    int32_t last = bestLine.number;
     for (int n = 0; n < kBestFigureLines && reader.next(line); ++n) {
       const TextSpan cost = costOnLine(c_.text, line);
       if (cost.present()) {
         p.bestCost = cost;
         p.bestCard = valueAfterKey(c_.text, line, "Card:");
-        return;
+        return line.number;
       }
       if (!p.bestIndex.present() && lineStartsWith(c_.text, line, kIndex)) p.bestIndex = indexName(c_.text, line);
     }
+    return last;
   }
 
   FactContext& c_;

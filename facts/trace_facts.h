@@ -107,6 +107,7 @@ struct AccessFlagFact {
 // alias in a query block's stretch.
 struct AccessPathFact {
   int32_t line = 0;
+  int32_t lastLine = 0;  // of the section
   TextSpan alias;
   int32_t cardLine = 0;  // the «Card: Original:» line; 0 when none
   TextSpan cardOriginal;

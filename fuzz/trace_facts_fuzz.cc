@@ -90,7 +90,8 @@ void checkFacts(const TraceFacts& f, int32_t lines) {
     b.line(p.line, false);
     b.line(p.cardLine);
     b.line(p.bestLine);
-    check(p.cardLine == 0 || p.cardLine > p.line);
+    check(p.lastLine >= p.line && p.lastLine <= lines);
+    check(p.cardLine == 0 || (p.cardLine > p.line && p.cardLine <= p.lastLine));
     check(p.bestLine == 0 || p.bestLine > p.line);
     b.range(p.candidates, f.accessCandidates);
     b.range(p.flags, f.accessFlags);

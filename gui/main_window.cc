@@ -31,6 +31,7 @@
 #include "gui/editor_search.h"
 #include "gui/file_drops.h"
 #include "gui/summary_pane.h"
+#include "gui/why_pane.h"
 #include "gui/trace_frame.h"
 
 namespace {
@@ -106,6 +107,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   createActions();
   createToolBar();
   createSummaryPane();
+  createWhyPane();
   // Owned by the window; watches it and every child that takes drops.
   auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
   drops->watch(this);
@@ -130,6 +132,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   }
   if (session_.maximized) setWindowState(windowState() | Qt::WindowMaximized);
   summaryDock_->setVisible(session_.summaryVisible);
+  whyDock_->setVisible(session_.whyVisible);
 
   TFMarrow1->applySettings(settings_, kDefaultResolution, font());
   cbWrapText->setChecked(hasOption(settings_, OptWrapText));
@@ -288,6 +291,29 @@ void TForm1::createSummaryPane() {
   });
 }
 
+void TForm1::createWhyPane() {
+  whyDock_ = new QDockWidget("Why This Plan", this);
+  whyDock_->setObjectName("whyDock");
+  whyDock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+  whyPane_ = new WhyPane(*TFMarrow1, whyDock_);
+  whyDock_->setWidget(whyPane_);
+  addDockWidget(Qt::BottomDockWidgetArea, whyDock_);
+  whyDock_->hide();
+  connect(summaryPane_, &SummaryPane::rowChosen, whyPane_, &WhyPane::showRow);
+
+  acWhy_ = whyDock_->toggleViewAction();
+  acWhy_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+  acWhy_->setText("Why");
+  acWhy_->setToolTip("Show or hide why the optimizer chose the plan: access paths, join-order search (F8)");
+  acWhy_->setShortcut(QKeySequence(Qt::Key_F8));
+  acWhy_->setShortcutContext(Qt::WindowShortcut);
+  addAction(acWhy_);
+  // Beside the summary's button.
+  const QList<QAction*> actions = ToolBar1->actions();
+  const qsizetype at = actions.indexOf(acSummary_);
+  ToolBar1->insertAction(at >= 0 && at + 1 < actions.size() ? actions[at + 1] : nullptr, acWhy_);
+}
+
 int TForm1::loadTraceFile(const char* path, const char* name, const char* extension) {
   SVString text;
   const int result = loadFromFile(text, path);
@@ -432,6 +458,7 @@ int TForm1::editorSearchHandler(QWidget* control, const QString& text, int flags
 
 void TForm1::closeEvent(QCloseEvent* event) {
   session_.summaryVisible = !summaryDock_->isHidden();
+  session_.whyVisible = !whyDock_->isHidden();
   // A settings file that cannot be written is skipped without a word.
   saveSettingsOnClose(location_, settings_, session_);
   event->accept();

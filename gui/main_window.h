@@ -24,6 +24,7 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class SummaryPane;
+class WhyPane;
 class TFMarrow;
 
 class TForm1 : public QMainWindow {
@@ -99,6 +100,8 @@ class TForm1 : public QMainWindow {
   SummaryPane* summaryPane() const { return summaryPane_; }
   QDockWidget* summaryDock() const { return summaryDock_; }
   QAction* summaryAction() const { return acSummary_; }
+  QDockWidget* whyDock() const { return whyDock_; }
+  WhyPane* whyPane() const { return whyPane_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -134,6 +137,7 @@ class TForm1 : public QMainWindow {
   // The summary pane in a dock at the left, hidden until the session
   // shows it; its action on the toolbar.
   void createSummaryPane();
+  void createWhyPane();
 
   TFMarrow* TFMarrow1;
   QToolBar* ToolBar1;
@@ -154,8 +158,11 @@ class TForm1 : public QMainWindow {
   QAction* acQuit;
   QMenu* recentMenu_;
   QDockWidget* summaryDock_ = nullptr;
+  QDockWidget* whyDock_ = nullptr;
+  WhyPane* whyPane_ = nullptr;
   SummaryPane* summaryPane_ = nullptr;
   QAction* acSummary_ = nullptr;
+  QAction* acWhy_ = nullptr;
 
   StartupPaths paths_;
   SettingsLocation location_;

@@ -331,6 +331,7 @@ void SummaryPane::chooseRow(int viewRow) {
   if (r == kNoFact) return;
   chosen_ = r;
   ++choices_;
+  emit rowChosen(r);
   MultiLineTree0& tree = *frame_.tree();
   const int32_t node = treeNodeOf(r);
   if (node != kNoTreeNode) {

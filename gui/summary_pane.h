@@ -78,6 +78,10 @@ class SummaryPane : public QWidget {
 
   QSize sizeHint() const override;
 
+ signals:
+  // Digest row `row` was chosen.
+  void rowChosen(int32_t row);
+
  protected:
   // Notes presses on the table, so that a press on the current row
   // chooses it again.

@@ -138,6 +138,10 @@ class TFMarrow : public QWidget {
   // text), scrolls it into view as choosing a node does and gives the
   // editor the focus.
   void goToLine(int32_t line);
+  // Shades 1-based lines [first, last] of the shown text and places them
+  // as choosing an outline node places its section, the caret at the
+  // start of `first`.
+  void showLines(int32_t first, int32_t last);
   // Number of lines of the shown text, at least 1.
   int32_t lineCount() const;
   // What the summary pane and the outline's tooltips show, made at load.
@@ -150,6 +154,8 @@ class TFMarrow : public QWidget {
   // The trace's file changed while its text went into the editor (see
   // loadTrace): what is shown is incomplete.
   void traceChangedWhileOpening();
+  // An outline node was chosen: the key point it stands for.
+  void nodeChosen(int32_t keyPoint);
 
  protected:
   // Notes presses on the tree, so that a press on the chosen node jumps
@@ -169,6 +175,9 @@ class TFMarrow : public QWidget {
 
   void setUpNavigation();
   void VirtualStringTree1Change(const MultiLineItem* item);
+  // Shades 0-based lines [start, end) and puts `start` where a chosen
+  // node's line goes.
+  void placeSection(int32_t start, int32_t end);
   ViewTop captureTop() const;
   // Puts `line` at the top, with `rowsAbove` rows of the line before it
   // above it.

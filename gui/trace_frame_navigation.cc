@@ -101,12 +101,24 @@ void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
   for (int32_t n = item->userIndex; n != kNoNode && end == kNoNode; n = nodes_[n].parent) {
     end = nodes_[n].nextSibling;
   }
-  highlightEnd_ = kHighlightToEnd;
+  int32_t last = kHighlightToEnd;
   if (end != kNoNode && nodes_[end].keyPointIndex >= 0 && nodes_[end].keyPointIndex < keyPoints_.count()) {
-    highlightEnd_ = keyPoints_[nodes_[end].keyPointIndex].line;
+    last = keyPoints_[nodes_[end].keyPointIndex].line;
   }
-  highlightStart_ = start;
+  placeSection(start, last);
+  emit nodeChosen(node.keyPointIndex);
+}
 
+void TFMarrow::showLines(int32_t first, int32_t last) {
+  completeText();
+  const int32_t lines = lineCount();
+  first = std::clamp(first, 1, lines);
+  placeSection(first - 1, std::clamp(last, first, lines));
+}
+
+void TFMarrow::placeSection(int32_t start, int32_t end) {
+  highlightStart_ = start;
+  highlightEnd_ = end;
   // The caret goes to the start of the key point's line, so that the next
   // key in the editor moves on from there and does not snap back.
   const long caret = SynEdit1->SendScintilla(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(start));

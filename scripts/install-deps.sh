@@ -3,7 +3,7 @@
 # Usage: install-deps.sh run|test
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libgl-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqscintilla2-qt6-dev libgl-dev)
 if [ "${1:-test}" = test ]; then
   # Tests, sanitizers, fuzzing (clang with its runtime) and benchmarks.
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-dev)

@@ -12,6 +12,9 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QApplication>
+#include <QChartView>
+#include <QDockWidget>
+#include <QTabWidget>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QDir>
@@ -31,7 +34,9 @@
 #include "gui/editor_search.h"
 #include "gui/main_window.h"
 #include "gui/multi_line_tree.h"
+#include "gui/search_map.h"
 #include "gui/trace_frame.h"
+#include "gui/why_pane.h"
 
 namespace {
 
@@ -307,6 +312,47 @@ void BM_SingleLineTrace(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SingleLineTrace)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A query block whose stretch holds 10,000 join orders in 40 searches, a
+// third of them aborted: the search map of its final cost, built and
+// painted.
+std::string manyJoinOrdersTrace() {
+  std::string t = "Registered qb: SEL$1 0x1 (PARSER)\nkkoqbc: optimizing query block SEL$1 (#0)\n";
+  for (int k = 0; k < 10000; ++k) {
+    const int number = k % 250 + 1;
+    const double cost = 100.0 + (k * 7919 % 1000);
+    t += "Join order[" + std::to_string(number) + "]:  A[A]#0  B[B]#1  C[C]#2  D[D]#3\n";
+    t += "Best:: JoinMethod: Hash\n       Cost: " + std::to_string(cost) + "  Degree: 1\n";
+    if (k % 3 == 0) {
+      t += "Join order aborted: cost > best plan cost\n";
+    } else {
+      t += "Best so far:  Table#: 0  cost: " + std::to_string(cost) + "  card: 1.0  bytes: 7\n";
+    }
+  }
+  return t + "Final cost for query block SEL$1 (#0) - All Rows Plan:\n  Best join order: 2\n"
+             "  Cost: 101.0  Degree: 1  Card: 1.0  Bytes: 7\n";
+}
+
+void BM_SearchMapTenThousandJoinOrders(benchmark::State& state) {
+  QDir().mkpath(QString::fromStdString(benchDir()));
+  const std::string path = benchDir() + "/many_join_orders.trc";
+  {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    file.write(QByteArray::fromStdString(manyJoinOrdersTrace()));
+  }
+  auto window = startWindow(path, 6);
+  window->whyDock()->show();
+  QCoreApplication::processEvents();
+  SearchMapView* map = window->whyPane()->searchMap();
+  window->whyPane()->tabs()->setCurrentWidget(map);
+  for (auto _ : state) {
+    map->showRow(0);
+    map->chartView()->repaint();
+  }
+  state.counters["joinOrders"] = window->frame()->digest().rows[0].stretchJoinOrders.count;
+}
+BENCHMARK(BM_SearchMapTenThousandJoinOrders)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 int peakMemoryRun(const char* path) {
   auto window = startWindow(path, 6);
