@@ -20,7 +20,10 @@ const CliCommand kCommands[] = {
     {"summary", "[--json] FILE",
      "      Per traced statement: sql_id, plan hash value, and one line per optimised query block\n"
      "      (its final cost, card, bytes, best join order with its tables, join orders tried and\n"
-     "      aborted), each with its line. --json gives these facts and more as JSON.",
+     "      aborted in the search that gave the cost), each with its line; then per query block its\n"
+     "      join-order searches and, per table alias, the card, the access path chosen and the\n"
+     "      paths costed, and the signs of a guessed estimate. --json gives these facts and more as\n"
+     "      JSON (join_order_series and access_paths per query block).",
      runSummary},
 };
 

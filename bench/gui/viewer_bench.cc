@@ -13,12 +13,13 @@
 
 #include <QApplication>
 #include <QChartView>
-#include <QDockWidget>
-#include <QTabWidget>
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QWindow>
 
 #include <sys/resource.h>
@@ -32,6 +33,7 @@
 #include "bench/bench_support.h"
 #include "bench/gui/utf8_trace.h"
 #include "gui/editor_search.h"
+#include "gui/access_paths_view.h"
 #include "gui/main_window.h"
 #include "gui/multi_line_tree.h"
 #include "gui/search_map.h"
@@ -312,6 +314,67 @@ void BM_SingleLineTrace(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SingleLineTrace)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The tree item of the last final cost in the large trace, and that of
+// the one before it.
+std::pair<int32_t, int32_t> lastFinalCostItems(TForm1& window) {
+  MultiLineTree0* tree = window.frame()->tree();
+  std::pair<int32_t, int32_t> found{-1, -1};
+  for (int32_t item = tree->nodeCount() - 1; item >= 0 && found.second < 0; --item) {
+    const int32_t node = tree->item(item).userIndex;
+    const int32_t k = node >= 0 ? window.frame()->nodes()[node].keyPointIndex : -1;
+    if (k < 0 || window.frame()->keyPoints()[k].kind != tkFinalQbCost) continue;
+    (found.first < 0 ? found.first : found.second) = item;
+  }
+  return found;
+}
+
+// With "Why This Plan" shown, choosing a final cost in the outline: the
+// editor goes there, the pane fills its tables and its search map.
+void BM_WhyPaneFinalCostChosen(benchmark::State& state) {
+  TForm1& window = sharedWindow();
+  window.whyDock()->show();
+  window.whyPane()->tabs()->setCurrentIndex(static_cast<int>(state.range(0)));
+  const auto [last, before] = lastFinalCostItems(window);
+  MultiLineTree0* tree = window.frame()->tree();
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree->chooseNode(before);
+    window.repaint();
+    state.ResumeTiming();
+    tree->chooseNode(last);
+    window.repaint();
+  }
+  state.counters["tables"] = window.whyPane()->accessPaths()->topLevelItemCount();
+  window.whyDock()->hide();
+}
+BENCHMARK(BM_WhyPaneFinalCostChosen)->ArgName("tab")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A row of the pane (a join order of the map, then the question's answer)
+// taking the editor to its lines, from the top of the large trace.
+void BM_WhyPaneRowToItsLines(benchmark::State& state) {
+  TForm1& window = sharedWindow();
+  window.whyDock()->show();
+  const auto [last, before] = lastFinalCostItems(window);
+  window.frame()->tree()->chooseNode(last);
+  WhyPane* pane = window.whyPane();
+  const FactRange stretch = window.frame()->digest().rows[pane->shownRow()].stretchJoinOrders;
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.frame()->goToLine(1);
+    window.repaint();
+    state.ResumeTiming();
+    if (state.range(0) == 0) {
+      pane->searchMap()->chooseJoinOrder(stretch.first);
+    } else {
+      pane->question()->setText("LEADING(t s)");
+      press(pane->question(), Qt::Key_Return);
+    }
+    window.repaint();
+  }
+  window.whyDock()->hide();
+}
+BENCHMARK(BM_WhyPaneRowToItsLines)->ArgName("ask")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A query block whose stretch holds 10,000 join orders in 40 searches, a
 // third of them aborted: the search map of its final cost, built and
