@@ -59,6 +59,10 @@ WhyPane::WhyPane(TFMarrow& frame, QWidget* parent) : QWidget(parent), frame_(fra
 
   connect(accessPaths_, &AccessPathsView::linesChosen, this, &WhyPane::goToLines);
   connect(searchMap_, &SearchMapView::linesChosen, this, &WhyPane::goToLines);
+  // The question's page takes the keys as it comes up, by key or click.
+  connect(tabs_, &QTabWidget::currentChanged, this, [this, questionPage](int index) {
+    if (tabs_->widget(index) == questionPage) question_->setFocus(Qt::OtherFocusReason);
+  });
   connect(question_, &QLineEdit::returnPressed, this, &WhyPane::ask);
   connect(askButton, &QPushButton::clicked, this, &WhyPane::ask);
   connect(answer_, &QLabel::linkActivated, this, [this](const QString& link) {

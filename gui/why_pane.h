@@ -35,7 +35,7 @@ class WhyPane : public QWidget {
   QLineEdit* question() const { return question_; }
   QLabel* answer() const { return answer_; }
 
-  QSize sizeHint() const override { return QSize(520, 420); }
+  QSize sizeHint() const override { return QSize(520, 300); }
 
  protected:
   // A hidden pane follows the choices only once it is shown.

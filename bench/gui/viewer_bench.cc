@@ -39,6 +39,7 @@
 #include "gui/search_map.h"
 #include "gui/trace_frame.h"
 #include "gui/why_pane.h"
+#include "trace/trace_scanner.h"
 
 namespace {
 
