@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "base/json_writer.h"
@@ -12,6 +14,7 @@
 #include "cli/fact_output.h"
 #include "cli/output_buffer.h"
 #include "compare/trace_comparison.h"
+#include "compare/try_script.h"
 
 namespace {
 
@@ -24,12 +27,15 @@ constexpr int32_t kHunkLinesShown = 20;
 int runCompare(int argc, char** argv);
 
 const CliCommand kCommands[] = {
-    {"compare", "[--json] A B",
+    {"compare", "[--json | --script] A B",
      "      What differs between two traces, noise left out (addresses, time stamps, heap figures,\n"
      "      elapsed times, the header lines naming file, host, instance, process and session):\n"
      "      statements paired by sql_id then in order; per pair the parameters, fix controls,\n"
      "      plan hash value and query-block figures that differ; then the line diff, aligned by\n"
-     "      section. Exit status 0 when they do not differ, 1 when they do, 2 on trouble.",
+     "      section. --script prints instead one SQL*Plus line per differing parameter and fix\n"
+     "      control, setting B's value in a session that runs as A (its hint form in a comment):\n"
+     "      the parameters the user altered first, then the others, then the fix controls.\n"
+     "      Exit status 0 when they do not differ, 1 when they do, 2 on trouble.",
      runCompare},
 };
 
@@ -39,6 +45,7 @@ struct Sides {
   const LoadedFacts& a;
   const LoadedFacts& b;
   const TraceComparison& c;
+  const SVString& script;  // the try-script's lines
 };
 
 std::string counted(int32_t n, const char* one, const char* many) {
@@ -96,6 +103,12 @@ void printFixDifferences(OutputBuffer& out, const Sides& s, FactRange range, boo
   }
 }
 
+// «-321907731 (3973059565)»: the trace's value, and as V$SQL shows it.
+std::string planHash(const TraceFacts& f, TextSpan span) {
+  const std::string shown = unsignedPlanHash(f.view(span));
+  return orDash(f, span) + (shown.empty() || f.view(span) == shown ? "" : " (" + shown + ")");
+}
+
 std::string blockFigures(const TraceFacts& f, int32_t index) {
   if (index == kNoFact) return "-";
   const QueryBlockFact& q = f.queryBlocks[index];
@@ -117,8 +130,8 @@ void printPair(OutputBuffer& out, const Sides& s, int32_t p) {
   if (own == 0 && d.queryBlocks.count == 0 && !d.planHashDiffers) return;
   out.printf("\n%s and %s:\n", statementName(fa, pair.a, "A").c_str(), statementName(fb, pair.b, "B").c_str());
   if (d.planHashDiffers) {
-    out.printf("  plan hash value: %s / %s\n", orDash(fa, fa.statements[pair.a].planHashValue).c_str(),
-               orDash(fb, fb.statements[pair.b].planHashValue).c_str());
+    out.printf("  plan hash value: %s / %s\n", planHash(fa, fa.statements[pair.a].planHashValue).c_str(),
+               planHash(fb, fb.statements[pair.b].planHashValue).c_str());
   }
   printListDifferences(out, s, d.parameters, false, "  ");
   printFixDifferences(out, s, d.fixControls, false, "  ");
@@ -266,6 +279,12 @@ void pairJson(JsonWriter& json, const Sides& s, int32_t p) {
   if (const char* by = pairedByName(pair.pairedBy)) json.key("matched_by").string(by); else json.key("matched_by").null();
   sidesJson(json, "sql_id", fa, sa ? sa->sqlId : TextSpan{}, fb, sb ? sb->sqlId : TextSpan{});
   sidesJson(json, "plan_hash_value", fa, sa ? sa->planHashValue : TextSpan{}, fb, sb ? sb->planHashValue : TextSpan{});
+  json.key("plan_hash_value_unsigned").beginObject();
+  for (const auto& [side, f, st] : {std::tuple{"a", &fa, sa}, std::tuple{"b", &fb, sb}}) {
+    const std::string shown = st ? unsignedPlanHash(f->view(st->planHashValue)) : std::string();
+    if (shown.empty()) json.key(side).null(); else json.key(side).string(shown);
+  }
+  json.endObject();
   json.key("plan_hash_value_differs").boolean(d.planHashDiffers);
   listJson(json, "parameters", "name", s, s.c.parameters, d.parameters, fa.parameters, fb.parameters,
            &ParameterFact::name);
@@ -309,6 +328,13 @@ int printJson(const Sides& s) {
     pending.clear();
   }
   json.endArray();
+  json.key("script").beginArray();
+  for (std::string_view rest(s.script.c_str(), static_cast<size_t>(s.script.length())); !rest.empty();) {
+    const size_t feed = rest.find('\n');
+    json.string(rest.substr(0, feed));
+    rest.remove_prefix(feed == std::string_view::npos ? rest.size() : feed + 1);
+  }
+  json.endArray();
   json.key("text_diff").beginArray();
   for (const TextHunk& h : s.c.hunks) {
     json.beginObject();
@@ -331,11 +357,14 @@ int printJson(const Sides& s) {
 
 int runCompare(int argc, char** argv) {
   bool asJson = false;
+  bool asScript = false;
   const char* paths[2] = {nullptr, nullptr};
   int named = 0;
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--json") == 0) {
       asJson = true;
+    } else if (std::strcmp(argv[i], "--script") == 0) {
+      asScript = true;
     } else if (argv[i][0] == '-' && argv[i][1] != 0) {
       return usageError(kCommands[0], "unknown option");
     } else if (named < 2) {
@@ -345,6 +374,7 @@ int runCompare(int argc, char** argv) {
     }
   }
   if (named < 2) return usageError(kCommands[0], "two files are needed");
+  if (asJson && asScript) return usageError(kCommands[0], "--json and --script do not go together");
   LoadedFacts a;
   LoadedFacts b;
   if (loadFacts("compare", paths[0], a) != 0 || loadFacts("compare", paths[1], b) != 0) return kTrouble;
@@ -355,7 +385,17 @@ int runCompare(int argc, char** argv) {
     std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
     return kTrouble;
   }
-  const Sides sides{paths[0], paths[1], a, b, comparison};
+  SVString script;
+  if (buildTryScript(comparison, a.facts, b.facts, script) != 0) {
+    std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
+    return kTrouble;
+  }
+  const Sides sides{paths[0], paths[1], a, b, comparison, script};
+  if (asScript) {
+    OutputBuffer out;
+    out.write(script.c_str(), static_cast<size_t>(script.length()));
+    return out.finish() == 0 ? (comparison.differs() ? kDiffer : kSame) : kTrouble;
+  }
   return asJson ? printJson(sides) : printReport(sides);
 }
 

@@ -1,5 +1,8 @@
 #include "cli/fact_output.h"
 
+#include <charconv>
+#include <cstdint>
+
 #include "cli/safe_text.h"
 
 #include <algorithm>
@@ -12,6 +15,16 @@ std::string terminalSafe(std::string_view text) {
 
 std::string orDash(const TraceFacts& f, TextSpan span) {
   return span.present() && span.length > 0 ? terminalSafe(f.view(span)) : std::string("-");
+}
+
+std::string unsignedPlanHash(std::string_view decimal) {
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
+  if (decimal.empty() || error != std::errc() || end != decimal.data() + decimal.size() || value < INT32_MIN ||
+      value > UINT32_MAX) {
+    return std::string();
+  }
+  return std::to_string(value < 0 ? value + (int64_t{1} << 32) : value);
 }
 
 std::string tablesOf(const TraceFacts& f, const JoinOrderFact& order) {

@@ -17,6 +17,11 @@ std::string terminalSafe(std::string_view text);
 // The span made safe, or "-" when it is absent or empty.
 std::string orDash(const TraceFacts& f, TextSpan span);
 
+// A plan hash value as V$SQL and DBMS_XPLAN print it: the trace's signed
+// 32-bit decimal read as unsigned («-321907731» is «3973059565»); empty
+// when the text is not such a number.
+std::string unsignedPlanHash(std::string_view decimal);
+
 // The join order's tables, separated by blanks, made safe.
 std::string tablesOf(const TraceFacts& f, const JoinOrderFact& order);
 

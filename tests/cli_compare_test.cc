@@ -28,7 +28,7 @@ TEST(CompareCli, ExitStatusSaysWhetherTracesDiffer) {
   writeFile(dir.file("b.trc"), statementTrace(changed));
   const FactsCliRun differ = runFactsCli(dir, "compare " + dir.file("a.trc") + " " + dir.file("b.trc"));
   EXPECT_EQ(differ.exitCode, 1) << differ.err;
-  for (const char* expected : {"  plan hash value: -1907313524 / 12345\n", "  parameter cpu_count: 8 (line 23) / 16 (line 23)\n",
+  for (const char* expected : {"  plan hash value: -1907313524 (2387653772) / 12345\n", "  parameter cpu_count: 8 (line 23) / 16 (line 23)\n",
                                "  - cpu_count                           = 8\n",
                                "  + cpu_count                           = 16\n"}) {
     EXPECT_NE(differ.out.find(expected), std::string::npos) << expected << "\n" << differ.out;
