@@ -1,5 +1,7 @@
 #include "compare/file_comparison.h"
 
+#include "compare/try_script.h"
+
 #include "app/trace_file.h"
 
 namespace {
@@ -52,7 +54,8 @@ int compareLoadedFiles(FileComparison& out) {
   if (prepare(out.b) != LoadOk || prepare(out.a) != LoadOk) return LoadNoMemory;
   const ComparedTrace a = comparedTrace(out.a);
   const ComparedTrace b = comparedTrace(out.b);
-  if (compareTraces(a, b, out.comparison) != 0 || buildDifferenceList(a, b, out.comparison, out.differences) != 0) {
+  if (compareTraces(a, b, out.comparison) != 0 || buildDifferenceList(a, b, out.comparison, out.differences) != 0 ||
+      buildTryScript(out.comparison, out.a.facts, out.b.facts, out.tryScript) != 0) {
     return LoadNoMemory;
   }
   return LoadOk;

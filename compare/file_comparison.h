@@ -25,6 +25,7 @@ struct FileComparison {
   ComparedFile b;
   TraceComparison comparison;
   DifferenceList differences;
+  SVString tryScript;  // buildTryScript's lines, made while the facts are there
 
   // Frees the key points and facts of both sides, which describe the
   // texts: for when the texts are given away. The comparison and the

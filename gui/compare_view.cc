@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -55,9 +57,21 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
   closeButton_->setToolTip("Back to the one trace (Esc or Ctrl+D)");
   closeButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   connect(closeButton_, &QToolButton::clicked, this, [this] { emit closeRequested(); });
+  scriptButton_ = new QToolButton(this);
+  scriptButton_->setText("Copy try-script");
+  scriptButton_->setToolTip("Copy to the clipboard one SQL*Plus line per differing parameter and fix control,\n"
+                            "setting B's value in a session that runs as A, to try them one at a time");
+  scriptButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  scriptButton_->setEnabled(false);
+  connect(scriptButton_, &QToolButton::clicked, this, [this] {
+    if (!comparison_) return;
+    const SVString& script = comparison_->tryScript;
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(script.c_str(), script.length()));
+  });
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(6, 2, 2, 2);
   bar->addWidget(summary_, 1);
+  bar->addWidget(scriptButton_);
   bar->addWidget(closeButton_);
 
   splitter_ = new QSplitter(Qt::Vertical, this);
@@ -226,6 +240,7 @@ void CompareView::clear() {
   scrolling_->setMaps({}, {});
   model_->setList(nullptr);
   comparison_.reset();
+  scriptButton_->setEnabled(false);
   emptyEditor(a_);
   emptyEditor(b_);
   summary_->clear();
@@ -264,6 +279,7 @@ void CompareView::present() {
   // memory unless asked to give it back.
   malloc_trim(0);
   comparison_ = std::make_unique<FileComparison>(std::move(files));
+  scriptButton_->setEnabled(comparison_->tryScript.length() > 0);
   filling_.reset();
   setBusyCursor(false);
   editors_->setUpdatesEnabled(true);

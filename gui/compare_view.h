@@ -96,6 +96,8 @@ class CompareView : public QWidget {
   QTreeView* differenceList() const { return list_; }
   DifferenceListModel* differenceModel() const { return model_; }
   QToolButton* closeButton() const { return closeButton_; }
+  // Copies the comparison's try-script (compare/try_script.h).
+  QToolButton* scriptButton() const { return scriptButton_; }
   QLabel* summary() const { return summary_; }
 
  signals:
@@ -155,6 +157,7 @@ class CompareView : public QWidget {
 
   QLabel* summary_;
   QToolButton* closeButton_;
+  QToolButton* scriptButton_;
   QSplitter* splitter_;
   QSplitter* editors_;
   Side a_;

@@ -4,6 +4,7 @@
 // editor moves the other to the aligned line; closing brings the frame
 // back as it was; an unreadable second trace gives Open's message.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QFile>
 #include <QLabel>
@@ -122,6 +123,22 @@ class CompareViewTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The differing parameter as one line to try in a session, put on the
+  // clipboard by a click; nothing to copy once the comparison is closed.
+  void copyTryScriptPutsTheScriptOnTheClipboard() {
+    Comparing c;
+    QVERIFY(c.window);
+    QVERIFY(!c.view()->scriptButton()->isEnabled());
+    QVERIFY(c.open());
+    QVERIFY(c.view()->scriptButton()->isEnabled());
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(c.view()->scriptButton(), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString("alter session set \"cpu_count\" = 16 /* as a hint: OPT_PARAM('cpu_count' 16) */;\n"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!c.view()->scriptButton()->isEnabled());
+  }
+
   void ctrlDShowsBothTracesAndTheirDifferences() {
     Comparing c;
     QVERIFY(c.window);
