@@ -5,13 +5,36 @@
 
 #include "compare/comparison_internal.h"
 
-namespace {
-
-std::string_view viewOf(const TraceFacts& f, TextSpan span) { return f.view(span); }
-
 bool spansDiffer(const TraceFacts& fa, TextSpan a, const TraceFacts& fb, TextSpan b) {
-  return a.present() != b.present() || viewOf(fa, a) != viewOf(fb, b);
+  return a.present() != b.present() || fa.view(a) != fb.view(b);
 }
+
+bool tablesDiffer(const TraceFacts& fa, int32_t a, const TraceFacts& fb, int32_t b) {
+  if ((a == kNoFact) != (b == kNoFact)) return true;
+  if (a == kNoFact) return false;
+  const FactRange ta = fa.joinOrders[a].tables;
+  const FactRange tb = fb.joinOrders[b].tables;
+  if (ta.count != tb.count) return true;
+  for (int32_t t = 0; t < ta.count; ++t) {
+    if (fa.view(fa.tables[ta.first + t]) != fb.view(fb.tables[tb.first + t])) return true;
+  }
+  return false;
+}
+
+bool blocksByName(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
+  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
+    int32_t* slot = out.append();
+    if (!slot) return false;
+    *slot = q;
+  }
+  std::sort(out.begin(), out.end(), [&](int32_t x, int32_t y) {
+    const int order = f.view(f.queryBlocks[x].name).compare(f.view(f.queryBlocks[y].name));
+    return order != 0 ? order < 0 : x < y;
+  });
+  return true;
+}
+
+namespace {
 
 // Sorts `indexes` by the key `keyOf` gives each.
 template <class KeyOf>
@@ -65,36 +88,9 @@ bool mergeLists(int32_t pair, const TraceFacts& fa, const PackedRecords<Entry>& 
   return true;
 }
 
-bool tablesDiffer(const TraceFacts& fa, int32_t a, const TraceFacts& fb, int32_t b) {
-  if ((a == kNoFact) != (b == kNoFact)) return true;
-  if (a == kNoFact) return false;
-  const FactRange ta = fa.joinOrders[a].tables;
-  const FactRange tb = fb.joinOrders[b].tables;
-  if (ta.count != tb.count) return true;
-  for (int32_t t = 0; t < ta.count; ++t) {
-    if (fa.view(fa.tables[ta.first + t]) != fb.view(fb.tables[tb.first + t])) return true;
-  }
-  return false;
-}
-
 bool blockFiguresDiffer(const TraceFacts& fa, const QueryBlockFact& a, const TraceFacts& fb, const QueryBlockFact& b) {
   return spansDiffer(fa, a.plan, fb, b.plan) || spansDiffer(fa, a.cost, fb, b.cost) || spansDiffer(fa, a.card, fb, b.card) ||
          spansDiffer(fa, a.bytes, fb, b.bytes) || tablesDiffer(fa, a.bestJoinOrderFact, fb, b.bestJoinOrderFact);
-}
-
-// The final-cost records of a statement by name, then in order: the k-th
-// of a name in A goes with the k-th of it in B.
-bool blocksByName(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
-  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-    int32_t* slot = out.append();
-    if (!slot) return false;
-    *slot = q;
-  }
-  std::sort(out.begin(), out.end(), [&](int32_t x, int32_t y) {
-    const int order = f.view(f.queryBlocks[x].name).compare(f.view(f.queryBlocks[y].name));
-    return order != 0 ? order < 0 : x < y;
-  });
-  return true;
 }
 
 bool queryBlockDifferences(int32_t pair, const TraceFacts& fa, const StatementFacts& sa, const TraceFacts& fb,

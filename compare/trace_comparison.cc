@@ -3,7 +3,10 @@
 #include "compare/comparison_internal.h"
 
 bool TraceComparison::differs() const {
-  if (hunks.count() > 0 || parameters.count() > 0 || fixControls.count() > 0 || queryBlocks.count() > 0) return true;
+  if (hunks.count() > 0 || parameters.count() > 0 || fixControls.count() > 0 || queryBlocks.count() > 0 ||
+      decisions.count() > 0) {
+    return true;
+  }
   for (int32_t p = 0; p < pairs.count(); ++p) {
     if (pairs[p].a == kNoFact || pairs[p].b == kNoFact) return true;
     if (differences[p].sqlIdDiffers || differences[p].planHashDiffers) return true;
@@ -17,12 +20,14 @@ int compareTraces(const ComparedTrace& a, const ComparedTrace& b, TraceCompariso
   out.parameters.reset();
   out.fixControls.reset();
   out.queryBlocks.reset();
+  out.decisions.reset();
+  out.firstDivergence = kNoFact;
   out.sections.reset();
   out.equalRuns.reset();
   out.hunks.reset();
   if (pairStatements(*a.facts, *b.facts, out.pairs) != 0 || compareFacts(a, b, out) != 0 ||
       buildLineTable(a.text, a.length, out.aLines) != 0 || buildLineTable(b.text, b.length, out.bLines) != 0 ||
-      compareTexts(a, b, out) != 0) {
+      compareTexts(a, b, out) != 0 || compareDecisions(a, b, out) != 0) {
     return -1;
   }
   return 0;

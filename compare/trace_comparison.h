@@ -57,6 +57,45 @@ struct QueryBlockDifference {
   int32_t b;
 };
 
+// What the optimizer estimated or decided differently for a pair of
+// statements: for query blocks matched by name, a table alias's card,
+// chosen access path, its index and cost, the signs of a guessed
+// estimate, the alias estimated on one side only, the join orders tried
+// and aborted in the search that gave the cost, the best join order's
+// tables; or a query block only one side costed (a transformation the
+// other did not make).
+enum DecisionFact : int32_t {
+  kDecisionQueryBlock = 1,
+  kDecisionEstimated,
+  kDecisionCardOriginal,
+  kDecisionCardRounded,
+  kDecisionCardComputed,
+  kDecisionFlags,
+  kDecisionBestPath,
+  kDecisionBestIndex,
+  kDecisionBestCost,
+  kDecisionJoinOrdersTried,
+  kDecisionJoinOrdersAborted,
+  kDecisionBestJoinOrder,
+};
+
+// "query_block", "estimated", "card_original", ... as the JSON names them.
+const char* decisionFactName(int32_t fact);
+// True for the facts that are costs, which follow from what came before.
+bool isCostDecision(int32_t fact);
+
+struct DecisionDifference {
+  int32_t pair;
+  int32_t fact;          // DecisionFact
+  int32_t queryBlockA;   // final-cost records, kNoFact for the side without it
+  int32_t queryBlockB;
+  int32_t pathA;         // accessPaths records of an alias's facts, else kNoFact
+  int32_t pathB;
+  int32_t aLine;         // where each side states it; 0 when it does not
+  int32_t bLine;
+  int32_t order;         // A's line, or the line of A aligned with B's: the optimizer's order
+};
+
 // What differs in one pair of statements.
 struct PairDifferences {
   bool sqlIdDiffers;
@@ -64,6 +103,7 @@ struct PairDifferences {
   FactRange parameters;  // in TraceComparison::parameters
   FactRange fixControls;
   FactRange queryBlocks;
+  FactRange decisions;  // in TraceComparison::decisions, in trace order
 };
 
 // A run of lines that differ: A's lines [aLine, aLine + aCount) against
@@ -101,6 +141,11 @@ class TraceComparison {
   PackedRecords<ListDifference> parameters;
   PackedRecords<ListDifference> fixControls;
   PackedRecords<QueryBlockDifference> queryBlocks;
+  PackedRecords<DecisionDifference> decisions;
+  // The first decision or estimate that went another way, in the order the
+  // optimizer worked (A's): the first that is not a cost, else the first
+  // cost; kNoFact when none differs.
+  int32_t firstDivergence = kNoFact;
   PackedRecords<SectionPair> sections;
   PackedRecords<EqualRun> equalRuns;  // in line-table entries
   PackedRecords<TextHunk> hunks;

@@ -1,0 +1,186 @@
+// What the optimizer estimated and decided differently for each pair of
+// statements, and the first of it in the order the optimizer worked.
+#include <algorithm>
+#include <string_view>
+
+#include "compare/comparison_internal.h"
+
+const char* decisionFactName(int32_t fact) {
+  switch (fact) {
+    case kDecisionQueryBlock: return "query_block";
+    case kDecisionEstimated: return "estimated";
+    case kDecisionCardOriginal: return "card_original";
+    case kDecisionCardRounded: return "card_rounded";
+    case kDecisionCardComputed: return "card_computed";
+    case kDecisionFlags: return "flags";
+    case kDecisionBestPath: return "best_path";
+    case kDecisionBestIndex: return "best_index";
+    case kDecisionBestCost: return "best_cost";
+    case kDecisionJoinOrdersTried: return "join_orders_tried";
+    case kDecisionJoinOrdersAborted: return "join_orders_aborted";
+    case kDecisionBestJoinOrder: return "best_join_order";
+    default: return "unknown";
+  }
+}
+
+bool isCostDecision(int32_t fact) { return fact == kDecisionBestCost; }
+
+namespace {
+
+class DecisionComparer {
+ public:
+  DecisionComparer(const ComparedTrace& a, const ComparedTrace& b, TraceComparison& out)
+      : fa_(*a.facts), fb_(*b.facts), out_(out) {}
+
+  bool pair(int32_t p) {
+    const StatementPair& pair = out_.pairs[p];
+    PairDifferences& d = out_.differences[p];
+    d.decisions = FactRange{out_.decisions.count(), 0};
+    if (pair.a == kNoFact || pair.b == kNoFact) return true;
+    pair_ = p;
+    PackedRecords<int32_t> a;
+    PackedRecords<int32_t> b;
+    if (!blocksByName(fa_, fa_.statements[pair.a], a) || !blocksByName(fb_, fb_.statements[pair.b], b)) return false;
+    for (int32_t i = 0, j = 0; i < a.count() || j < b.count();) {
+      const int order = i >= a.count()   ? 1
+                        : j >= b.count() ? -1
+                                         : fa_.view(fa_.queryBlocks[a[i]].name).compare(fb_.view(fb_.queryBlocks[b[j]].name));
+      bool ok = true;
+      if (order < 0) {
+        ok = add(kDecisionQueryBlock, a[i], kNoFact, kNoFact, kNoFact, fa_.queryBlocks[a[i]].line, 0);
+        ++i;
+      } else if (order > 0) {
+        ok = add(kDecisionQueryBlock, kNoFact, b[j], kNoFact, kNoFact, 0, fb_.queryBlocks[b[j]].line);
+        ++j;
+      } else {
+        ok = blocks(a[i++], b[j++]);
+      }
+      if (!ok) return false;
+    }
+    // In the order the optimizer worked: A's lines, B's own placed beside A's.
+    std::stable_sort(out_.decisions.begin() + d.decisions.first, out_.decisions.end(),
+                     [](const DecisionDifference& x, const DecisionDifference& y) { return x.order < y.order; });
+    d.decisions.count = out_.decisions.count() - d.decisions.first;
+    return true;
+  }
+
+ private:
+  bool add(int32_t fact, int32_t qa, int32_t qb, int32_t pa, int32_t pb, int32_t aLine, int32_t bLine) {
+    DecisionDifference* d = out_.decisions.append();
+    if (!d) return false;
+    const int32_t order = aLine > 0 ? aLine : alignedLineInA(out_, bLine);
+    *d = DecisionDifference{pair_, fact, qa, qb, pa, pb, aLine, bLine, order};
+    return true;
+  }
+
+  bool blocks(int32_t qa, int32_t qb) {
+    const QueryBlockFact& a = fa_.queryBlocks[qa];
+    const QueryBlockFact& b = fb_.queryBlocks[qb];
+    if (!paths(qa, qb)) return false;
+    // The search that gave the cost.
+    const int32_t searchA = a.joinOrders.count > 0 ? fa_.joinOrders[a.joinOrders.first].line : a.line;
+    const int32_t searchB = b.joinOrders.count > 0 ? fb_.joinOrders[b.joinOrders.first].line : b.line;
+    if (a.joinOrders.count != b.joinOrders.count &&
+        !add(kDecisionJoinOrdersTried, qa, qb, kNoFact, kNoFact, searchA, searchB)) {
+      return false;
+    }
+    if (a.abortedJoinOrders != b.abortedJoinOrders &&
+        !add(kDecisionJoinOrdersAborted, qa, qb, kNoFact, kNoFact, searchA, searchB)) {
+      return false;
+    }
+    if (tablesDiffer(fa_, a.bestJoinOrderFact, fb_, b.bestJoinOrderFact)) {
+      const int32_t lineA = a.bestJoinOrderFact != kNoFact ? fa_.joinOrders[a.bestJoinOrderFact].line : a.line;
+      const int32_t lineB = b.bestJoinOrderFact != kNoFact ? fb_.joinOrders[b.bestJoinOrderFact].line : b.line;
+      if (!add(kDecisionBestJoinOrder, qa, qb, kNoFact, kNoFact, lineA, lineB)) return false;
+    }
+    return true;
+  }
+
+  // The aliases of two matched query blocks, matched by alias.
+  bool paths(int32_t qa, int32_t qb) {
+    const FactRange ra = fa_.queryBlocks[qa].accessPaths;
+    const FactRange rb = fb_.queryBlocks[qb].accessPaths;
+    for (int32_t i = ra.first; i < ra.first + ra.count; ++i) {
+      const int32_t j = aliasIn(fb_, rb, fa_.view(fa_.accessPaths[i].alias));
+      if (j == kNoFact) {
+        if (!add(kDecisionEstimated, qa, qb, i, kNoFact, fa_.accessPaths[i].line, 0)) return false;
+      } else if (!alias(qa, qb, i, j)) {
+        return false;
+      }
+    }
+    for (int32_t j = rb.first; j < rb.first + rb.count; ++j) {
+      if (aliasIn(fa_, ra, fb_.view(fb_.accessPaths[j].alias)) == kNoFact &&
+          !add(kDecisionEstimated, qa, qb, kNoFact, j, 0, fb_.accessPaths[j].line)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static int32_t aliasIn(const TraceFacts& f, FactRange range, std::string_view alias) {
+    for (int32_t i = range.first; i < range.first + range.count; ++i) {
+      if (f.view(f.accessPaths[i].alias) == alias) return i;
+    }
+    return kNoFact;
+  }
+
+  static uint32_t flagsOf(const TraceFacts& f, const AccessPathFact& p) {
+    uint32_t kinds = 0;
+    for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) kinds |= 1u << (f.accessFlags[g].kind & 31);
+    return kinds;
+  }
+
+  bool alias(int32_t qa, int32_t qb, int32_t i, int32_t j) {
+    const AccessPathFact& a = fa_.accessPaths[i];
+    const AccessPathFact& b = fb_.accessPaths[j];
+    struct Compared {
+      int32_t fact;
+      bool differs;
+      int32_t aLine;
+      int32_t bLine;
+    };
+    const int32_t cardA = a.cardLine > 0 ? a.cardLine : a.line;
+    const int32_t cardB = b.cardLine > 0 ? b.cardLine : b.line;
+    const int32_t bestA = a.bestLine > 0 ? a.bestLine : a.line;
+    const int32_t bestB = b.bestLine > 0 ? b.bestLine : b.line;
+    const Compared facts[] = {
+        {kDecisionCardOriginal, spansDiffer(fa_, a.cardOriginal, fb_, b.cardOriginal), cardA, cardB},
+        {kDecisionCardRounded, spansDiffer(fa_, a.cardRounded, fb_, b.cardRounded), cardA, cardB},
+        {kDecisionCardComputed, spansDiffer(fa_, a.cardComputed, fb_, b.cardComputed), cardA, cardB},
+        {kDecisionFlags, flagsOf(fa_, a) != flagsOf(fb_, b), a.line, b.line},
+        {kDecisionBestPath, spansDiffer(fa_, a.bestPath, fb_, b.bestPath), bestA, bestB},
+        {kDecisionBestIndex, spansDiffer(fa_, a.bestIndex, fb_, b.bestIndex), bestA, bestB},
+        {kDecisionBestCost, spansDiffer(fa_, a.bestCost, fb_, b.bestCost), bestA, bestB},
+    };
+    for (const Compared& c : facts) {
+      if (c.differs && !add(c.fact, qa, qb, i, j, c.aLine, c.bLine)) return false;
+    }
+    return true;
+  }
+
+  const TraceFacts& fa_;
+  const TraceFacts& fb_;
+  TraceComparison& out_;
+  int32_t pair_ = 0;
+};
+
+}  // namespace
+
+int compareDecisions(const ComparedTrace& a, const ComparedTrace& b, TraceComparison& out) {
+  DecisionComparer comparer(a, b, out);
+  for (int32_t p = 0; p < out.pairs.count(); ++p) {
+    if (!comparer.pair(p)) return -1;
+  }
+  // The first that is not a cost, in the order of A's statements; else
+  // the first cost.
+  int32_t firstCost = kNoFact;
+  for (int32_t i = 0; i < out.decisions.count(); ++i) {
+    if (!isCostDecision(out.decisions[i].fact)) {
+      out.firstDivergence = i;
+      return 0;
+    }
+    if (firstCost == kNoFact) firstCost = i;
+  }
+  out.firstDivergence = firstCost;
+  return 0;
+}
