@@ -10,6 +10,7 @@
 #include "cli/fact_loading.h"
 #include "cli/fact_output.h"
 #include "cli/output_buffer.h"
+#include "facts/trace_parts.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ const CliCommand kCommands[] = {
     {"summary", "[--json] FILE",
      "      Per traced statement: sql_id, plan hash value, and one line per optimised query block\n"
      "      (its final cost, card, bytes, best join order with its tables, join orders tried and\n"
-     "      aborted), each with its line. --json gives these facts and more as JSON.",
+     "      aborted), each with its line; first the previous parts that a split trace names.\n"
+     "      --json gives these facts and more as JSON.",
      runSummary},
 };
 
@@ -70,9 +72,27 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
   }
 }
 
+// The previous parts that a split trace names, in the order it names them.
+std::vector<TracePart> partsOf(const SVString& text) {
+  std::vector<TracePart> parts;
+  size_t from = 0;
+  int32_t line = 1;
+  TracePart part;
+  while (findTracePart(text.c_str(), static_cast<size_t>(text.length()), from, line, part, from)) {
+    parts.push_back(part);
+    line = part.line + 1;
+  }
+  return parts;
+}
+
 int printReport(const LoadedFacts& loaded) {
   OutputBuffer out;
   const TraceFacts& f = loaded.facts;
+  const std::vector<TracePart> parts = partsOf(loaded.text);
+  for (const TracePart& part : parts) {
+    out.printf("Continued from file %s (line %d)\n", terminalSafe(f.view(part.name)).c_str(), part.line);
+  }
+  if (!parts.empty()) out.printf("\n");
   if (f.statements.count() == 0) out.printf("No traced statement.\n");
   for (int32_t i = 0; i < f.statements.count(); ++i) {
     if (i > 0) out.printf("\n");
@@ -224,6 +244,19 @@ int printJson(const LoadedFacts& loaded) {
   SVString pending;
   JsonWriter json(pending);
   json.beginObject();
+  // Only a split trace has the key, so other traces' documents stay as they were.
+  const std::vector<TracePart> parts = partsOf(loaded.text);
+  if (!parts.empty()) {
+    json.key("continued_from");
+    json.beginArray();
+    for (const TracePart& part : parts) {
+      json.beginObject();
+      json.key("file").string(loaded.facts.view(part.name));
+      json.key("line").number(part.line);
+      json.endObject();
+    }
+    json.endArray();
+  }
   json.key("statements");
   json.beginArray();
   for (int32_t i = 0; i < loaded.facts.statements.count(); ++i) {
