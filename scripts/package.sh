@@ -8,6 +8,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/install-deps.sh" package
 build="$root/build/package"
 
+# Every hardening feature, immediate binding (bindnow) too.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # CMake does not read CPPFLAGS, so the preprocessor's flags
 # (-D_FORTIFY_SOURCE) go in with the compiler's.
 cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
