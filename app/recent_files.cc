@@ -17,12 +17,11 @@ int32_t indexOf(const RecentFiles& list, const char* path) {
   return -1;
 }
 
-// Moves entry `from` to `to`, shifting the ones between by one place.
-void moveEntry(RecentFiles& list, int32_t from, int32_t to) {
+// Moves entry `from` to the front, the ones above it down by one place.
+void moveToFront(RecentFiles& list, int32_t from) {
   SVString moving(std::move(list.paths[from]));
-  for (int32_t i = from; i > to; --i) list.paths[i] = std::move(list.paths[i - 1]);
-  for (int32_t i = from; i < to; ++i) list.paths[i] = std::move(list.paths[i + 1]);
-  list.paths[to] = std::move(moving);
+  for (int32_t i = from; i > 0; --i) list.paths[i] = std::move(list.paths[i - 1]);
+  list.paths[0] = std::move(moving);
 }
 
 }  // namespace
@@ -44,15 +43,16 @@ int addRecentFile(RecentFiles& list, const char* path) {
     at = list.count < kRecentFileLimit ? list.count++ : kRecentFileLimit - 1;
     list.paths[at] = std::move(entry);
   }
-  moveEntry(list, at, 0);
+  moveToFront(list, at);
   return 0;
 }
 
 void removeRecentFile(RecentFiles& list, const char* path) {
   const int32_t at = indexOf(list, path);
   if (at < 0) return;
-  moveEntry(list, at, list.count - 1);
-  list.paths[--list.count].release();
+  --list.count;
+  for (int32_t i = at; i < list.count; ++i) list.paths[i] = std::move(list.paths[i + 1]);
+  list.paths[list.count].release();
 }
 
 void clearRecentFiles(RecentFiles& list) {

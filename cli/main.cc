@@ -12,6 +12,7 @@ const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highl
 void printHelp(FILE* out) {
   std::fprintf(out,
                "Usage: zazozav-cli COMMAND [ARGS]\n"
+               "       zazozav-cli --help | --version\n"
                "Reads Oracle optimizer traces and SQL the way the Marrow Viewer does, without a display.\n"
                "\"The text\" of a FILE is its bytes followed by \"\\r\\n\", as the viewer scans it.\n"
                "Fields are separated by one TAB and every record line ends in \"\\n\".\n\nCommands:\n");
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
       std::strcmp(argv[1], "help") == 0) {
     printHelp(argc < 2 ? stderr : stdout);
     return finishStandardOutput(argc < 2 ? 2 : 0);
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zazozav-cli %s\n", ZAZOZAV_VERSION);
+    return finishStandardOutput(0);
   }
   for (const CliCommandGroup& group : kGroups) {
     for (int i = 0; i < group.count; ++i) {

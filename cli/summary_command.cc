@@ -11,6 +11,7 @@
 #include "cli/fact_loading.h"
 #include "cli/fact_output.h"
 #include "cli/output_buffer.h"
+#include "facts/trace_parts.h"
 
 namespace {
 
@@ -22,8 +23,9 @@ const CliCommand kCommands[] = {
      "      (its final cost, card, bytes, best join order with its tables, join orders tried and\n"
      "      aborted in the search that gave the cost), each with its line; then per query block its\n"
      "      join-order searches and, per table alias, the card, the access path chosen and the\n"
-     "      paths costed, and the signs of a guessed estimate. --json gives these facts and more as\n"
-     "      JSON (join_order_series and access_paths per query block).",
+     "      paths costed, and the signs of a guessed estimate; first the previous parts that a split\n"
+     "      trace names. --json gives these facts and more as JSON (join_order_series and\n"
+     "      access_paths per query block).",
      runSummary},
 };
 
@@ -126,9 +128,27 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
   }
 }
 
+// The previous parts that a split trace names, in the order it names them.
+std::vector<TracePart> partsOf(const SVString& text) {
+  std::vector<TracePart> parts;
+  size_t from = 0;
+  int32_t line = 1;
+  TracePart part;
+  while (findTracePart(text.c_str(), static_cast<size_t>(text.length()), from, line, part, from)) {
+    parts.push_back(part);
+    line = part.line + 1;
+  }
+  return parts;
+}
+
 int printReport(const LoadedFacts& loaded) {
   OutputBuffer out;
   const TraceFacts& f = loaded.facts;
+  const std::vector<TracePart> parts = partsOf(loaded.text);
+  for (const TracePart& part : parts) {
+    out.printf("Continued from file %s (line %d)\n", terminalSafe(f.view(part.name)).c_str(), part.line);
+  }
+  if (!parts.empty()) out.printf("\n");
   if (f.statements.count() == 0) out.printf("No traced statement.\n");
   for (int32_t i = 0; i < f.statements.count(); ++i) {
     if (i > 0) out.printf("\n");
@@ -375,6 +395,19 @@ int printJson(const LoadedFacts& loaded) {
   SVString pending;
   JsonWriter json(pending);
   json.beginObject();
+  // Only a split trace has the key, so other traces' documents stay as they were.
+  const std::vector<TracePart> parts = partsOf(loaded.text);
+  if (!parts.empty()) {
+    json.key("continued_from");
+    json.beginArray();
+    for (const TracePart& part : parts) {
+      json.beginObject();
+      json.key("file").string(loaded.facts.view(part.name));
+      json.key("line").number(part.line);
+      json.endObject();
+    }
+    json.endArray();
+  }
   json.key("statements");
   json.beginArray();
   for (int32_t i = 0; i < loaded.facts.statements.count(); ++i) {

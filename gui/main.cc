@@ -5,6 +5,8 @@
 #include <QProxyStyle>
 #include <QScreen>
 
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "gui/main_window.h"
@@ -43,6 +45,13 @@ class HintDelayStyle : public QProxyStyle {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before the toolkit starts, so no display is needed. Only a
+  // lone "--version" is taken: beside other arguments it names a trace,
+  // as every argument without "=" does.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("zazozav %s\n", ZAZOZAV_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(TForm1::kTitle);
   QApplication::setStyle(new HintDelayStyle);  // the application takes ownership

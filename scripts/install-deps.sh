@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when any is missing.
-# Usage: install-deps.sh run|test
+# Usage: install-deps.sh run|test|package
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqscintilla2-qt6-dev libgl-dev)
 if [ "${1:-test}" = test ]; then
   # Tests, sanitizers, fuzzing (clang with its runtime) and benchmarks.
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-dev)
+elif [ "${1:-}" = package ]; then
+  # cpack's Debian generator: dpkg-shlibdeps computes Depends and needs
+  # file to find the programs; lintian checks the result.
+  packages+=(dpkg-dev file lintian)
 fi
 
 missing=()

@@ -60,6 +60,32 @@ TEST(SummaryCli, ControlBytesNeverReachTheOutput) {
   EXPECT_NE(json.out.find("\"sql_id\": \"abc\""), std::string::npos);  // the id stops at the first odd byte
 }
 
+// A part of a split trace names the parts before it ahead of its statements,
+// made safe for the terminal like every other word of the trace.
+TEST(SummaryCli, SplitTraceNamesItsParts) {
+  TempDir dir;
+  writeFile(dir.file("part3.trc"), "Trace file /u01/orcl_ora_42_3.trc\n"
+                                   "*** TRACE CONTINUED FROM FILE /u01/orcl_ora_42_2.trc ***\n"
+                                   "*** TRACE CONTINUED FROM FILE /u01/\x1b[2Jorcl_ora_42_1.trc ***\r\n" +
+                                       readFile(sample("hr_two_statements.trc")));
+  const FactsCliRun report = runFactsCli(dir, "summary " + dir.file("part3.trc"));
+  ASSERT_EQ(report.exitCode, 0) << report.err;
+  EXPECT_EQ(report.out.rfind("Continued from file /u01/orcl_ora_42_2.trc (line 2)\n"
+                             "Continued from file /u01/^[[2Jorcl_ora_42_1.trc (line 3)\n\n"
+                             "Statement 1 of 2: sql_id 7hq2m4rzk0x1d",
+                             0),
+            0u)
+      << report.out;
+  const FactsCliRun json = runFactsCli(dir, "summary --json " + dir.file("part3.trc"));
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_TRUE(JsonCheck::valid(json.out));
+  EXPECT_EQ(json.out.rfind("{\n  \"continued_from\": [\n    {\n      \"file\": \"/u01/orcl_ora_42_2.trc\",\n"
+                           "      \"line\": 2\n    },",
+                           0),
+            0u)
+      << json.out;
+}
+
 TEST(SummaryCli, UsageAndLoadErrors) {
   TempDir dir;
   EXPECT_EQ(runFactsCli(dir, "summary").exitCode, 2);
