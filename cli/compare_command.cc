@@ -27,7 +27,7 @@ constexpr int32_t kHunkLinesShown = 20;
 int runCompare(int argc, char** argv);
 
 const CliCommand kCommands[] = {
-    {"compare", "[--json | --script] A B",
+    {"compare", "[--json] [--script] A B",
      "      What differs between two traces, noise left out (addresses, time stamps, heap figures,\n"
      "      elapsed times, the header lines naming file, host, instance, process and session):\n"
      "      statements paired by sql_id then in order; per pair the parameters, fix controls,\n"
