@@ -227,17 +227,13 @@ int printJson(const LoadedFacts& loaded) {
   json.key("statements");
   json.beginArray();
   for (int32_t i = 0; i < loaded.facts.statements.count(); ++i) {
-    if (statementJson(json, loaded.facts, i) != 0 || json.failed()) {
-      std::fprintf(stderr, "zazozav-cli summary: out of memory\n");
-      return 1;
-    }
+    if (statementJson(json, loaded.facts, i) != 0 || json.failed()) return noMemory("the summary");
     out.write(pending.c_str(), static_cast<size_t>(pending.length()));
     pending.clear();
   }
   json.endArray();
   json.endObject();
-  pending.append("\n", 1);
-  if (json.failed()) return 1;
+  if (json.failed() || pending.append("\n", 1) != 0) return noMemory("the summary");
   out.write(pending.c_str(), static_cast<size_t>(pending.length()));
   return out.finish();
 }
@@ -258,7 +254,7 @@ int runSummary(int argc, char** argv) {
   }
   if (!path) return usageError(kCommands[0], "FILE is missing");
   LoadedFacts loaded;
-  if (int code = loadFacts("summary", path, loaded)) return code;
+  if (int code = loadFacts(path, loaded)) return code;
   return asJson ? printJson(loaded) : printReport(loaded);
 }
 
