@@ -43,6 +43,9 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
     out.printf("  Parameters: %d (%d altered), line %d\n", s.parameters.count, altered, s.parametersLine);
   }
   if (s.fixControlsLine) out.printf("  Fix controls: %d, line %d\n", s.fixControls.count, s.fixControlsLine);
+  if (s.skippedListLines > 0) {
+    out.printf("  Unreadable list lines skipped: %d (a zero byte or a lone carriage return)\n", s.skippedListLines);
+  }
 
   if (s.queryBlocks.count > 0) {
     std::vector<std::vector<std::string>> rows = {
@@ -153,6 +156,8 @@ int parametersJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& 
     json.endObject();
   }
   lineOrNull(json.key("fix_controls_line"), s.fixControlsLine);
+  // Only when there are some, so the JSON of a sound trace keeps its keys.
+  if (s.skippedListLines > 0) json.key("skipped_list_lines").number(s.skippedListLines);
   return 0;
 }
 
