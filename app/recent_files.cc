@@ -34,6 +34,14 @@ bool isStorablePath(const char* path) {
   return !blank(path[0]) && !blank(path[n - 1]);
 }
 
+bool isStorablePath(const char* path, size_t length) {
+  return path && std::memchr(path, 0, length) == nullptr && isStorablePath(path);
+}
+
+int addRecentFile(RecentFiles& list, const char* path, size_t length) {
+  return isStorablePath(path, length) ? addRecentFile(list, path) : -1;
+}
+
 int addRecentFile(RecentFiles& list, const char* path) {
   if (!isStorablePath(path)) return -1;
   int32_t at = indexOf(list, path);

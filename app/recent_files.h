@@ -3,6 +3,7 @@
 // the viewer's own section stays as it is).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/sv_string.h"
@@ -20,11 +21,16 @@ struct RecentFiles {
 // True when the settings file can hold `path` as a value that reads back
 // as itself: not empty, no line end, no blank at either end.
 bool isStorablePath(const char* path);
+// The same for the `length` bytes at `path` (a zero byte follows them),
+// which must not hold a zero byte either: cut there, the entry would name
+// some other file.
+bool isStorablePath(const char* path, size_t length);
 
 // Puts `path` first: an equal entry moves up, and the oldest one drops out
 // when the list is full. A path that is not storable is not added.
 // Returns 0, or -1 when it was not added (not storable, or no memory).
 int addRecentFile(RecentFiles& list, const char* path);
+int addRecentFile(RecentFiles& list, const char* path, size_t length);
 
 // Removes the entry equal to `path`, if any; the later ones move up.
 void removeRecentFile(RecentFiles& list, const char* path);
