@@ -85,6 +85,25 @@ void readRecentFiles(RecentFiles& list, const SMemIniFile& file, const char* sec
   }
 }
 
+int mergeRecentFiles(const RecentFiles& own, const SMemIniFile& file, const char* section, RecentFiles& out) {
+  RecentFiles stored;
+  readRecentFiles(stored, file, section);
+  clearRecentFiles(out);
+  const RecentFiles* const sources[] = {&own, &stored};
+  for (const RecentFiles* from : sources) {
+    for (int32_t i = 0; i < from->count && out.count < kRecentFileLimit; ++i) {
+      const char* path = from->paths[i].c_str();
+      if (indexOf(out, path) >= 0) continue;
+      if (out.paths[out.count].assign(path) != 0) {
+        clearRecentFiles(out);
+        return -1;
+      }
+      ++out.count;
+    }
+  }
+  return 0;
+}
+
 int writeRecentFiles(const RecentFiles& list, SMemIniFile& file, const char* section) {
   file.eraseSection(section);
   for (int32_t i = 0; i < list.count; ++i) {

@@ -41,6 +41,12 @@ void clearRecentFiles(RecentFiles& list);
 // unstorable and repeated entries.
 void readRecentFiles(RecentFiles& list, const SMemIniFile& file, const char* section);
 
+// `own` followed by the entries of `section` in `file` that `own` lacks,
+// at most kRecentFileLimit in all: what a window saves, so that the traces
+// another window opened and saved meanwhile are kept. Returns 0 or -1 (no
+// memory; `out` is then empty).
+int mergeRecentFiles(const RecentFiles& own, const SMemIniFile& file, const char* section, RecentFiles& out);
+
 // Erases `section` and writes the entries as "File1", "File2", ...
 // Returns 0 or a negative IniResult (the file object must then not be
 // written back).
