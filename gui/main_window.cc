@@ -10,7 +10,6 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +21,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "app/trace_file.h"
@@ -30,6 +31,7 @@
 #include "gui/about_box.h"
 #include "gui/editor_search.h"
 #include "gui/file_drops.h"
+#include "gui/native_paths.h"
 #include "gui/summary_pane.h"
 #include "gui/trace_frame.h"
 
@@ -107,7 +109,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   createToolBar();
   createSummaryPane();
   // Owned by the window; watches it and every child that takes drops.
-  auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
+  auto* drops = new FileDropFilter(this, [this](const QByteArray& path) { openFile(path); });
   drops->watch(this);
 
   applySettingDefaults(settings_);
@@ -143,7 +145,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
-    openTrace(QString::fromLocal8Bit(arguments[paths_.traceArgument]));
+    openTrace(QByteArray(arguments[paths_.traceArgument]));
   }
   // The text takes the keys from the start: left to the toolkit, the focus
   // lands on the first check box of the toolbar, where a Space or an arrow
@@ -299,8 +301,7 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
   return shown;
 }
 
-int TForm1::openTrace(const QString& path) {
-  const QByteArray local = path.toLocal8Bit();
+int TForm1::openTrace(const QByteArray& local) {
   // The record of the path is bounded; a path that does not fit is not
   // kept cut short, where it would name some other file. The load itself
   // always takes the whole path.
@@ -311,8 +312,8 @@ int TForm1::openTrace(const QString& path) {
   splitFileName(local.constData(), name, extension);
   const int result = loadTraceFile(local.constData(), name, extension);
   if (result < 0) return result;
-  currentTrace_ = QFileInfo(path).absoluteFilePath();
-  addRecentFile(session_.recentFiles, currentTrace_.toLocal8Bit().constData());
+  currentTrace_ = absoluteNativePath(local);
+  addRecentFile(session_.recentFiles, currentTrace_.constData(), static_cast<size_t>(currentTrace_.size()));
   traceOpenedForComparison();
   return result;
 }
@@ -323,16 +324,19 @@ void TForm1::showLoadError(int result, const QByteArray& path) {
   QMessageBox::information(this, "Information", QString::fromLocal8Bit(message));
 }
 
-void TForm1::openFile(const QString& path) {
+void TForm1::openFile(const QByteArray& path) {
   const int result = openTrace(path);
-  if (result < 0) showLoadError(result, path.toLocal8Bit());
+  if (result < 0) showLoadError(result, path);
 }
 
-void TForm1::openRecentFile(const QString& path) {
-  if (!QFileInfo::exists(path)) {
-    removeRecentFile(session_.recentFiles, path.toLocal8Bit().constData());
-    QMessageBox::information(
-        this, "Information", QStringLiteral("File %1 no longer exists; it was taken off the recent files.").arg(path));
+void TForm1::openFile(const QString& path) { openFile(QFile::encodeName(path)); }
+
+void TForm1::openRecentFile(const QByteArray& path) {
+  if (::access(path.constData(), F_OK) != 0) {
+    removeRecentFile(session_.recentFiles, path.constData());
+    QMessageBox::information(this, "Information",
+                             QStringLiteral("File %1 no longer exists; it was taken off the recent files.")
+                                 .arg(QFile::decodeName(path)));
     return;
   }
   openFile(path);
@@ -342,8 +346,8 @@ void TForm1::fillRecentMenu() {
   recentMenu_->clear();
   const RecentFiles& recent = session_.recentFiles;
   for (int32_t i = 0; i < recent.count; ++i) {
-    const QString path = QString::fromLocal8Bit(recent.paths[i].c_str());
-    connect(recentMenu_->addAction(recentEntryText(i, path)), &QAction::triggered, this,
+    const QByteArray path(recent.paths[i].c_str());
+    connect(recentMenu_->addAction(recentEntryText(i, QFile::decodeName(path))), &QAction::triggered, this,
             [this, path] { openRecentFile(path); });
   }
   if (recent.count == 0) recentMenu_->addAction("No recent files")->setEnabled(false);
@@ -352,10 +356,10 @@ void TForm1::fillRecentMenu() {
 void TForm1::reloadTrace() {
   if (currentTrace_.isEmpty()) return;
   const TFMarrow::ViewPlace place = TFMarrow1->viewPlace();
-  const QString path = currentTrace_;
+  const QByteArray path = currentTrace_;
   const int result = openTrace(path);
   if (result < 0) {
-    showLoadError(result, path.toLocal8Bit());
+    showLoadError(result, path);
     return;
   }
   TFMarrow1->restoreViewPlace(place);
