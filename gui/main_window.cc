@@ -104,6 +104,13 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
     reloadTrace();
     rereadFromFile_ = true;
   });
+  // The frame let the trace go: memory ran out for what describes it.
+  connect(TFMarrow1, &TFMarrow::traceDroppedForMemory, this, [this] {
+    const QByteArray path = currentTrace_;
+    currentTrace_.clear();
+    setWindowTitle(kTitle);
+    showLoadError(LoadNoMemory, path);
+  });
   setCentralWidget(TFMarrow1);
   createActions();
   createToolBar();
@@ -295,6 +302,12 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
   const int result = loadFromFile(text, path);
   if (result != 0) return result;
   const int shown = TFMarrow1->loadTrace(text, rereadFromFile_ ? path : nullptr);
+  if (shown != 0) {
+    // The frame is empty now: no trace is shown, none can be reloaded.
+    currentTrace_.clear();
+    setWindowTitle(kTitle);
+    return shown;
+  }
   char caption[kMessageBufferSize];
   captionFor(name, extension, caption, sizeof caption);
   setWindowTitle(QString::fromUtf8(caption));

@@ -42,8 +42,10 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   // Reads `path` and hands it to the frame; the caption becomes
-  // captionFor(name, extension). Returns 0 or the load's negative code, in
-  // which case the frame and the caption are unchanged.
+  // captionFor(name, extension). Returns 0 or the load's negative code:
+  // when the file could not be read the frame and the caption are
+  // unchanged; when the frame ran out of memory (LoadNoMemory) it is
+  // empty and no trace is current.
   int loadTraceFile(const char* path, const char* name, const char* extension);
 
   // The Open command after the dialog: loads `path` and shows the failure
