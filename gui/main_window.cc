@@ -101,8 +101,16 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   // make the loads go round.
   connect(TFMarrow1, &TFMarrow::traceChangedWhileOpening, this, [this] {
     rereadFromFile_ = false;
-    reloadTrace();
+    const int result = reloadTrace();
     rereadFromFile_ = true;
+    // What is shown is only part of the text, which may read as zeros where
+    // it was given back: it does not stay once the file cannot be read.
+    if (result < 0) {
+      SVString none;
+      TFMarrow1->loadTrace(none);
+      currentTrace_.clear();
+      setWindowTitle(kTitle);
+    }
   });
   // The frame let the trace go: memory ran out for what describes it.
   connect(TFMarrow1, &TFMarrow::traceDroppedForMemory, this, [this] {
@@ -366,16 +374,17 @@ void TForm1::fillRecentMenu() {
   if (recent.count == 0) recentMenu_->addAction("No recent files")->setEnabled(false);
 }
 
-void TForm1::reloadTrace() {
-  if (currentTrace_.isEmpty()) return;
+int TForm1::reloadTrace() {
+  if (currentTrace_.isEmpty()) return 0;
   const TFMarrow::ViewPlace place = TFMarrow1->viewPlace();
   const QByteArray path = currentTrace_;
   const int result = openTrace(path);
   if (result < 0) {
     showLoadError(result, path);
-    return;
+    return result;
   }
   TFMarrow1->restoreViewPlace(place);
+  return 0;
 }
 
 void TForm1::goToLine() {

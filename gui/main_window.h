@@ -61,7 +61,8 @@ class TForm1 : public QMainWindow {
   void openRecentFile(const QByteArray& path);
   // F5: loads the shown trace again from its file and keeps the view on
   // the same key point where it is still there.
-  void reloadTrace();
+  // Returns 0, or the load's negative code after its message was shown.
+  int reloadTrace();
   // Ctrl+G: asks for a line number and goes there.
   void goToLine();
 

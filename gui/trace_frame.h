@@ -153,7 +153,8 @@ class TFMarrow : public QWidget {
   // loadTrace): what is shown is incomplete.
   void traceChangedWhileOpening();
   // Memory ran out for the key points when the final queries switched
-  // form: the frame was emptied (emitted from the event loop).
+  // form, or the editor could not make room for the text: the frame was
+  // emptied (emitted from the event loop).
   void traceDroppedForMemory();
 
  protected:

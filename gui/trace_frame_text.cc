@@ -211,8 +211,22 @@ void TFMarrow::textComplete() {
   sliceTimer_->stop();
   const bool keep = pending_ != nullptr && pending_->keep;
   const bool failed = pending_ != nullptr && pending_->appender->failed();
+  const bool outOfMemory = pending_ != nullptr && pending_->appender->outOfMemory();
   pending_.reset();
   backing_.reset();
+  if (outOfMemory) {
+    // Part of the text is in, and the rest may have been given back: the
+    // trace goes, from the event loop as below.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          SVString none;
+          loadTrace(none);
+          emit traceDroppedForMemory();
+        },
+        Qt::QueuedConnection);
+    return;
+  }
   if (failed) {
     // Not from within whatever asked for the rest of the text: a new load
     // replaces the frame's text under its feet.

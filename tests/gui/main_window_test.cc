@@ -181,6 +181,40 @@ class MainWindowTest : public QObject {
     QVERIFY(shown() == expected);
   }
 
+  // A file gone while its text goes in cannot be read again: the part
+  // shown (which may read as zeros where it was given back) does not stay.
+  void fileGoneWhileItsTextGoesInEmptiesTheFrame() {
+    QTemporaryDir dir;
+    const QByteArray one = readFile(kTwoStatements);
+    QByteArray bytes;
+    while (bytes.size() < (20 << 20)) bytes += one;
+    const QString path = dir.filePath("big.trc");
+    writeFile(path, bytes);
+    auto window = start(dir, {path.toStdString()});
+    TFMarrow* frame = window->frame();
+    QVERIFY(frame->textPending());
+    QVERIFY(QFile::remove(path));
+    // The message comes from the event loop: answered whenever it shows.
+    QString text;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text();
+        box->accept();
+      }
+    });
+    answer.start(10);
+    for (int i = 0; i < 1000 && !window->currentTrace().isEmpty(); ++i) {
+      if (frame->textPending()) frame->completeText();
+      QTest::qWait(5);
+    }
+    QCOMPARE(text, QString("Cannot open file ") + path);
+    QVERIFY(window->currentTrace().isEmpty());
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer"));
+    QCOMPARE(frame->tree()->nodeCount(), 0);
+    QCOMPARE(send(frame->editor(), QsciScintillaBase::SCI_GETLENGTH), 2L);
+  }
+
   void droppingAFileOpensIt() {
     QTemporaryDir dir;
     auto window = start(dir, {});

@@ -3,6 +3,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
 
@@ -11,6 +12,7 @@
 
 #include "app/trace_file.h"
 #include "gui/multi_line_tree.h"
+#include "gui/shown_text.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -122,6 +124,20 @@ class TraceFrameTest : public QObject {
         f.frame->setFormatFinalQuery(true);
       }
     }
+  }
+
+  // The editor cannot make room for the text: the frame lets the trace go
+  // and says so, instead of the program ending on the editor's exception.
+  void editorWithoutRoomEmptiesTheFrame() {
+    FrameFixture f;
+    QSignalSpy dropped(f.frame, &TFMarrow::traceDroppedForMemory);
+    ShownTextAppender::roomHook = [](int64_t) { return false; };
+    const int result = f.load(ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc");
+    ShownTextAppender::roomHook = nullptr;
+    QCOMPARE(result, 0);
+    QVERIFY(dropped.wait(1000));
+    QCOMPARE(f.frame->nodes().count(), 0);
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), 2L);
   }
 
   void defaultsAtNinetySixDpi() {
