@@ -33,6 +33,14 @@ bool isStorablePath(const char* path) {
   return !blank(path[0]) && !blank(path[n - 1]);
 }
 
+bool isStorablePath(const char* path, size_t length) {
+  return path && std::memchr(path, 0, length) == nullptr && isStorablePath(path);
+}
+
+int addRecentFile(RecentFiles& list, const char* path, size_t length) {
+  return isStorablePath(path, length) ? addRecentFile(list, path) : -1;
+}
+
 int addRecentFile(RecentFiles& list, const char* path) {
   if (!isStorablePath(path)) return -1;
   int32_t at = indexOf(list, path);
@@ -75,6 +83,25 @@ void readRecentFiles(RecentFiles& list, const SMemIniFile& file, const char* sec
       entry.release();
     }
   }
+}
+
+int mergeRecentFiles(const RecentFiles& own, const SMemIniFile& file, const char* section, RecentFiles& out) {
+  RecentFiles stored;
+  readRecentFiles(stored, file, section);
+  clearRecentFiles(out);
+  const RecentFiles* const sources[] = {&own, &stored};
+  for (const RecentFiles* from : sources) {
+    for (int32_t i = 0; i < from->count && out.count < kRecentFileLimit; ++i) {
+      const char* path = from->paths[i].c_str();
+      if (indexOf(out, path) >= 0) continue;
+      if (out.paths[out.count].assign(path) != 0) {
+        clearRecentFiles(out);
+        return -1;
+      }
+      ++out.count;
+    }
+  }
+  return 0;
 }
 
 int writeRecentFiles(const RecentFiles& list, SMemIniFile& file, const char* section) {

@@ -97,9 +97,14 @@ int readStartupSettings(const char* path, ViewerSettings& settings, ViewerSessio
 
 namespace {
 
-// Rewrites the session's sections; each vanishes when it has nothing.
+// Rewrites the session's sections; each vanishes when it has nothing. The
+// recent files of the file as it is now (another window may have saved
+// since this one started) follow this window's own; the other sections
+// are this window's alone.
 int writeSession(const ViewerSession& session, SMemIniFile& file) {
-  const int result = writeRecentFiles(session.recentFiles, file, kRecentFilesSection);
+  RecentFiles merged;
+  if (mergeRecentFiles(session.recentFiles, file, kRecentFilesSection, merged) != 0) return IniNoMemory;
+  const int result = writeRecentFiles(merged, file, kRecentFilesSection);
   if (result != IniOk) return result;
   file.eraseSection(kWindowSection);
   const int window = session.maximized ? file.writeInteger(kWindowSection, kMaximizedKey, 1) : IniOk;

@@ -17,6 +17,10 @@ class PackedRecords {
   static constexpr int64_t kRecordSize = sizeof(Record);
 
   int32_t count() const { return count_; }
+  // Set when an append or a reservation could not grow the buffer, until
+  // the next reset or release: the list is then empty because it lost its
+  // records, not because there were none.
+  bool outOfMemory() const { return outOfMemory_; }
   Record& operator[](int32_t i) { return records()[i]; }
   const Record& operator[](int32_t i) const { return records()[i]; }
   Record* begin() { return records(); }
@@ -37,6 +41,7 @@ class PackedRecords {
       const int64_t doubled = 2 * static_cast<int64_t>(buffer_.capacity());
       if (buffer_.reserve(need > doubled ? need : doubled) != 0) {
         count_ = 0;
+        outOfMemory_ = true;
         return nullptr;
       }
     }
@@ -51,6 +56,7 @@ class PackedRecords {
   int reserveRecords(int32_t n) {
     if (buffer_.ensureCapacity(static_cast<int64_t>(n) * kRecordSize + 1) != 0) {
       count_ = 0;
+      outOfMemory_ = true;
       return -1;
     }
     return 0;
@@ -59,11 +65,13 @@ class PackedRecords {
   // Count 0; the buffer and its capacity stay.
   void reset() {
     count_ = 0;
+    outOfMemory_ = false;
     buffer_.clear();
   }
 
   void release() {
     count_ = 0;
+    outOfMemory_ = false;
     buffer_.release();
   }
 
@@ -73,4 +81,5 @@ class PackedRecords {
 
   SVString buffer_;
   int32_t count_ = 0;
+  bool outOfMemory_ = false;
 };

@@ -3,13 +3,30 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
 namespace {
 // Capacities are 32-bit: refuse anything whose grown size would not fit.
 constexpr int64_t kMaxRequest = (INT32_MAX - 4) / 5 * 4;
+
+std::atomic<int64_t> growths{0};
+std::atomic<int64_t> failingGrowth{0};
+
+// One growth more; true when it is the one set to fail.
+bool growthFails() {
+  const int64_t n = growths.fetch_add(1, std::memory_order_relaxed) + 1;
+  return n == failingGrowth.load(std::memory_order_relaxed);
+}
 }  // namespace
+
+void failGrowthAt(int64_t n) {
+  growths.store(0, std::memory_order_relaxed);
+  failingGrowth.store(n, std::memory_order_relaxed);
+}
+
+int64_t growthsCounted() { return growths.load(std::memory_order_relaxed); }
 
 SVString::SVString(SVString&& other) noexcept
     : buffer_(std::exchange(other.buffer_, nullptr)),
@@ -28,7 +45,7 @@ SVString& SVString::operator=(SVString&& other) noexcept {
 
 int SVString::reserve(int64_t n) {
   if (n <= 0) n = 1;
-  if (n > kMaxRequest) {
+  if (n > kMaxRequest || growthFails()) {
     release();
     return -1;
   }

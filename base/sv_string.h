@@ -10,6 +10,14 @@
 
 #include <cstdint>
 
+// Test seam for the paths taken when memory runs out. After
+// failGrowthAt(n) with n > 0, the n-th growth of any SVString from then on
+// (and so of every packed record list built on one) fails as a failed
+// realloc would; failGrowthAt(0) lets every growth succeed again. Either
+// call restarts growthsCounted(), which counts growths tried since.
+void failGrowthAt(int64_t n);
+int64_t growthsCounted();
+
 class SVString {
  public:
   SVString() = default;

@@ -45,6 +45,11 @@ void reportOutputError(int error);
 // reportOutputError when `code` was 0 and a write failed.
 int finishStandardOutput(int code);
 
+// Prints "Cannot allocate memory for " and `what` (the loader's wording)
+// to stderr and returns 1: a result that memory ran out for is never
+// printed in part or as empty.
+int noMemory(const char* what);
+
 // Exit code for a usage error: prints the message and the command's
 // synopsis to stderr.
 int usageError(const CliCommand& command, const char* message);

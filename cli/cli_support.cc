@@ -16,10 +16,7 @@ int loadTraceText(const char* path, SVString& text) {
     std::fprintf(stderr, "%s\n", message);
     return 1;
   }
-  if (text.append("\r\n", 2) != 0) {
-    std::fprintf(stderr, "Cannot allocate memory for the file\n");
-    return 1;
-  }
+  if (text.append("\r\n", 2) != 0) return noMemory("the file");
   return 0;
 }
 
@@ -84,6 +81,11 @@ int finishStandardOutput(int code) {
     if (code == 0) code = 1;
   }
   return code;
+}
+
+int noMemory(const char* what) {
+  std::fprintf(stderr, "Cannot allocate memory for %s\n", what);
+  return 1;
 }
 
 int usageError(const CliCommand& command, const char* message) {

@@ -3,6 +3,7 @@
 // query-block figures, then the line diff. Exit status like diff(1).
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -346,9 +347,8 @@ int printJson(const Sides& s) {
   }
   json.endArray();
   json.endObject();
-  pending.append("\n", 1);
-  if (json.failed()) {
-    std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
+  if (json.failed() || pending.append("\n", 1) != 0) {
+    noMemory("the comparison");
     return kTrouble;
   }
   out.write(pending.c_str(), static_cast<size_t>(pending.length()));
@@ -377,17 +377,17 @@ int runCompare(int argc, char** argv) {
   if (asJson && asScript) return usageError(kCommands[0], "--json and --script do not go together");
   LoadedFacts a;
   LoadedFacts b;
-  if (loadFacts("compare", paths[0], a) != 0 || loadFacts("compare", paths[1], b) != 0) return kTrouble;
+  if (loadFacts(paths[0], a) != 0 || loadFacts(paths[1], b) != 0) return kTrouble;
   TraceComparison comparison;
   const ComparedTrace sideA{a.text.c_str(), a.text.length(), &a.keyPoints, &a.facts};
   const ComparedTrace sideB{b.text.c_str(), b.text.length(), &b.keyPoints, &b.facts};
   if (compareTraces(sideA, sideB, comparison) != 0) {
-    std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
+    noMemory("the comparison");
     return kTrouble;
   }
   SVString script;
   if (buildTryScript(comparison, a.facts, b.facts, script) != 0) {
-    std::fprintf(stderr, "zazozav-cli compare: out of memory\n");
+    noMemory("the comparison");
     return kTrouble;
   }
   const Sides sides{paths[0], paths[1], a, b, comparison, script};
@@ -396,7 +396,14 @@ int runCompare(int argc, char** argv) {
     out.write(script.c_str(), static_cast<size_t>(script.length()));
     return out.finish() == 0 ? (comparison.differs() ? kDiffer : kSame) : kTrouble;
   }
-  return asJson ? printJson(sides) : printReport(sides);
+  // Exit code 1 means "differ" here, so memory running out in the
+  // report's containers is trouble of this command's own.
+  try {
+    return asJson ? printJson(sides) : printReport(sides);
+  } catch (const std::bad_alloc&) {
+    noMemory("the comparison");
+    return kTrouble;
+  }
 }
 
 }  // namespace

@@ -4,12 +4,11 @@
 
 #include "cli/cli_command.h"
 
-int loadFacts(const char* commandName, const char* path, LoadedFacts& out) {
+int loadFacts(const char* path, LoadedFacts& out) {
   if (int code = loadTraceText(path, out.text)) return code;
   if (scanKeyPointsAndFacts(out.keyPoints, out.facts, out.text.c_str(), out.text.length()) != 0 ||
       readAllStatementLists(out.facts) != 0) {
-    std::fprintf(stderr, "zazozav-cli %s: out of memory\n", commandName);
-    return 1;
+    return noMemory("the facts");
   }
   return 0;
 }

@@ -14,4 +14,4 @@ struct LoadedFacts {
 
 // Loads FILE as the viewer does and reads its facts. On failure prints a
 // message to stderr and returns non-zero.
-int loadFacts(const char* commandName, const char* path, LoadedFacts& out);
+int loadFacts(const char* path, LoadedFacts& out);

@@ -6,10 +6,13 @@
 #include "cli/safe_text.h"
 
 #include <algorithm>
+#include <new>
 
 std::string terminalSafe(std::string_view text) {
   SVString safe;
-  if (appendFieldSafe(safe, text.data(), text.size()) != 0) return std::string("?");
+  // The reports' standard strings fail this way too; the command turns it
+  // into its error (see runCommand).
+  if (appendFieldSafe(safe, text.data(), text.size()) != 0) throw std::bad_alloc();
   return std::string(safe.data() == nullptr ? "" : safe.data(), static_cast<size_t>(safe.length()));
 }
 

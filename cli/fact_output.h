@@ -12,6 +12,7 @@
 
 // Trace text made harmless for a terminal and for one line of a report:
 // control characters made visible as appendFieldSafe shows them.
+// Throws std::bad_alloc when memory runs out, as the standard strings do.
 std::string terminalSafe(std::string_view text);
 
 // The span made safe, or "-" when it is absent or empty.

@@ -1,10 +1,21 @@
 // zazozav-cli: the headless tool over the viewer's core.
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "cli/cli_command.h"
 
 namespace {
+
+// The reports lay their tables out in standard containers, which throw
+// when memory runs out: that is an error like any other, not an abort.
+int runCommand(const CliCommand& command, int argc, char** argv) {
+  try {
+    return command.run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return noMemory("the output");
+  }
+}
 
 const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup(),
                                    summaryCommandGroup(), compareCommandGroup()};
@@ -47,7 +58,7 @@ int main(int argc, char** argv) {
   for (const CliCommandGroup& group : kGroups) {
     for (int i = 0; i < group.count; ++i) {
       if (std::strcmp(group.commands[i].name, argv[1]) == 0) {
-        return finishStandardOutput(group.commands[i].run(argc - 2, argv + 2));
+        return finishStandardOutput(runCommand(group.commands[i], argc - 2, argv + 2));
       }
     }
   }

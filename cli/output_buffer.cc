@@ -64,6 +64,6 @@ int OutputBuffer::finish() {
     reportOutputError();
     failed_ = true;
   }
-  if (outOfMemory_) std::fprintf(stderr, "zazozav-cli: out of memory while writing the output\n");
+  if (outOfMemory_) noMemory("the output");
   return failed_ || outOfMemory_ ? 1 : 0;
 }

@@ -98,6 +98,9 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
     out.printf("  Parameters: %d (%d altered), line %d\n", s.parameters.count, altered, s.parametersLine);
   }
   if (s.fixControlsLine) out.printf("  Fix controls: %d, line %d\n", s.fixControls.count, s.fixControlsLine);
+  if (s.skippedListLines > 0) {
+    out.printf("  Unreadable list lines skipped: %d (a zero byte or a lone carriage return)\n", s.skippedListLines);
+  }
 
   if (s.queryBlocks.count > 0) {
     std::vector<std::vector<std::string>> rows = {
@@ -323,6 +326,8 @@ int parametersJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& 
     json.endObject();
   }
   lineOrNull(json.key("fix_controls_line"), s.fixControlsLine);
+  // Only when there are some, so the JSON of a sound trace keeps its keys.
+  if (s.skippedListLines > 0) json.key("skipped_list_lines").number(s.skippedListLines);
   return 0;
 }
 
@@ -411,17 +416,13 @@ int printJson(const LoadedFacts& loaded) {
   json.key("statements");
   json.beginArray();
   for (int32_t i = 0; i < loaded.facts.statements.count(); ++i) {
-    if (statementJson(json, loaded.facts, i) != 0 || json.failed()) {
-      std::fprintf(stderr, "zazozav-cli summary: out of memory\n");
-      return 1;
-    }
+    if (statementJson(json, loaded.facts, i) != 0 || json.failed()) return noMemory("the summary");
     out.write(pending.c_str(), static_cast<size_t>(pending.length()));
     pending.clear();
   }
   json.endArray();
   json.endObject();
-  pending.append("\n", 1);
-  if (json.failed()) return 1;
+  if (json.failed() || pending.append("\n", 1) != 0) return noMemory("the summary");
   out.write(pending.c_str(), static_cast<size_t>(pending.length()));
   return out.finish();
 }
@@ -442,7 +443,7 @@ int runSummary(int argc, char** argv) {
   }
   if (!path) return usageError(kCommands[0], "FILE is missing");
   LoadedFacts loaded;
-  if (int code = loadFacts("summary", path, loaded)) return code;
+  if (int code = loadFacts(path, loaded)) return code;
   return asJson ? printJson(loaded) : printReport(loaded);
 }
 

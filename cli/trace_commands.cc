@@ -51,6 +51,7 @@ int loadTrace(const CliCommand& command, int argc, char** argv, bool wantShownTe
   if (int code = parseTraceArguments(command, argc, argv, args)) return code;
   if (int code = loadTraceText(args.path, trace.text)) return code;
   scanKeyPoints(trace.keyPoints, trace.text);
+  if (trace.keyPoints.outOfMemory()) return noMemory("the key points");
   if (args.noFormat) return 0;
   buildSqlDispatch();
   int result;
@@ -61,10 +62,7 @@ int loadTrace(const CliCommand& command, int argc, char** argv, bool wantShownTe
   } else {
     result = shiftFinalQueryLines(trace.text, trace.keyPoints);
   }
-  if (result != 0) {
-    std::fprintf(stderr, "zazozav-cli %s: out of memory\n", command.name);
-    return 1;
-  }
+  if (result != 0) return noMemory("the formatted final queries");
   return 0;
 }
 
@@ -138,6 +136,7 @@ int runOutline(int argc, char** argv) {
   if (int code = loadTrace(kCommands[2], argc, argv, false, trace)) return code;
   NodeMarrow_Array_c nodes;
   buildOutline(nodes, trace.keyPoints, trace.text.c_str(), trace.text.length());
+  if (nodes.outOfMemory()) return noMemory("the outline");
   OutputBuffer out;
   if (nodes.count() > 0) printOutlineFrom(nodes, trace.keyPoints, 0, 0, out);
   return out.finish();

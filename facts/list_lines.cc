@@ -168,6 +168,24 @@ void splitListLine(const char* text, int32_t pos, int32_t limit, ListLine& out) 
   }
 }
 
+bool isDamagedListEntry(const char* text, const ListLine& line, int32_t limit) {
+  if (line.kind != ListLineKind::kOther) return false;
+  // The whole line up to its line feed: a lone carriage return ended
+  // `line.end` early.
+  int32_t end = line.next;
+  if (end > line.begin && end <= limit && text[end - 1] == '\n') --end;
+  if (end > line.begin && text[end - 1] == '\r') --end;
+  bool stray = false;
+  for (int32_t i = line.begin; i < end; ++i) {
+    if (text[i] == 0 || text[i] == '\r') {
+      stray = true;
+    } else if (text[i] == '=') {
+      return stray;
+    }
+  }
+  return false;
+}
+
 int32_t lineFeedsBetween(const char* text, int32_t from, int32_t to) {
   int32_t count = 0;
   int32_t i = from;

@@ -26,5 +26,11 @@ void splitListLine(const char* text, int32_t pos, int32_t limit, ListLine& out);
 // the tests hold its fast path to.
 void splitListLineBytewise(const char* text, int32_t pos, int32_t limit, ListLine& out);
 
+// True for a kOther line that is an entry with a stray byte before its
+// '=': a zero byte, or a carriage return without a line feed after it
+// (which cuts the line short). Such a line is skipped, not taken for the
+// end of its list.
+bool isDamagedListEntry(const char* text, const ListLine& line, int32_t limit);
+
 // Line feeds in text[from, to).
 int32_t lineFeedsBetween(const char* text, int32_t from, int32_t to);

@@ -47,6 +47,10 @@ bool readParameterBlock(FactContext& c, StatementFacts& s) {
       seenEntry = true;
       continue;
     }
+    if (isDamagedListEntry(c.text, entry, limit)) {
+      ++s.skippedListLines;
+      continue;
+    }
     line = TraceLine{entry.begin, entry.end, number};
     const TextSpan t = trimmedLine(c.text, line);
     if (isTimestampLine(c.text, line)) continue;  // time stamps may stand inside any list
@@ -87,6 +91,10 @@ bool readStateDumpFixControls(FactContext& c, StatementFacts& s) {
     if (entry.kind == ListLineKind::kFixControl) {
       if (!appendFixControl(c.facts.fixControls, number, entry.name, entry.value)) return false;
       seenEntry = true;
+      continue;
+    }
+    if (isDamagedListEntry(c.text, entry, limit)) {
+      ++s.skippedListLines;
       continue;
     }
     line = TraceLine{entry.begin, entry.end, number};

@@ -12,6 +12,7 @@ int readStatementLists(TraceFacts& f, int32_t statement) {
   s.fixControls.first = f.fixControls.count();
   s.planOperations.first = f.planOperations.count();
   s.outlineHints.first = f.outlineHints.count();
+  s.skippedListLines = 0;
   if (!readParameterBlock(c, s) || !readStateDumpFixControls(c, s) || !readExplainPlan(c, s)) {
     // A list that cannot grow is released: nothing read so far stands.
     f.parameters.reset();

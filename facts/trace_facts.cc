@@ -96,9 +96,6 @@ class FactsBuilder {
     return true;
   }
 
-  // How many key points advance has read.
-  int32_t done() const { return next_; }
-
  private:
   StatementFacts& current() { return c_.facts.statements[current_]; }
 
@@ -331,6 +328,7 @@ int buildTraceFacts(TraceFacts& facts, const char* text, int32_t length, const K
   facts.reset();
   facts.text = text;
   facts.length = length;
+  if (keyPoints.outOfMemory()) return -1;
   if (length <= 0 || !text) return 0;
   FactsBuilder builder(facts, text, length, keyPoints);
   if (facts.keyPointLines.reserveRecords(keyPoints.count()) != 0 || !builder.finish()) {
@@ -367,8 +365,12 @@ int scanKeyPointsAndFacts(KeyPoints_c& keyPoints, TraceFacts& facts, const char*
   FactsBuilder builder(facts, text, length, keyPoints);
   FactsFollower follower(builder);
   scanKeyPoints(keyPoints, text, length, follower);
-  // A scan whose list could not grow leaves no key points, and no facts.
-  if (keyPoints.count() < builder.done()) return buildTraceFacts(facts, text, length, keyPoints);
+  // A scan whose list could not grow leaves no key points: no facts
+  // either, and a failure, not the facts of a trace without markers.
+  if (keyPoints.outOfMemory()) {
+    facts.reset();
+    return -1;
+  }
   if (!follower.ok() || !builder.finish()) {
     facts.reset();
     return -1;

@@ -214,6 +214,10 @@ struct StatementFacts {
   FactRange planOperations;
   int32_t outlineLine = 0;  // BEGIN_OUTLINE_DATA
   FactRange outlineHints;
+  // Lines of the parameter and fix-control lists that held an entry made
+  // unreadable by a zero byte or a lone carriage return: skipped, so the
+  // entries after them are still read.
+  int32_t skippedListLines = 0;
 };
 
 class TraceFacts {

@@ -234,10 +234,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   back.parse("", 0);  // frees its lines before the second save reads the file
   // Saving the same settings again writes the same bytes (on smaller
-  // files); a file the first save left empty is not written again.
+  // files); a file the first save left without a line (empty, or holding
+  // only the byte-order mark it kept) is not written again.
   if (after.size() > (1u << 20)) return 0;
   const int again = saveSettingsOnClose(gPath.c_str(), settings, false);
-  check(again == SaveWritten || (again == SaveSkipped && after.empty()));
+  check(again == SaveWritten || (again == SaveSkipped && (after.empty() || after == "\xEF\xBB\xBF")));
   check(readWhole(gPath) == after);
   return 0;
 }

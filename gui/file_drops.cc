@@ -8,15 +8,17 @@
 #include <QUrl>
 #include <QWidget>
 
-QString droppedFile(const QMimeData* mime) {
-  if (mime == nullptr || !mime->hasUrls()) return QString();
+#include "gui/native_paths.h"
+
+QByteArray droppedFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) return QByteArray();
   for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) return url.toLocalFile();
+    if (url.isLocalFile()) return localFileBytes(url);
   }
-  return QString();
+  return QByteArray();
 }
 
-FileDropFilter::FileDropFilter(QObject* parent, std::function<void(const QString&)> open)
+FileDropFilter::FileDropFilter(QObject* parent, std::function<void(const QByteArray&)> open)
     : QObject(parent), open_(std::move(open)) {}
 
 void FileDropFilter::watch(QWidget* window) {
@@ -39,7 +41,7 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
       auto* drop = static_cast<QDropEvent*>(event);
-      const QString path = droppedFile(drop->mimeData());
+      const QByteArray path = droppedFile(drop->mimeData());
       if (path.isEmpty()) break;
       drop->acceptProposedAction();
       if (open_) open_(path);

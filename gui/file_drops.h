@@ -3,21 +3,22 @@
 // a local file and hands the file to the window.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
-#include <QString>
 
 #include <functional>
 
 class QMimeData;
 class QWidget;
 
-// The first local file a drag carries, or an empty text.
-QString droppedFile(const QMimeData* mime);
+// The first local file a drag carries, as the bytes of its name (see
+// gui/native_paths.h), or nothing.
+QByteArray droppedFile(const QMimeData* mime);
 
 class FileDropFilter : public QObject {
  public:
   // `open` receives each dropped file.
-  FileDropFilter(QObject* parent, std::function<void(const QString&)> open);
+  FileDropFilter(QObject* parent, std::function<void(const QByteArray&)> open);
 
   // Watches `window` and every child of it that accepts drops, viewports
   // of scroll areas included.
@@ -27,5 +28,5 @@ class FileDropFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  std::function<void(const QString&)> open_;
+  std::function<void(const QByteArray&)> open_;
 };

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "gui/main_window.h"
 #include "gui/termination_signals.h"
@@ -57,15 +56,10 @@ int main(int argc, char** argv) {
   QApplication::setStyle(new HintDelayStyle);  // the application takes ownership
   chooseDefaultFont(app);
 
-  // The arguments as the system passed them, without the program path;
-  // the toolkit has taken out only its own options.
-  const QStringList arguments = QApplication::arguments();
-  std::vector<QByteArray> bytes;
-  std::vector<const char*> pointers;
-  for (qsizetype i = 1; i < arguments.size(); ++i) bytes.push_back(arguments[i].toLocal8Bit());
-  for (const QByteArray& argument : bytes) pointers.push_back(argument.constData());
-
-  TForm1 window(static_cast<int>(pointers.size()), pointers.data());
+  // The arguments as the system passed them, bytes and all (a file name
+  // need not be valid UTF-8), without the program path: the toolkit has
+  // taken only its own options out of argv.
+  TForm1 window(argc - 1, argv + 1);
   // A logout or `kill` ends the program as closing the window does, with
   // the settings saved; quitting also ends a modal dialog's loop.
   installTerminationHandler(&app, [&window] {

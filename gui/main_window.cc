@@ -10,7 +10,6 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +21,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "app/trace_file.h"
@@ -30,6 +31,7 @@
 #include "gui/about_box.h"
 #include "gui/editor_search.h"
 #include "gui/file_drops.h"
+#include "gui/native_paths.h"
 #include "gui/summary_pane.h"
 #include "gui/why_pane.h"
 #include "gui/trace_frame.h"
@@ -100,8 +102,23 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   // make the loads go round.
   connect(TFMarrow1, &TFMarrow::traceChangedWhileOpening, this, [this] {
     rereadFromFile_ = false;
-    reloadTrace();
+    const int result = reloadTrace();
     rereadFromFile_ = true;
+    // What is shown is only part of the text, which may read as zeros where
+    // it was given back: it does not stay once the file cannot be read.
+    if (result < 0) {
+      SVString none;
+      TFMarrow1->loadTrace(none);
+      currentTrace_.clear();
+      setWindowTitle(kTitle);
+    }
+  });
+  // The frame let the trace go: memory ran out for what describes it.
+  connect(TFMarrow1, &TFMarrow::traceDroppedForMemory, this, [this] {
+    const QByteArray path = currentTrace_;
+    currentTrace_.clear();
+    setWindowTitle(kTitle);
+    showLoadError(LoadNoMemory, path);
   });
   setCentralWidget(TFMarrow1);
   createActions();
@@ -109,7 +126,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   createSummaryPane();
   createWhyPane();
   // Owned by the window; watches it and every child that takes drops.
-  auto* drops = new FileDropFilter(this, [this](const QString& path) { openFile(path); });
+  auto* drops = new FileDropFilter(this, [this](const QByteArray& path) { openFile(path); });
   drops->watch(this);
 
   applySettingDefaults(settings_);
@@ -146,7 +163,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
-    openTrace(QString::fromLocal8Bit(arguments[paths_.traceArgument]));
+    openTrace(QByteArray(arguments[paths_.traceArgument]));
   }
   // The text takes the keys from the start: left to the toolkit, the focus
   // lands on the first check box of the toolbar, where a Space or an arrow
@@ -319,14 +336,19 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
   const int result = loadFromFile(text, path);
   if (result != 0) return result;
   const int shown = TFMarrow1->loadTrace(text, rereadFromFile_ ? path : nullptr);
+  if (shown != 0) {
+    // The frame is empty now: no trace is shown, none can be reloaded.
+    currentTrace_.clear();
+    setWindowTitle(kTitle);
+    return shown;
+  }
   char caption[kMessageBufferSize];
   captionFor(name, extension, caption, sizeof caption);
   setWindowTitle(QString::fromUtf8(caption));
   return shown;
 }
 
-int TForm1::openTrace(const QString& path) {
-  const QByteArray local = path.toLocal8Bit();
+int TForm1::openTrace(const QByteArray& local) {
   // The record of the path is bounded; a path that does not fit is not
   // kept cut short, where it would name some other file. The load itself
   // always takes the whole path.
@@ -337,8 +359,8 @@ int TForm1::openTrace(const QString& path) {
   splitFileName(local.constData(), name, extension);
   const int result = loadTraceFile(local.constData(), name, extension);
   if (result < 0) return result;
-  currentTrace_ = QFileInfo(path).absoluteFilePath();
-  addRecentFile(session_.recentFiles, currentTrace_.toLocal8Bit().constData());
+  currentTrace_ = absoluteNativePath(local);
+  addRecentFile(session_.recentFiles, currentTrace_.constData(), static_cast<size_t>(currentTrace_.size()));
   traceOpenedForComparison();
   return result;
 }
@@ -349,16 +371,19 @@ void TForm1::showLoadError(int result, const QByteArray& path) {
   QMessageBox::information(this, "Information", QString::fromLocal8Bit(message));
 }
 
-void TForm1::openFile(const QString& path) {
+void TForm1::openFile(const QByteArray& path) {
   const int result = openTrace(path);
-  if (result < 0) showLoadError(result, path.toLocal8Bit());
+  if (result < 0) showLoadError(result, path);
 }
 
-void TForm1::openRecentFile(const QString& path) {
-  if (!QFileInfo::exists(path)) {
-    removeRecentFile(session_.recentFiles, path.toLocal8Bit().constData());
-    QMessageBox::information(
-        this, "Information", QStringLiteral("File %1 no longer exists; it was taken off the recent files.").arg(path));
+void TForm1::openFile(const QString& path) { openFile(QFile::encodeName(path)); }
+
+void TForm1::openRecentFile(const QByteArray& path) {
+  if (::access(path.constData(), F_OK) != 0) {
+    removeRecentFile(session_.recentFiles, path.constData());
+    QMessageBox::information(this, "Information",
+                             QStringLiteral("File %1 no longer exists; it was taken off the recent files.")
+                                 .arg(QFile::decodeName(path)));
     return;
   }
   openFile(path);
@@ -368,23 +393,24 @@ void TForm1::fillRecentMenu() {
   recentMenu_->clear();
   const RecentFiles& recent = session_.recentFiles;
   for (int32_t i = 0; i < recent.count; ++i) {
-    const QString path = QString::fromLocal8Bit(recent.paths[i].c_str());
-    connect(recentMenu_->addAction(recentEntryText(i, path)), &QAction::triggered, this,
+    const QByteArray path(recent.paths[i].c_str());
+    connect(recentMenu_->addAction(recentEntryText(i, QFile::decodeName(path))), &QAction::triggered, this,
             [this, path] { openRecentFile(path); });
   }
   if (recent.count == 0) recentMenu_->addAction("No recent files")->setEnabled(false);
 }
 
-void TForm1::reloadTrace() {
-  if (currentTrace_.isEmpty()) return;
+int TForm1::reloadTrace() {
+  if (currentTrace_.isEmpty()) return 0;
   const TFMarrow::ViewPlace place = TFMarrow1->viewPlace();
-  const QString path = currentTrace_;
+  const QByteArray path = currentTrace_;
   const int result = openTrace(path);
   if (result < 0) {
-    showLoadError(result, path.toLocal8Bit());
-    return;
+    showLoadError(result, path);
+    return result;
   }
   TFMarrow1->restoreViewPlace(place);
+  return 0;
 }
 
 void TForm1::goToLine() {

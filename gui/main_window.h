@@ -4,6 +4,7 @@
 // start-up and saves them when it closes.
 #pragma once
 
+#include <QFile>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -42,20 +43,27 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   // Reads `path` and hands it to the frame; the caption becomes
-  // captionFor(name, extension). Returns 0 or the load's negative code, in
-  // which case the frame and the caption are unchanged.
+  // captionFor(name, extension). Returns 0 or the load's negative code:
+  // when the file could not be read the frame and the caption are
+  // unchanged; when the frame ran out of memory (LoadNoMemory) it is
+  // empty and no trace is current.
   int loadTraceFile(const char* path, const char* name, const char* extension);
 
   // The Open command after the dialog: loads `path` and shows the failure
   // message in an "Information" box. A trace that loads becomes the first
   // of the recent files.
+  // `path` is the name's bytes (gui/native_paths.h); a name given as text
+  // is encoded with QFile::encodeName.
+  void openFile(const QByteArray& path);
   void openFile(const QString& path);
+  void openFile(const char* path) { openFile(QByteArray(path)); }
   // A recent file chosen from the Open button's drop-down; one that no
   // longer exists leaves the list with a short notice.
-  void openRecentFile(const QString& path);
+  void openRecentFile(const QByteArray& path);
   // F5: loads the shown trace again from its file and keeps the view on
   // the same key point where it is still there.
-  void reloadTrace();
+  // Returns 0, or the load's negative code after its message was shown.
+  int reloadTrace();
   // Ctrl+G: asks for a line number and goes there.
   void goToLine();
 
@@ -88,7 +96,8 @@ class TForm1 : public QMainWindow {
   const StartupPaths& paths() const { return paths_; }
   const SettingsLocation& settingsLocation() const { return location_; }
   // The path of the trace shown, as opened; empty when none is.
-  const QString& currentTrace() const { return currentTrace_; }
+  QString currentTrace() const { return QFile::decodeName(currentTrace_); }
+  const QByteArray& currentTracePath() const { return currentTrace_; }
   QCheckBox* wrapBox() const { return cbWrapText; }
   QCheckBox* readOnlyBox() const { return cbReadOnly; }
   QCheckBox* formatQueryBox() const { return cbFormatFQuery; }
@@ -121,7 +130,7 @@ class TForm1 : public QMainWindow {
   int editorSearchHandler(QWidget* control, const QString& text, int flags);
   // Loads the trace at `path`; on success it becomes the current trace
   // and the first recent file. Returns 0 or the load's negative code.
-  int openTrace(const QString& path);
+  int openTrace(const QByteArray& path);
   void showLoadError(int result, const QByteArray& path);
   // The comparison's action, its toolbar button, and the stack that holds
   // the frame and the comparison view (main_window_compare.cc).
@@ -168,7 +177,7 @@ class TForm1 : public QMainWindow {
   SettingsLocation location_;
   ViewerSettings settings_;
   ViewerSession session_;
-  QString currentTrace_;
+  QByteArray currentTrace_;  // the name's bytes, absolute
   QSize startSize_;           // the size applied at start-up
   bool sizeSettled_ = false;  // a size other than startSize_ was seen
   bool applyingSettings_ = true;

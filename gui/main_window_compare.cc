@@ -92,7 +92,7 @@ void TForm1::toggleComparison() {
     return;
   }
   if (currentTrace_.isEmpty()) return;
-  const QString folder = QFileInfo(currentTrace_).absolutePath();
+  const QString folder = QFileInfo(QFile::decodeName(currentTrace_)).absolutePath();
   const QString path = compareChooser_ ? compareChooser_(this, folder) : chooseWithDialog(this, folder);
   if (!path.isEmpty()) compareWith(path);
 }
@@ -105,7 +105,7 @@ void TForm1::compareWith(const QString& path) {
   centralStack_->setCurrentWidget(compareView_);
   // The list has the keys from the start: Escape closes, arrows choose.
   compareView_->differenceList()->setFocus(Qt::OtherFocusReason);
-  compareView_->start(currentTrace_.toLocal8Bit(), path.toLocal8Bit());
+  compareView_->start(currentTrace_, QFile::encodeName(path));
 }
 
 void TForm1::closeComparison() {

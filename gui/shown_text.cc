@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/file_backed_bytes.h"
@@ -326,12 +327,21 @@ void ShownTextAppender::put(const char* p, int64_t n) {
   }
 }
 
+bool (*ShownTextAppender::roomHook)(int64_t room) = nullptr;
+
 bool ShownTextAppender::appendSlice(int64_t bytes) {
-  int64_t sent = 0;
-  do {
-    sent += appendPart(makeRoom(bytes - sent));
-  } while (!done_ && sent < bytes);
-  if (convert_) sinks_->sink.flush();
+  // The editor throws when it cannot make room or take the bytes: the
+  // text then ends, short, for the frame to let go of.
+  try {
+    int64_t sent = 0;
+    do {
+      sent += appendPart(makeRoom(bytes - sent));
+    } while (!done_ && sent < bytes);
+    if (convert_) sinks_->sink.flush();
+  } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
+    done_ = true;
+  }
   return done_;
 }
 
@@ -344,6 +354,7 @@ int64_t ShownTextAppender::makeRoom(int64_t bytes) {
   const auto grow = [&](int64_t room) {
     if (room <= room_) return;
     room_ = room;
+    if (roomHook != nullptr && !roomHook(room_)) throw std::bad_alloc();
     sinks_->sink.editor.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(room_));
   };
   // The editor clears the room it makes, text and styles, which for a

@@ -74,7 +74,9 @@ void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<Fo
 // `text`, as read from its file) that are not in yet when the editor makes
 // room for the whole text are given back then, and read again from the
 // file as they go in. When the file no longer holds them the appender
-// stops, done and failed, with part of the text in.
+// stops, done and failed, with part of the text in; so it does, done and
+// out of memory, when the editor cannot make room (it throws
+// std::bad_alloc then).
 class ShownTextAppender {
  public:
   // Counts the shown text; the slices make room in the editor for it.
@@ -90,6 +92,13 @@ class ShownTextAppender {
   bool done() const { return done_; }
   // The file behind `backing` no longer held the bytes to come.
   bool failed() const { return failed_; }
+  // The editor could not make room for the text.
+  bool outOfMemory() const { return outOfMemory_; }
+
+  // Test seam: called with the room asked of the editor before each time
+  // it is asked; returning false makes that request fail as the editor
+  // fails when memory runs out. Null (the default) for none.
+  static bool (*roomHook)(int64_t room);
 
  private:
   struct Sinks;
@@ -123,6 +132,7 @@ class ShownTextAppender {
   int64_t room_ = 0;              // the room made in the editor so far
   bool done_ = false;
   bool failed_ = false;
+  bool outOfMemory_ = false;
 };
 
 // Line feeds among `length` bytes.

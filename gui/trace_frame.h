@@ -56,7 +56,9 @@ class TFMarrow : public QWidget {
 
   // Shows a trace: appends "\r\n" to `text` and takes its buffer as the
   // kept text (the caller's string is left empty), scans it, fills the
-  // editor and the outline. Returns 0. A large text goes into the editor
+  // editor and the outline. Returns 0, or LoadNoMemory when memory ran out
+  // for the key points, facts or outline: the frame then shows an empty
+  // trace, never an outline short of records. A large text goes into the editor
   // in slices: the first screens at once, the rest a few mebibytes per
   // turn of the event loop once the window has painted them. Meanwhile the
   // outline, key points and digest are complete, the line count, line
@@ -156,6 +158,10 @@ class TFMarrow : public QWidget {
   void traceChangedWhileOpening();
   // An outline node was chosen: the key point it stands for.
   void nodeChosen(int32_t keyPoint);
+  // Memory ran out for the key points when the final queries switched
+  // form, or the editor could not make room for the text: the frame was
+  // emptied (emitted from the event loop).
+  void traceDroppedForMemory();
 
  protected:
   // Notes presses on the tree, so that a press on the chosen node jumps
@@ -247,6 +253,9 @@ class TFMarrow : public QWidget {
   // Shows the final queries formatted or as in the trace, rescanning the
   // key points.
   void rebuildShownText(bool format);
+  // After a scan of the shown text: when the key points ran out of memory,
+  // empties the frame, emits traceDroppedForMemory and returns true.
+  bool droppedForMemory();
   void replaceShownRange(int64_t start, int64_t length, const char* bytes, int64_t count);
   void watchForEdits();
   void setEditorFont(int32_t pixelHeight);

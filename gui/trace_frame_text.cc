@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <future>
 
+#include "app/trace_file.h"
 #include "gui/multi_line_tree.h"
 #include "gui/shown_text.h"
 #include "gui/trace_frame.h"
@@ -68,10 +69,9 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
   nodes_.reset();
   resetKeyPoints(keyPoints_);
   // The facts ride on the scan, over the text as scanned, while it is
-  // still the frame's own. A pass that ran out of memory leaves no facts:
-  // the digest is empty.
+  // still the frame's own.
   TraceFacts facts;
-  scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length());
+  bool outOfMemory = scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length()) != 0;
   // The final queries are formatted on the other core meanwhile: that
   // moves the key points' lines only, which neither the digest nor the
   // outline reads.
@@ -81,7 +81,7 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
                             [this] { return formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_); });
   }
   // The digest keeps a copy of what it shows.
-  digestTraceFacts(digest_, facts, keyPoints_.count());
+  outOfMemory = outOfMemory || digestTraceFacts(digest_, facts, keyPoints_.count()) != 0;
   facts = TraceFacts();
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
@@ -89,6 +89,14 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
   std::vector<FormattedPiece> pieces;
   if (formatting.valid()) pieces = formatting.get();
   const Counted counted = counting.get();
+  if (outOfMemory || nodes_.outOfMemory()) {
+    // An outline without the records memory ran out for would pass for
+    // the trace's: the frame is emptied instead, and the load fails.
+    VirtualStringTree1->endUpdate();
+    SVString none;
+    loadTrace(none);
+    return LoadNoMemory;
+  }
   facts_ = counted.facts;
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
@@ -203,8 +211,22 @@ void TFMarrow::textComplete() {
   sliceTimer_->stop();
   const bool keep = pending_ != nullptr && pending_->keep;
   const bool failed = pending_ != nullptr && pending_->appender->failed();
+  const bool outOfMemory = pending_ != nullptr && pending_->appender->outOfMemory();
   pending_.reset();
   backing_.reset();
+  if (outOfMemory) {
+    // Part of the text is in, and the rest may have been given back: the
+    // trace goes, from the event loop as below.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          SVString none;
+          loadTrace(none);
+          emit traceDroppedForMemory();
+        },
+        Qt::QueuedConnection);
+    return;
+  }
   if (failed) {
     // Not from within whatever asked for the rest of the text: a new load
     // replaces the frame's text under its feet.
@@ -304,6 +326,7 @@ void TFMarrow::rebuildShownText(bool format) {
   if (!keptInEditor_) {
     resetKeyPoints(keyPoints_);
     scanKeyPoints(keyPoints_, text_);
+    if (droppedForMemory()) return;
     std::vector<FormattedPiece> pieces;
     if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
     if (keepAgain) notePieces(pieces);
@@ -325,6 +348,7 @@ void TFMarrow::rebuildShownText(bool format) {
   const char* bytes = reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
   resetKeyPoints(keyPoints_);
   scanKeyPoints(keyPoints_, bytes, static_cast<int32_t>(length));
+  if (droppedForMemory()) return;
   if (!format) return;
   std::vector<FormattedPiece> pieces = formatFinalQueryPieces(bytes, static_cast<int32_t>(length), keyPoints_);
   // The trace form of each query, taken before the replacements move the
@@ -342,6 +366,23 @@ void TFMarrow::rebuildShownText(bool format) {
     shownPieces_[i].start = pieces[i].start + delta;
     delta += pieces[i].formattedLength - pieces[i].length;
   }
+}
+
+bool TFMarrow::droppedForMemory() {
+  if (!keyPoints_.outOfMemory()) return false;
+  // The outline's nodes name key points by index: without them it leads
+  // nowhere, so it goes at once; the text goes once the switch is over.
+  VirtualStringTree1->clear();
+  nodes_.reset();
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        SVString none;
+        loadTrace(none);
+        emit traceDroppedForMemory();
+      },
+      Qt::QueuedConnection);
+  return true;
 }
 
 void TFMarrow::watchForEdits() {

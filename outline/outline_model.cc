@@ -60,11 +60,13 @@ int NodeMarrow_Array_c::reserveNodes(int32_t n) { return nodes_.reserveRecords(n
 void NodeMarrow_Array_c::reset() {
   nodes_.reset();
   captions_.clear();
+  outOfMemory_ = false;
 }
 
 void NodeMarrow_Array_c::release() {
   nodes_.release();
   captions_.release();
+  outOfMemory_ = false;
 }
 
 // ---- buildOutline ------------------------------------------------------------
@@ -263,7 +265,10 @@ class OutlineBuilder {
 
 int buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const char* text, int32_t length) {
   if (keyPoints.count() == 0 || !text || length < 0) return 0;
-  if (nodes.reserveNodes(keyPoints.count()) != 0) return 0;
+  if (nodes.reserveNodes(keyPoints.count()) != 0) {
+    nodes.markOutOfMemory();
+    return 0;
+  }
   int32_t first = 0;
   while (first < keyPoints.count() && keyPoints[first].kind != tkNewEntry &&
          keyPoints[first].kind != tkRegisteredQb) {
@@ -271,6 +276,6 @@ int buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const 
   }
   if (first == keyPoints.count()) return 0;
   OutlineBuilder builder(nodes, keyPoints, text, length);
-  if (!builder.build(first)) nodes.release();
+  if (!builder.build(first)) nodes.markOutOfMemory();
   return 0;
 }

@@ -53,14 +53,24 @@ class NodeMarrow_Array_c {
   void reset();
   void release();
 
+  // Set by buildOutline when memory ran out (the array is then empty),
+  // until the next reset or release.
+  bool outOfMemory() const { return outOfMemory_; }
+  void markOutOfMemory() {
+    release();
+    outOfMemory_ = true;
+  }
+
  private:
   PackedRecords<OutlineNode> nodes_;
   SVString captions_;  // every caption, each followed by its zero byte
+  bool outOfMemory_ = false;
 };
 
 // Appends the outline of `keyPoints` to `nodes` (whose count the caller set
 // to 0) and returns 0. `text` is the text the key points' `pos` values
-// describe: the trace as scanned, before any re-formatting.
+// describe: the trace as scanned, before any re-formatting. When memory
+// runs out the array is left empty and marked (outOfMemory).
 int buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const char* text,
                  int32_t length);
 

@@ -39,7 +39,12 @@ int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, 
     previousEnd = k.queryStart + k.queryLength;
     if (result && result->append(bytes + copied, k.queryStart - copied) != 0) return -1;
     copied = k.queryStart;
-    if (formatSql(bytes + k.queryStart, k.queryLength, 0, compactLists, kWidth, formatted) != formatSqlOk) continue;
+    if (formatSql(bytes + k.queryStart, k.queryLength, 0, compactLists, kWidth, formatted) != formatSqlOk) {
+      // A query that cannot be formatted stays as it is; one that memory
+      // ran out for is a failure, not a query shown unformatted.
+      if (formatted.data() == nullptr) return -1;
+      continue;
+    }
     if (result && result->append(formatted) != 0) return -1;
     Shift* shift = shifts.append();
     if (shift == nullptr) return -1;

@@ -112,6 +112,10 @@ int formatSql(const char* text, int32_t length, int32_t margin, uint32_t options
   int32_t status = sqlFormatRun(state, output.data(), output.capacity() - 1, options, kIndentUnit, width, margin,
                                 scanner, nullptr, &output, growOutput);
   if (status < 0) {
+    // A growth that failed released the output: memory ran out, which
+    // callers tell from a query that cannot be formatted by the missing
+    // buffer.
+    if (output.data() == nullptr) return formatSqlFailed;
     output.format("Error %d formatting SQL", status);
     return formatSqlFailed;
   }

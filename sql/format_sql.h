@@ -23,8 +23,8 @@ constexpr int32_t formatSqlOutputLimit = 1048576;
 // empty text); otherwise `output` holds a message: "Cannot format this SQL
 // type", "Error %d formatting SQL" with the run status, or "Error
 // formatting SQL at pos %d" with the input offset of the first difference.
-// When the first reservation fails it returns formatSqlFailed with `output`
-// released. buildSqlDispatch must have run.
+// When memory runs out it returns formatSqlFailed with `output` released.
+// buildSqlDispatch must have run.
 int formatSql(const char* text, int32_t length, int32_t margin, uint32_t options, int32_t width,
               SVString& output);
 

@@ -101,3 +101,26 @@ TEST(SummaryCli, UsageAndLoadErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SummaryCli, SkippedListLinesAreCountedOnlyWhenThereAreSome) {
+  TempDir dir;
+  StatementSpec damaged;
+  damaged.defaults.insert(damaged.defaults.begin() + 1, std::string("optimizer_\0cost = 1", 19));
+  writeFile(dir.file("damaged.trc"), traceHeader() + statementTrace(damaged));
+  writeFile(dir.file("clean.trc"), traceHeader() + statementTrace(StatementSpec{}));
+  const char* line = "  Unreadable list lines skipped: 1 (a zero byte or a lone carriage return)\n";
+  const FactsCliRun report = runFactsCli(dir, "summary " + dir.file("damaged.trc"));
+  ASSERT_EQ(report.exitCode, 0) << report.err;
+  EXPECT_NE(report.out.find(line), std::string::npos) << report.out;
+  const FactsCliRun json = runFactsCli(dir, "summary --json " + dir.file("damaged.trc"));
+  EXPECT_NE(json.out.find("\"skipped_list_lines\": 1"), std::string::npos) << json.out;
+  for (const char* command : {"summary ", "summary --json "}) {
+    const FactsCliRun clean = runFactsCli(dir, command + dir.file("clean.trc"));
+    ASSERT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_EQ(clean.out.find("kipped"), std::string::npos) << clean.out;
+  }
+}
+
+}  // namespace

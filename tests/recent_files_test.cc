@@ -42,6 +42,12 @@ TEST(RecentFiles, NewestFirstWithoutRepeatsAndAtMostTen) {
   for (const char* bad : {"", " /lead", "/trail ", "/a\nb", "/a\rb"}) {
     EXPECT_EQ(addRecentFile(list, bad), -1) << bad;
   }
+  // Bytes taken whole from a path: a zero byte inside is not cut off.
+  for (const std::string& bad : {std::string("/a\0b.trc", 8), std::string("/a.trc\0", 7), std::string("\0", 1)}) {
+    EXPECT_EQ(addRecentFile(list, bad.c_str(), bad.size()), -1);
+  }
+  EXPECT_EQ(addRecentFile(list, "/t/4", 4), 0);
+  EXPECT_EQ(entries(list).front(), "/t/4");
   EXPECT_EQ(list.count, kRecentFileLimit - 1);
   clearRecentFiles(list);
   EXPECT_EQ(list.count, 0);

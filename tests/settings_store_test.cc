@@ -255,10 +255,40 @@ TEST(SaveSettingsOnClose, TheSessionGoesInSectionsOfItsOwnBeforeTheSettings) {
   EXPECT_EQ(readFile(location.path), expected);
   ASSERT_EQ(saveSettingsOnClose(location, read), SaveWritten);
   EXPECT_EQ(readFile(location.path), expected);
-  // Emptied, the sections vanish and the file keeps only what differs.
+  // Emptied, the window's sections vanish; the recent files of the file
+  // stay, as another window's would.
   ViewerSession empty;
   ASSERT_EQ(saveSettingsOnClose(location, read, empty), SaveWritten);
-  EXPECT_EQ(readFile(location.path), "[ZAzozav]\nOptions=0\n\n");
+  EXPECT_EQ(readFile(location.path), "[Recent Files]\nFile1=/t/a.trc\nFile2=/t/b.trc\n\n[ZAzozav]\nOptions=0\n\n");
+}
+
+TEST(SaveSettingsOnClose, TwoWindowsKeepTheRecentFilesOfBoth) {
+  TempDir dir;
+  StartupPaths paths = pathsWith(dir.file(""), nullptr);
+  SettingsLocation location;
+  ASSERT_EQ(settingsLocation(paths, location), 0);
+  ViewerSession first;
+  ViewerSession second;
+  // Both started before either saved; each opened traces of its own, and
+  // both opened /t/both.
+  for (const char* path : {"/t/1a", "/t/both", "/t/1b"}) addRecentFile(first.recentFiles, path);
+  for (int i = 0; i < 9; ++i) addRecentFile(second.recentFiles, ("/t/2-" + std::to_string(i)).c_str());
+  addRecentFile(second.recentFiles, "/t/both");
+  second.maximized = true;
+  ASSERT_EQ(saveSettingsOnClose(location, defaults(), first), SaveWritten);
+  ASSERT_EQ(saveSettingsOnClose(location, defaults(), second), SaveWritten);
+  // The last one's list first, then the other's it lacks, ten at most;
+  // the window's own section is the last writer's.
+  EXPECT_EQ(readFile(location.path),
+            "[Recent Files]\nFile1=/t/both\nFile2=/t/2-8\nFile3=/t/2-7\nFile4=/t/2-6\nFile5=/t/2-5\n"
+            "File6=/t/2-4\nFile7=/t/2-3\nFile8=/t/2-2\nFile9=/t/2-1\nFile10=/t/2-0\n\n[Window]\nMaximized=1\n\n");
+  // With room, the first window's entries follow.
+  ViewerSession third;
+  addRecentFile(third.recentFiles, "/t/3");
+  std::remove(location.path);
+  ASSERT_EQ(saveSettingsOnClose(location, defaults(), first), SaveWritten);
+  ASSERT_EQ(saveSettingsOnClose(location, defaults(), third), SaveWritten);
+  EXPECT_EQ(readFile(location.path), "[Recent Files]\nFile1=/t/3\nFile2=/t/1b\nFile3=/t/both\nFile4=/t/1a\n\n");
 }
 
 TEST(SaveSettingsOnClose, UnreadableFileIsLeftAlone) {

@@ -232,6 +232,42 @@ TEST(TraceFacts, AlteredValueWinsOverTheDefaultOne) {
   EXPECT_EQ(std::count_if(d.begin(), d.end(), [](const std::string& x) { return x.starts_with("parameter cpu"); }), 1);
 }
 
+TEST(TraceFacts, AnUnreadableListLineIsSkippedAndCounted) {
+  using namespace std::string_literals;
+  struct Case {
+    const char* what;
+    void (*damage)(StatementSpec&);
+  };
+  const Case cases[] = {
+      {"zero byte in a parameter's name",
+       [](StatementSpec& s) { s.defaults.insert(s.defaults.begin() + 1, "optimizer_\0index_cost_adj = 100"s); }},
+      {"lone carriage return in a parameter's name",
+       [](StatementSpec& s) { s.defaults.insert(s.defaults.begin() + 1, "optimizer_\rindex_cost_adj = 100"); }},
+      {"zero byte in a fix control",
+       [](StatementSpec& s) { s.fixes.insert(s.fixes.begin() + 1, "    fi\0x  5555555 = 1"s); }},
+      {"lone carriage return in a fix control",
+       [](StatementSpec& s) { s.fixes.insert(s.fixes.begin() + 1, "    f\rix  5555555 = 1"); }},
+  };
+  // The list entries only: the lines of what follows move.
+  auto entries = [](const TraceFacts& f) {
+    std::vector<std::string> d = describe(f);
+    std::erase_if(d, [](const std::string& x) { return !x.starts_with("parameter ") && !x.starts_with("fix "); });
+    return d;
+  };
+  const Facts clean(statementTrace(StatementSpec{}));
+  const std::vector<std::string> expected = entries(clean.facts);
+  EXPECT_EQ(clean.facts.statements[0].skippedListLines, 0);
+  for (const Case& c : cases) {
+    StatementSpec damaged;
+    c.damage(damaged);
+    const Facts f(statementTrace(damaged));
+    // Every entry after the damaged line is read, and the lists still end
+    // where their blocks end.
+    EXPECT_EQ(entries(f.facts), expected) << c.what;
+    EXPECT_EQ(f.facts.statements[0].skippedListLines, 1) << c.what;
+  }
+}
+
 TEST(TraceFacts, HrSampleStatements) {
   SVString text;
   ASSERT_EQ(loadFromFile(text, ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc"), 0);

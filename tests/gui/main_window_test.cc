@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -180,6 +181,40 @@ class MainWindowTest : public QObject {
     QVERIFY(shown() == expected);
   }
 
+  // A file gone while its text goes in cannot be read again: the part
+  // shown (which may read as zeros where it was given back) does not stay.
+  void fileGoneWhileItsTextGoesInEmptiesTheFrame() {
+    QTemporaryDir dir;
+    const QByteArray one = readFile(kTwoStatements);
+    QByteArray bytes;
+    while (bytes.size() < (20 << 20)) bytes += one;
+    const QString path = dir.filePath("big.trc");
+    writeFile(path, bytes);
+    auto window = start(dir, {path.toStdString()});
+    TFMarrow* frame = window->frame();
+    QVERIFY(frame->textPending());
+    QVERIFY(QFile::remove(path));
+    // The message comes from the event loop: answered whenever it shows.
+    QString text;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text();
+        box->accept();
+      }
+    });
+    answer.start(10);
+    for (int i = 0; i < 1000 && !window->currentTrace().isEmpty(); ++i) {
+      if (frame->textPending()) frame->completeText();
+      QTest::qWait(5);
+    }
+    QCOMPARE(text, QString("Cannot open file ") + path);
+    QVERIFY(window->currentTrace().isEmpty());
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer"));
+    QCOMPARE(frame->tree()->nodeCount(), 0);
+    QCOMPARE(send(frame->editor(), QsciScintillaBase::SCI_GETLENGTH), 2L);
+  }
+
   void droppingAFileOpensIt() {
     QTemporaryDir dir;
     auto window = start(dir, {});
@@ -192,6 +227,39 @@ class MainWindowTest : public QObject {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
     QCOMPARE(window->windowTitle(), QString("Marrow Viewer - hr_two_statements.trc"));
+  }
+
+  // A name that is not valid UTF-8 reaches open(2) as its bytes from the
+  // command line, a drop and the recent files.
+  void fileNamesThatAreNotUtf8OpenAsTheirBytes() {
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.path()) + "/caf\xe9.trc";
+    {
+      FILE* f = std::fopen(path.constData(), "wb");
+      QVERIFY(f != nullptr);
+      const QByteArray bytes = readFile(kTwoStatements);
+      QCOMPARE(std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), f), static_cast<size_t>(bytes.size()));
+      std::fclose(f);
+    }
+    auto opened = [&path](const TForm1& window) {
+      return window.currentTracePath() == path && window.frame()->tree()->nodeCount() > 0;
+    };
+    QVERIFY(opened(*start(dir, {path.toStdString()})));
+
+    auto window = start(dir, {});
+    QMimeData mime;
+    mime.setUrls({QUrl::fromEncoded("file://" + path.toPercentEncoding("/"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    QVERIFY(opened(*window));
+
+    auto again = start(dir, {});
+    again->openRecentFile(path);
+    QVERIFY(opened(*again));
+    // QTemporaryDir removes names it can hold as text only.
+    QCOMPARE(std::remove(path.constData()), 0);
   }
 
   void checkBoxesSwitchTheEditorAndTheirBits() {

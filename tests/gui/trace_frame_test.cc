@@ -3,6 +3,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
 
@@ -11,6 +12,7 @@
 
 #include "app/trace_file.h"
 #include "gui/multi_line_tree.h"
+#include "gui/shown_text.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -84,6 +86,60 @@ class TraceFrameTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Each growth of memory a load or a switch of the final queries makes is
+  // failed in turn: the frame then has its whole outline, or is emptied
+  // (the load failing with LoadNoMemory), never an outline short of nodes.
+  void memoryRunningOutEmptiesTheFrame() {
+    FrameFixture f;
+    const char* sample = ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc";
+    QCOMPARE(f.load(sample), 0);
+    const int32_t nodes = f.frame->nodes().count();
+    QVERIFY(nodes > 0);
+    auto emptied = [&f] {
+      QCoreApplication::processEvents();
+      return f.frame->nodes().count() == 0 && f.frame->tree()->nodeCount() == 0 &&
+             send(f.editor(), QsciScintillaBase::SCI_GETLENGTH) == 2;
+    };
+    for (bool switching : {false, true}) {
+      for (int64_t n = 1;; ++n) {
+        QCOMPARE(f.load(sample), 0);
+        SVString text;
+        QCOMPARE(loadFromFile(text, sample), 0);
+        failGrowthAt(n);
+        int result = 0;
+        if (switching) {
+          f.frame->setFormatFinalQuery(false);
+        } else {
+          result = f.frame->loadTrace(text);
+        }
+        const int64_t growths = growthsCounted();
+        failGrowthAt(0);
+        if (result == 0 && f.frame->nodes().count() == nodes) {
+          f.frame->setFormatFinalQuery(true);
+          if (growths < n) break;  // no growth was left to fail
+          continue;
+        }
+        QVERIFY2(emptied(), qPrintable(QStringLiteral("growth %1, switching %2").arg(n).arg(switching)));
+        if (!switching) QCOMPARE(result, static_cast<int>(LoadNoMemory));
+        f.frame->setFormatFinalQuery(true);
+      }
+    }
+  }
+
+  // The editor cannot make room for the text: the frame lets the trace go
+  // and says so, instead of the program ending on the editor's exception.
+  void editorWithoutRoomEmptiesTheFrame() {
+    FrameFixture f;
+    QSignalSpy dropped(f.frame, &TFMarrow::traceDroppedForMemory);
+    ShownTextAppender::roomHook = [](int64_t) { return false; };
+    const int result = f.load(ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc");
+    ShownTextAppender::roomHook = nullptr;
+    QCOMPARE(result, 0);
+    QVERIFY(dropped.wait(1000));
+    QCOMPARE(f.frame->nodes().count(), 0);
+    QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), 2L);
+  }
+
   void defaultsAtNinetySixDpi() {
     FrameFixture f;
     QCOMPARE(f.frame->tree()->width(), 250);
