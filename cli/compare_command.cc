@@ -11,6 +11,7 @@
 
 #include "base/json_writer.h"
 #include "cli/cli_command.h"
+#include "cli/decision_output.h"
 #include "cli/fact_loading.h"
 #include "cli/fact_output.h"
 #include "cli/output_buffer.h"
@@ -128,14 +129,15 @@ void printPair(OutputBuffer& out, const Sides& s, int32_t p) {
   for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
     own += !s.c.fixControls[i].common;
   }
-  if (own == 0 && d.queryBlocks.count == 0 && !d.planHashDiffers) return;
+  if (own == 0 && d.queryBlocks.count == 0 && d.decisions.count == 0 && !d.planHashDiffers) return;
   out.printf("\n%s and %s:\n", statementName(fa, pair.a, "A").c_str(), statementName(fb, pair.b, "B").c_str());
+  // What explains the plan first: the estimates and decisions, then the
+  // plan and costs, then the settings.
+  printDecisions(out, DecisionSides{fa, fb, s.c}, d.decisions, "  ");
   if (d.planHashDiffers) {
     out.printf("  plan hash value: %s / %s\n", planHash(fa, fa.statements[pair.a].planHashValue).c_str(),
                planHash(fb, fb.statements[pair.b].planHashValue).c_str());
   }
-  printListDifferences(out, s, d.parameters, false, "  ");
-  printFixDifferences(out, s, d.fixControls, false, "  ");
   for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) {
     const QueryBlockDifference& q = s.c.queryBlocks[i];
     const QueryBlockFact& named = q.a != kNoFact ? fa.queryBlocks[q.a] : fb.queryBlocks[q.b];
@@ -143,6 +145,8 @@ void printPair(OutputBuffer& out, const Sides& s, int32_t p) {
     out.printf("  query block %s, %s: %s / %s\n", orDash(namedIn, named.name).c_str(),
                orDash(namedIn, named.plan).c_str(), blockFigures(fa, q.a).c_str(), blockFigures(fb, q.b).c_str());
   }
+  printListDifferences(out, s, d.parameters, false, "  ");
+  printFixDifferences(out, s, d.fixControls, false, "  ");
 }
 
 // The lines of one side of a hunk, each prefixed with `mark`.
@@ -181,6 +185,14 @@ int printReport(const Sides& s) {
       out.printf("  %s only in B, line %d\n", statementName(fb, pair.b, "B").c_str(), fb.statements[pair.b].firstLine);
     }
   }
+  if (s.c.firstDivergence != kNoFact) {
+    const DecisionDifference& d = s.c.decisions[s.c.firstDivergence];
+    out.printf("\nFirst divergence, in A %d and B %d: %s\n", s.c.pairs[d.pair].a + 1, s.c.pairs[d.pair].b + 1,
+               decisionLine(DecisionSides{fa, fb, s.c}, d).c_str());
+  }
+  for (int32_t p = 0; p < s.c.pairs.count(); ++p) {
+    if (s.c.pairs[p].a != kNoFact && s.c.pairs[p].b != kNoFact) printPair(out, s, p);
+  }
   // Differences common to every pair are told once, with the first pair's lines.
   int32_t firstFull = -1;
   for (int32_t p = 0; p < s.c.pairs.count() && firstFull < 0; ++p) {
@@ -198,9 +210,6 @@ int printReport(const Sides& s) {
       printListDifferences(out, s, d.parameters, true, "  ");
       printFixDifferences(out, s, d.fixControls, true, "  ");
     }
-  }
-  for (int32_t p = 0; p < s.c.pairs.count(); ++p) {
-    if (s.c.pairs[p].a != kNoFact && s.c.pairs[p].b != kNoFact) printPair(out, s, p);
   }
   if (s.c.hunks.count() > 0) {
     out.printf("\nText: %s\n", counted(s.c.hunks.count(), "run of differing lines", "runs of differing lines").c_str());
@@ -291,6 +300,7 @@ void pairJson(JsonWriter& json, const Sides& s, int32_t p) {
            &ParameterFact::name);
   listJson(json, "fix_controls", "fix", s, s.c.fixControls, d.fixControls, fa.fixControls, fb.fixControls,
            &FixControlFact::number);
+  decisionsJson(json, "decisions", DecisionSides{fa, fb, s.c}, d.decisions);
   json.key("query_blocks").beginArray();
   for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) {
     const QueryBlockDifference& q = s.c.queryBlocks[i];
@@ -321,6 +331,7 @@ int printJson(const Sides& s) {
   json.key("statements").number(s.b.facts.statements.count());
   json.endObject();
   json.key("same").boolean(!s.c.differs());
+  firstDivergenceJson(json, DecisionSides{s.a.facts, s.b.facts, s.c});
   json.key("statements").beginArray();
   for (int32_t p = 0; p < s.c.pairs.count(); ++p) {
     pairJson(json, s, p);

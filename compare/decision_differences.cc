@@ -143,11 +143,15 @@ class DecisionComparer {
     const int32_t cardB = b.cardLine > 0 ? b.cardLine : b.line;
     const int32_t bestA = a.bestLine > 0 ? a.bestLine : a.line;
     const int32_t bestB = b.bestLine > 0 ? b.bestLine : b.line;
+    // A flag stands on its own line, the card's for a card rounded to 1.
+    auto flagLine = [](const TraceFacts& f, const AccessPathFact& p, int32_t card) {
+      return p.flags.count > 0 ? f.accessFlags[p.flags.first].line : card;
+    };
     const Compared facts[] = {
         {kDecisionCardOriginal, spansDiffer(fa_, a.cardOriginal, fb_, b.cardOriginal), cardA, cardB},
         {kDecisionCardRounded, spansDiffer(fa_, a.cardRounded, fb_, b.cardRounded), cardA, cardB},
         {kDecisionCardComputed, spansDiffer(fa_, a.cardComputed, fb_, b.cardComputed), cardA, cardB},
-        {kDecisionFlags, flagsOf(fa_, a) != flagsOf(fb_, b), a.line, b.line},
+        {kDecisionFlags, flagsOf(fa_, a) != flagsOf(fb_, b), flagLine(fa_, a, cardA), flagLine(fb_, b, cardB)},
         {kDecisionBestPath, spansDiffer(fa_, a.bestPath, fb_, b.bestPath), bestA, bestB},
         {kDecisionBestIndex, spansDiffer(fa_, a.bestIndex, fb_, b.bestIndex), bestA, bestB},
         {kDecisionBestCost, spansDiffer(fa_, a.bestCost, fb_, b.bestCost), bestA, bestB},

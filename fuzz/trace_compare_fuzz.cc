@@ -1,10 +1,14 @@
 // Fuzz target: two traces from one input (split where the first byte
 // says). The comparison must pair every statement once, keep its runs and
 // hunks in order inside both texts, find a partner line for every line,
-// and find no difference between a trace and itself.
+// find no difference between a trace and itself, and write a try-script
+// of commands and comments only.
 #include <cstdint>
 
+#include <string_view>
+
 #include "compare/trace_comparison.h"
+#include "compare/try_script.h"
 #include "fuzz/trace_pair_input.h"
 
 namespace {
@@ -41,6 +45,34 @@ void checkComparison(const Trace& a, const Trace& b, const TraceComparison& c) {
   for (const SectionPair& s : c.sections) {
     check(s.aFirstLine >= 1 && s.aLastLine <= c.aLines.lineCount);
     check(s.bFirstLine >= 1 && s.bLastLine <= c.bLines.lineCount);
+  }
+  // Decisions name records of their own pair's query blocks, in order; the
+  // first divergence is one of them.
+  for (int32_t p = 0; p < c.pairs.count(); ++p) {
+    const FactRange r = c.differences[p].decisions;
+    check(r.first >= 0 && r.count >= 0 && r.first + r.count <= c.decisions.count());
+    for (int32_t i = r.first; i < r.first + r.count; ++i) {
+      const DecisionDifference& d = c.decisions[i];
+      check(d.pair == p && (i == r.first || c.decisions[i - 1].order <= d.order));
+      check(d.queryBlockA == kNoFact || (d.queryBlockA >= 0 && d.queryBlockA < a.facts.queryBlocks.count()));
+      check(d.queryBlockB == kNoFact || (d.queryBlockB >= 0 && d.queryBlockB < b.facts.queryBlocks.count()));
+      check(d.pathA == kNoFact || (d.pathA >= 0 && d.pathA < a.facts.accessPaths.count()));
+      check(d.pathB == kNoFact || (d.pathB >= 0 && d.pathB < b.facts.accessPaths.count()));
+      check(d.queryBlockA != kNoFact || d.queryBlockB != kNoFact);
+    }
+  }
+  check(c.firstDivergence == kNoFact || (c.firstDivergence >= 0 && c.firstDivergence < c.decisions.count()));
+  // Every line of the try-script is a command or a comment.
+  SVString script;
+  check(buildTryScript(c, a.facts, b.facts, script) == 0);
+  const std::string_view lines(script.c_str(), static_cast<size_t>(script.length()));
+  for (size_t from = 0; from < lines.size();) {
+    const size_t feed = lines.find('\n', from);
+    check(feed != std::string_view::npos);
+    const std::string_view line = lines.substr(from, feed - from);
+    check(line.starts_with("-- ") || (line.starts_with("alter session set \"") && line.ends_with(";")));
+    for (char ch : line) check(static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F);
+    from = feed + 1;
   }
   for (int32_t line = 1; line <= c.aLines.lineCount; line += 1 + line / 64) {
     const int32_t other = alignedLineInB(c, line);

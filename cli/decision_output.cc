@@ -1,0 +1,193 @@
+#include "cli/decision_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/fact_output.h"
+
+namespace {
+
+struct Value {
+  bool present = false;
+  std::string text;
+};
+
+std::string queryBlockName(const TraceFacts& f, int32_t q) {
+  const QueryBlockFact& b = f.queryBlocks[q];
+  std::string name = orDash(f, b.name);
+  if (b.number.present()) name += " (#" + terminalSafe(f.view(b.number)) + ")";
+  return name;
+}
+
+Value spanValue(const TraceFacts& f, TextSpan span) {
+  if (!span.present()) return {};
+  return {true, terminalSafe(f.view(span))};
+}
+
+// The value of the fact on one side: what that side's trace states.
+Value valueOf(const TraceFacts& f, const DecisionDifference& d, bool sideB) {
+  const int32_t q = sideB ? d.queryBlockB : d.queryBlockA;
+  const int32_t p = sideB ? d.pathB : d.pathA;
+  const AccessPathFact* path = p != kNoFact ? &f.accessPaths[p] : nullptr;
+  switch (d.fact) {
+    case kDecisionQueryBlock:
+      return q != kNoFact ? Value{true, queryBlockName(f, q)} : Value{};
+    case kDecisionEstimated:
+      return path ? Value{true, terminalSafe(f.view(path->alias))} : Value{};
+    case kDecisionCardOriginal:
+      return path ? spanValue(f, path->cardOriginal) : Value{};
+    case kDecisionCardRounded:
+      return path ? spanValue(f, path->cardRounded) : Value{};
+    case kDecisionCardComputed:
+      return path ? spanValue(f, path->cardComputed) : Value{};
+    case kDecisionBestPath:
+      return path ? spanValue(f, path->bestPath) : Value{};
+    case kDecisionBestIndex:
+      return path ? spanValue(f, path->bestIndex) : Value{};
+    case kDecisionBestCost:
+      return path ? spanValue(f, path->bestCost) : Value{};
+    case kDecisionFlags: {
+      if (!path) return {};
+      Value v{true, ""};
+      for (int32_t g = path->flags.first; g < path->flags.first + path->flags.count; ++g) {
+        const char* name = accessFlagName(f.accessFlags[g].kind);
+        if (v.text.find(name) == std::string::npos) v.text += (v.text.empty() ? "" : " ") + std::string(name);
+      }
+      if (v.text.empty()) v.text = "none";
+      return v;
+    }
+    case kDecisionJoinOrdersTried:
+      return q != kNoFact ? Value{true, std::to_string(f.queryBlocks[q].joinOrders.count)} : Value{};
+    case kDecisionJoinOrdersAborted:
+      return q != kNoFact ? Value{true, std::to_string(f.queryBlocks[q].abortedJoinOrders)} : Value{};
+    case kDecisionBestJoinOrder: {
+      if (q == kNoFact || f.queryBlocks[q].bestJoinOrderFact == kNoFact) return {};
+      return {true, tablesOf(f, f.joinOrders[f.queryBlocks[q].bestJoinOrderFact])};
+    }
+    default:
+      return {};
+  }
+}
+
+std::string namedBlock(const DecisionSides& s, const DecisionDifference& d) {
+  return d.queryBlockA != kNoFact ? queryBlockName(s.a, d.queryBlockA) : queryBlockName(s.b, d.queryBlockB);
+}
+
+Value aliasOf(const DecisionSides& s, const DecisionDifference& d) {
+  if (d.pathA != kNoFact) return {true, terminalSafe(s.a.view(s.a.accessPaths[d.pathA].alias))};
+  if (d.pathB != kNoFact) return {true, terminalSafe(s.b.view(s.b.accessPaths[d.pathB].alias))};
+  return {};
+}
+
+// «Registered qb: NAME ... (HOW)», the line that says which transformation
+// made a query block, in its statement on one side; empty when none.
+std::string registration(const TraceFacts& f, int32_t q, int32_t& line) {
+  line = 0;
+  const QueryBlockFact& b = f.queryBlocks[q];
+  if (!b.name.present()) return std::string();
+  const std::string needle = "Registered qb: " + std::string(f.view(b.name)) + " ";
+  for (const StatementFacts& s : f.statements) {
+    if (b.line < s.firstLine || b.line > s.lastLine) continue;
+    const char* begin = f.text + s.beginOffset;
+    const char* end = f.text + s.endOffset;
+    const char* at = std::search(begin, end, needle.begin(), needle.end());
+    if (at == end) return std::string();
+    const char* stop = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
+    if (!stop) stop = end;
+    if (stop > at && stop[-1] == '\r') --stop;
+    line = s.firstLine + static_cast<int32_t>(std::count(begin, at, '\n'));
+    return terminalSafe(std::string_view(at, static_cast<size_t>(stop - at)));
+  }
+  return std::string();
+}
+
+void valueJson(JsonWriter& json, const char* key, const Value& v) {
+  if (v.present) {
+    json.key(key).string(v.text);
+  } else {
+    json.key(key).null();
+  }
+}
+
+void lineJson(JsonWriter& json, const char* key, int32_t line) {
+  if (line > 0) {
+    json.key(key).number(line);
+  } else {
+    json.key(key).null();
+  }
+}
+
+void decisionJson(JsonWriter& json, const DecisionSides& s, const DecisionDifference& d, bool withPair) {
+  json.beginObject();
+  if (withPair) json.key("statement_pair").number(d.pair);
+  json.key("query_block").string(namedBlock(s, d));
+  valueJson(json, "alias", aliasOf(s, d));
+  json.key("fact").string(decisionFactName(d.fact));
+  valueJson(json, "a", valueOf(s.a, d, false));
+  valueJson(json, "b", valueOf(s.b, d, true));
+  lineJson(json, "a_line", d.aLine);
+  lineJson(json, "b_line", d.bLine);
+  if (d.fact == kDecisionQueryBlock) {
+    int32_t line = 0;
+    const bool inA = d.queryBlockA != kNoFact;
+    const std::string quote = registration(inA ? s.a : s.b, inA ? d.queryBlockA : d.queryBlockB, line);
+    json.key("registered");
+    if (quote.empty()) {
+      json.null();
+    } else {
+      json.beginObject();
+      json.key("side").string(inA ? "a" : "b");
+      json.key("line").number(line);
+      json.key("text").string(quote);
+      json.endObject();
+    }
+  }
+  json.endObject();
+}
+
+}  // namespace
+
+std::string decisionLine(const DecisionSides& s, const DecisionDifference& d) {
+  std::string line = "query block " + namedBlock(s, d);
+  const Value alias = aliasOf(s, d);
+  if (d.fact == kDecisionQueryBlock) {
+    const bool inA = d.queryBlockA != kNoFact;
+    line += std::string(" costed only in ") + (inA ? "A" : "B") + " (line " +
+            std::to_string(inA ? d.aLine : d.bLine) + ")";
+    int32_t at = 0;
+    const std::string quote = registration(inA ? s.a : s.b, inA ? d.queryBlockA : d.queryBlockB, at);
+    if (!quote.empty()) line += ", made by \u00ab" + quote + "\u00bb (line " + std::to_string(at) + ")";
+    return line;
+  }
+  if (alias.present) line += ", alias " + alias.text;
+  if (d.fact == kDecisionEstimated) {
+    return line + " estimated only in " + (d.pathA != kNoFact ? "A" : "B") + " (line " +
+           std::to_string(d.aLine > 0 ? d.aLine : d.bLine) + ")";
+  }
+  const Value a = valueOf(s.a, d, false);
+  const Value b = valueOf(s.b, d, true);
+  return line + ": " + decisionFactName(d.fact) + " " + (a.present ? a.text : "-") + " / " +
+         (b.present ? b.text : "-") + " (lines " + std::to_string(d.aLine) + " / " + std::to_string(d.bLine) + ")";
+}
+
+void printDecisions(OutputBuffer& out, const DecisionSides& s, FactRange range, const char* indent) {
+  for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    out.printf("%s%s%s\n", indent, decisionLine(s, s.c.decisions[i]).c_str(),
+               i == s.c.firstDivergence ? "  <- first divergence" : "");
+  }
+}
+
+void decisionsJson(JsonWriter& json, const char* key, const DecisionSides& s, FactRange range) {
+  json.key(key).beginArray();
+  for (int32_t i = range.first; i < range.first + range.count; ++i) decisionJson(json, s, s.c.decisions[i], false);
+  json.endArray();
+}
+
+void firstDivergenceJson(JsonWriter& json, const DecisionSides& s) {
+  json.key("first_divergence");
+  if (s.c.firstDivergence == kNoFact) {
+    json.null();
+  } else {
+    decisionJson(json, s, s.c.decisions[s.c.firstDivergence], true);
+  }
+}

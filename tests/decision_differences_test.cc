@@ -1,0 +1,85 @@
+// The comparison by decision: what the optimizer estimated and decided
+// differently, and the first of it in the order it worked.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/trace_file.h"
+#include "compare/trace_comparison.h"
+
+namespace {
+
+struct Side {
+  std::string text;
+  KeyPoints_c keyPoints;
+  TraceFacts facts;
+  explicit Side(std::string t) : text(std::move(t) + "\r\n") {
+    EXPECT_EQ(scanKeyPointsAndFacts(keyPoints, facts, text.c_str(), static_cast<int32_t>(text.size())), 0);
+    EXPECT_EQ(readAllStatementLists(facts), 0);
+  }
+  ComparedTrace compared() const { return {text.c_str(), static_cast<int32_t>(text.size()), &keyPoints, &facts}; }
+};
+
+std::string sample() {
+  SVString text;
+  EXPECT_EQ(loadFromFile(text, ZAZOZAV_SAMPLES_DIR "/hr_join_search.trc"), 0);
+  return std::string(text.c_str(), static_cast<size_t>(text.length()));
+}
+
+// `text` with the last `from` replaced by `to`.
+std::string lastReplaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.rfind(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+std::vector<std::string> decisions(const Side& a, const Side& b, const TraceComparison& c) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < c.decisions.count(); ++i) {
+    const DecisionDifference& d = c.decisions[i];
+    std::string alias = d.pathA != kNoFact ? std::string(a.facts.view(a.facts.accessPaths[d.pathA].alias))
+                        : d.pathB != kNoFact ? std::string(b.facts.view(b.facts.accessPaths[d.pathB].alias))
+                                             : "-";
+    out.push_back(alias + " " + decisionFactName(d.fact) + (i == c.firstDivergence ? " first" : ""));
+  }
+  return out;
+}
+
+TEST(DecisionDifferences, ACardThatChangesThePathComesFirst) {
+  const std::string text = sample();
+  std::string changed = lastReplaced(text, "  Rounded: 1  Computed: 0.42", "  Rounded: 5  Computed: 4.60");
+  changed = lastReplaced(changed, "  Best:: AccessPath: TableScan\n         Cost: 3.000719",
+                         "  Best:: AccessPath: IndexRange\n  Index: LOC_COUNTRY_IX\n         Cost: 1.000400");
+  changed = lastReplaced(changed, "Number of join permutations tried: 6", "Number of join permutations tried: 6\n"
+                                                                         "Join order[7]:  L[L]#2  E[E]#0  D[D]#1");
+  Side a(text);
+  Side b(changed);
+  TraceComparison c;
+  ASSERT_EQ(compareTraces(a.compared(), b.compared(), c), 0);
+  EXPECT_EQ(decisions(a, b, c), (std::vector<std::string>{"LOCATIONS[L] card_rounded first",
+                                                          "LOCATIONS[L] card_computed", "LOCATIONS[L] flags",
+                                                          "LOCATIONS[L] best_path", "LOCATIONS[L] best_index",
+                                                          "LOCATIONS[L] best_cost", "- join_orders_tried"}));
+  EXPECT_TRUE(c.differs());
+  const DecisionDifference& first = c.decisions[c.firstDivergence];
+  EXPECT_EQ(first.aLine, a.facts.accessPaths[first.pathA].cardLine);
+  EXPECT_EQ(first.bLine, b.facts.accessPaths[first.pathB].cardLine);
+}
+
+TEST(DecisionDifferences, OnlyACostThatDiffersIsTheFirstDivergence) {
+  const std::string text = sample();
+  Side a(text);
+  Side b(lastReplaced(text, "Cost: 2.000366  Degree: 1  Resp: 2.000366  Card: 27.000000",
+                      "Cost: 2.500366  Degree: 1  Resp: 2.500366  Card: 27.000000"));
+  TraceComparison c;
+  ASSERT_EQ(compareTraces(a.compared(), b.compared(), c), 0);
+  EXPECT_EQ(decisions(a, b, c), (std::vector<std::string>{"DEPARTMENTS[D] best_cost first"}));
+  Side same(text);
+  TraceComparison none;
+  ASSERT_EQ(compareTraces(a.compared(), same.compared(), none), 0);
+  EXPECT_EQ(none.firstDivergence, kNoFact);
+  EXPECT_FALSE(none.differs());
+}
+
+}  // namespace
