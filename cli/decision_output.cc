@@ -19,51 +19,24 @@ std::string queryBlockName(const TraceFacts& f, int32_t q) {
   return name;
 }
 
-Value spanValue(const TraceFacts& f, TextSpan span) {
-  if (!span.present()) return {};
-  return {true, terminalSafe(f.view(span))};
-}
-
 // The value of the fact on one side: what that side's trace states.
 Value valueOf(const TraceFacts& f, const DecisionDifference& d, bool sideB) {
-  const int32_t q = sideB ? d.queryBlockB : d.queryBlockA;
-  const int32_t p = sideB ? d.pathB : d.pathA;
-  const AccessPathFact* path = p != kNoFact ? &f.accessPaths[p] : nullptr;
-  switch (d.fact) {
-    case kDecisionQueryBlock:
-      return q != kNoFact ? Value{true, queryBlockName(f, q)} : Value{};
-    case kDecisionEstimated:
-      return path ? Value{true, terminalSafe(f.view(path->alias))} : Value{};
-    case kDecisionCardOriginal:
-      return path ? spanValue(f, path->cardOriginal) : Value{};
-    case kDecisionCardRounded:
-      return path ? spanValue(f, path->cardRounded) : Value{};
-    case kDecisionCardComputed:
-      return path ? spanValue(f, path->cardComputed) : Value{};
-    case kDecisionBestPath:
-      return path ? spanValue(f, path->bestPath) : Value{};
-    case kDecisionBestIndex:
-      return path ? spanValue(f, path->bestIndex) : Value{};
-    case kDecisionBestCost:
-      return path ? spanValue(f, path->bestCost) : Value{};
-    case kDecisionFlags: {
-      if (!path) return {};
-      Value v{true, ""};
-      for (int32_t g = path->flags.first; g < path->flags.first + path->flags.count; ++g) {
-        const char* name = accessFlagName(f.accessFlags[g].kind);
-        if (v.text.find(name) == std::string::npos) v.text += (v.text.empty() ? "" : " ") + std::string(name);
+  const DecisionValue v = decisionValue(f, d, sideB);
+  switch (v.kind) {
+    case DecisionValue::kText:
+      return {true, d.fact == kDecisionQueryBlock ? queryBlockName(f, sideB ? d.queryBlockB : d.queryBlockA)
+                                                  : terminalSafe(f.view(v.text))};
+    case DecisionValue::kCount:
+      return {true, std::to_string(v.count)};
+    case DecisionValue::kFlags: {
+      std::string names;
+      for (int32_t kind : {kFlagProratedDensity, kFlagRoundedToOne}) {
+        if (v.flags >> kind & 1) names += (names.empty() ? "" : " ") + std::string(accessFlagName(kind));
       }
-      if (v.text.empty()) v.text = "none";
-      return v;
+      return {true, names.empty() ? "none" : names};
     }
-    case kDecisionJoinOrdersTried:
-      return q != kNoFact ? Value{true, std::to_string(f.queryBlocks[q].joinOrders.count)} : Value{};
-    case kDecisionJoinOrdersAborted:
-      return q != kNoFact ? Value{true, std::to_string(f.queryBlocks[q].abortedJoinOrders)} : Value{};
-    case kDecisionBestJoinOrder: {
-      if (q == kNoFact || f.queryBlocks[q].bestJoinOrderFact == kNoFact) return {};
-      return {true, tablesOf(f, f.joinOrders[f.queryBlocks[q].bestJoinOrderFact])};
-    }
+    case DecisionValue::kJoinOrder:
+      return {true, tablesOf(f, f.joinOrders[v.joinOrder])};
     default:
       return {};
   }

@@ -25,6 +25,59 @@ const char* decisionFactName(int32_t fact) {
 
 bool isCostDecision(int32_t fact) { return fact == kDecisionBestCost; }
 
+DecisionValue decisionValue(const TraceFacts& f, const DecisionDifference& d, bool sideB) {
+  const int32_t q = sideB ? d.queryBlockB : d.queryBlockA;
+  const int32_t p = sideB ? d.pathB : d.pathA;
+  DecisionValue v;
+  auto text = [&](TextSpan span) {
+    if (span.present()) {
+      v.kind = DecisionValue::kText;
+      v.text = span;
+    }
+    return v;
+  };
+  if (p != kNoFact) {
+    const AccessPathFact& path = f.accessPaths[p];
+    switch (d.fact) {
+      case kDecisionEstimated: return text(path.alias);
+      case kDecisionCardOriginal: return text(path.cardOriginal);
+      case kDecisionCardRounded: return text(path.cardRounded);
+      case kDecisionCardComputed: return text(path.cardComputed);
+      case kDecisionBestPath: return text(path.bestPath);
+      case kDecisionBestIndex: return text(path.bestIndex);
+      case kDecisionBestCost: return text(path.bestCost);
+      case kDecisionFlags:
+        v.kind = DecisionValue::kFlags;
+        for (int32_t g = path.flags.first; g < path.flags.first + path.flags.count; ++g) {
+          v.flags |= 1u << (f.accessFlags[g].kind & 31);
+        }
+        return v;
+      default: break;
+    }
+  }
+  if (q == kNoFact) return v;
+  const QueryBlockFact& b = f.queryBlocks[q];
+  switch (d.fact) {
+    case kDecisionQueryBlock: return text(b.name);
+    case kDecisionJoinOrdersTried:
+      v.kind = DecisionValue::kCount;
+      v.count = b.joinOrders.count;
+      return v;
+    case kDecisionJoinOrdersAborted:
+      v.kind = DecisionValue::kCount;
+      v.count = b.abortedJoinOrders;
+      return v;
+    case kDecisionBestJoinOrder:
+      if (b.bestJoinOrderFact != kNoFact) {
+        v.kind = DecisionValue::kJoinOrder;
+        v.joinOrder = b.bestJoinOrderFact;
+      }
+      return v;
+    default:
+      return v;
+  }
+}
+
 namespace {
 
 class DecisionComparer {
@@ -117,17 +170,18 @@ class DecisionComparer {
     return true;
   }
 
+  static uint32_t flagsOf(const TraceFacts& f, int32_t path) {
+    DecisionDifference d{};
+    d.fact = kDecisionFlags;
+    d.pathA = path;
+    return decisionValue(f, d, false).flags;
+  }
+
   static int32_t aliasIn(const TraceFacts& f, FactRange range, std::string_view alias) {
     for (int32_t i = range.first; i < range.first + range.count; ++i) {
       if (f.view(f.accessPaths[i].alias) == alias) return i;
     }
     return kNoFact;
-  }
-
-  static uint32_t flagsOf(const TraceFacts& f, const AccessPathFact& p) {
-    uint32_t kinds = 0;
-    for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) kinds |= 1u << (f.accessFlags[g].kind & 31);
-    return kinds;
   }
 
   bool alias(int32_t qa, int32_t qb, int32_t i, int32_t j) {
@@ -151,7 +205,7 @@ class DecisionComparer {
         {kDecisionCardOriginal, spansDiffer(fa_, a.cardOriginal, fb_, b.cardOriginal), cardA, cardB},
         {kDecisionCardRounded, spansDiffer(fa_, a.cardRounded, fb_, b.cardRounded), cardA, cardB},
         {kDecisionCardComputed, spansDiffer(fa_, a.cardComputed, fb_, b.cardComputed), cardA, cardB},
-        {kDecisionFlags, flagsOf(fa_, a) != flagsOf(fb_, b), flagLine(fa_, a, cardA), flagLine(fb_, b, cardB)},
+        {kDecisionFlags, flagsOf(fa_, i) != flagsOf(fb_, j), flagLine(fa_, a, cardA), flagLine(fb_, b, cardB)},
         {kDecisionBestPath, spansDiffer(fa_, a.bestPath, fb_, b.bestPath), bestA, bestB},
         {kDecisionBestIndex, spansDiffer(fa_, a.bestIndex, fb_, b.bestIndex), bestA, bestB},
         {kDecisionBestCost, spansDiffer(fa_, a.bestCost, fb_, b.bestCost), bestA, bestB},

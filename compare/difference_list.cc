@@ -19,6 +19,16 @@ class ListBuilder {
       ++full;
       if (firstFull == kNoFact) firstFull = p;
     }
+    if (c_.firstDivergence != kNoFact) {
+      const DecisionDifference& d = c_.decisions[c_.firstDivergence];
+      heading([&] {
+        put("First divergence: ");
+        putStatement(fa_, c_.pairs[d.pair].a, "A");
+        put(" and ");
+        putStatement(fb_, c_.pairs[d.pair].b, "B");
+      });
+      decisionRow(c_.firstDivergence, kDifferenceFirstDivergence);
+    }
     // Common differences are marked only when two pairs or more have them.
     if (full >= 2 && hasCommon(c_.differences[firstFull])) {
       heading([&] { put("In every pair of statements (lines of the first pair)"); });
@@ -215,7 +225,7 @@ class ListBuilder {
   void pairRows(int32_t p) {
     const StatementPair& pair = c_.pairs[p];
     const PairDifferences& d = c_.differences[p];
-    int32_t own = d.queryBlocks.count + (d.planHashDiffers ? 1 : 0) + (d.sqlIdDiffers ? 1 : 0);
+    int32_t own = d.queryBlocks.count + d.decisions.count + (d.planHashDiffers ? 1 : 0) + (d.sqlIdDiffers ? 1 : 0);
     for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) own += !c_.parameters[i].common;
     for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
       own += !c_.fixControls[i].common;
@@ -235,10 +245,70 @@ class ListBuilder {
       const DifferenceText inB = cell([&] { putSpan(fb_, sb.*field); });
       add(kind, p, what, inA, inB, statementLine(sa), 1, statementLine(sb), 1);
     };
+    for (int32_t i = d.decisions.first; i < d.decisions.first + d.decisions.count; ++i) {
+      decisionRow(i, kDifferenceDecision);
+    }
     if (d.sqlIdDiffers) statementRow(kDifferenceSqlId, "sql_id", &StatementFacts::sqlId);
     if (d.planHashDiffers) statementRow(kDifferencePlanHash, "plan hash value", &StatementFacts::planHashValue);
     listRows(d, false);
     for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) queryBlockRow(i);
+  }
+
+  // One side's value of a decision, with its line.
+  void putDecisionValue(const TraceFacts& f, const DecisionDifference& d, bool sideB) {
+    const DecisionValue v = decisionValue(f, d, sideB);
+    switch (v.kind) {
+      case DecisionValue::kText:
+        putSpan(f, v.text);
+        break;
+      case DecisionValue::kCount:
+        putNumber(v.count);
+        break;
+      case DecisionValue::kFlags: {
+        bool any = false;
+        for (int32_t kind : {kFlagProratedDensity, kFlagRoundedToOne}) {
+          if (!(v.flags >> kind & 1)) continue;
+          if (any) put(" ");
+          put(accessFlagName(kind));
+          any = true;
+        }
+        if (!any) put("none");
+        break;
+      }
+      case DecisionValue::kJoinOrder: {
+        const JoinOrderFact& order = f.joinOrders[v.joinOrder];
+        for (int32_t t = 0; t < order.tables.count; ++t) {
+          if (t > 0) put(" ");
+          putSpan(f, f.tables[order.tables.first + t]);
+        }
+        break;
+      }
+      default:
+        put("-");
+        return;
+    }
+    const int32_t line = sideB ? d.bLine : d.aLine;
+    if (line > 0) putLine(line);
+  }
+
+  void decisionRow(int32_t index, int32_t kind) {
+    const DecisionDifference& d = c_.decisions[index];
+    const TraceFacts& namedIn = d.queryBlockA != kNoFact ? fa_ : fb_;
+    const QueryBlockFact& block = namedIn.queryBlocks[d.queryBlockA != kNoFact ? d.queryBlockA : d.queryBlockB];
+    const DifferenceText what = cell([&] {
+      put("query block ");
+      putSpan(namedIn, block.name);
+      if (d.pathA != kNoFact || d.pathB != kNoFact) {
+        put(", ");
+        putSpan(d.pathA != kNoFact ? fa_ : fb_,
+                d.pathA != kNoFact ? fa_.accessPaths[d.pathA].alias : fb_.accessPaths[d.pathB].alias);
+      }
+      put(": ");
+      put(decisionFactName(d.fact));
+    });
+    const DifferenceText inA = cell([&] { putDecisionValue(fa_, d, false); });
+    const DifferenceText inB = cell([&] { putDecisionValue(fb_, d, true); });
+    add(kind, index, what, inA, inB, d.aLine, d.aLine > 0 ? 1 : 0, d.bLine, d.bLine > 0 ? 1 : 0);
   }
 
   void queryBlockRow(int32_t index) {

@@ -1,12 +1,14 @@
 // The differences of a comparison as rows of a list to read and choose
 // from, as the viewer shows them beside the two traces:
 //
+// - the first divergence, when the optimizer estimated or decided
+//   something differently: the first of it in the order it worked;
 // - the parameters and fix controls that differ alike in every pair of
 //   statements, once, under their own heading (with the first pair's
 //   lines);
 // - then, per pair of statements with differences of its own, a heading
-//   and its sql_id, plan hash value, parameters, fix controls and query
-//   blocks;
+//   and its estimates and decisions, sql_id, plan hash value, parameters,
+//   fix controls and query blocks;
 // - the statements found in one trace only;
 // - the runs of differing lines, each named by its first differing line.
 //
@@ -32,6 +34,8 @@ enum DifferenceKind : int32_t {
   kDifferenceQueryBlock = 5,
   kDifferenceStatement = 6,  // a statement without a partner
   kDifferenceText = 7,       // a run of differing lines
+  kDifferenceDecision = 8,   // an estimate or decision (a DecisionDifference)
+  kDifferenceFirstDivergence = 9,  // the first of them again, at the top of the list
 };
 
 // Bytes [offset, offset + length) of DifferenceList::text.

@@ -96,6 +96,19 @@ struct DecisionDifference {
   int32_t order;         // A's line, or the line of A aligned with B's: the optimizer's order
 };
 
+// What one side states of a decision's fact: nothing, a text of its
+// trace, a count, a set of flag kinds (bit k for AccessFlagKind k), or a
+// join order whose tables it is.
+struct DecisionValue {
+  enum Kind : int32_t { kNone, kText, kCount, kFlags, kJoinOrder };
+  int32_t kind = kNone;
+  TextSpan text;
+  int32_t count = 0;
+  uint32_t flags = 0;
+  int32_t joinOrder = kNoFact;
+};
+DecisionValue decisionValue(const TraceFacts& f, const DecisionDifference& d, bool sideB);
+
 // What differs in one pair of statements.
 struct PairDifferences {
   bool sqlIdDiffers;

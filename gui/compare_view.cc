@@ -325,7 +325,8 @@ QString CompareView::summaryText() const {
   for (const StatementPair& p : c.pairs) (p.a != kNoFact && p.b != kNoFact ? pairs : alone) += 1;
   int facts = 0;
   for (const DifferenceRow& r : comparison_->differences.rows) {
-    facts += r.kind != kDifferenceHeading && r.kind != kDifferenceStatement && r.kind != kDifferenceText;
+    facts += r.kind != kDifferenceHeading && r.kind != kDifferenceStatement && r.kind != kDifferenceText &&
+             r.kind != kDifferenceFirstDivergence;
   }
   auto counted = [](int n, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));

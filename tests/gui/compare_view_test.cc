@@ -139,6 +139,31 @@ class CompareViewTest : public QObject {
     QVERIFY(!c.view()->scriptButton()->isEnabled());
   }
 
+  // A card that went another way comes first in the list, chosen at once,
+  // each editor's caret on its side's card line.
+  void theFirstDivergenceLeadsTheListAndIsPlacedInBoth() {
+    const QByteArray a = readFile(ZAZOZAV_SAMPLES_DIR "/hr_join_search.trc");
+    QByteArray b = a;
+    const qsizetype at = b.lastIndexOf("  Rounded: 1  Computed: 0.42");
+    QVERIFY(at > 0);
+    b.replace(at, 28, "  Rounded: 5  Computed: 4.60");
+    Comparing c(b, a);
+    QVERIFY(c.window);
+    QVERIFY(c.open());
+    DifferenceListModel* model = c.view()->differenceModel();
+    QCOMPARE(model->rowAt(0)->kind, int32_t(kDifferenceHeading));
+    QVERIFY(model->index(0, 0).data().toString().startsWith("First divergence: A 1"));
+    QCOMPARE(model->rowAt(1)->kind, int32_t(kDifferenceFirstDivergence));
+    QCOMPARE(model->index(1, 0).data().toString(), QString("query block SEL$1, LOCATIONS[L]: card_rounded"));
+    QCOMPARE(c.view()->differenceList()->currentIndex().row(), 1);
+    const int32_t cardLine = model->rowAt(1)->aLine;
+    for (QsciScintilla* editor : {c.a(), c.b()}) {
+      const long caret = send(editor, Sci::SCI_LINEFROMPOSITION, send(editor, Sci::SCI_GETCURRENTPOS)) + 1;
+      QCOMPARE(caret, long(cardLine));
+      QVERIFY(editor->text(static_cast<int>(caret - 1)).contains("Card: Original: 23.000000"));
+    }
+  }
+
   void ctrlDShowsBothTracesAndTheirDifferences() {
     Comparing c;
     QVERIFY(c.window);
