@@ -46,6 +46,15 @@ std::string namedBlock(const DecisionSides& s, const DecisionDifference& d) {
   return d.queryBlockA != kNoFact ? queryBlockName(s.a, d.queryBlockA) : queryBlockName(s.b, d.queryBlockB);
 }
 
+// The table, index or column of a statistic.
+Value itemOf(const DecisionSides& s, const DecisionDifference& d) {
+  const TextSpan a = decisionItemName(s.a, d, false);
+  if (a.present()) return {true, terminalSafe(s.a.view(a))};
+  const TextSpan b = decisionItemName(s.b, d, true);
+  if (b.present()) return {true, terminalSafe(s.b.view(b))};
+  return {};
+}
+
 Value aliasOf(const DecisionSides& s, const DecisionDifference& d) {
   if (d.pathA != kNoFact) return {true, terminalSafe(s.a.view(s.a.accessPaths[d.pathA].alias))};
   if (d.pathB != kNoFact) return {true, terminalSafe(s.b.view(s.b.accessPaths[d.pathB].alias))};
@@ -95,6 +104,7 @@ void decisionJson(JsonWriter& json, const DecisionSides& s, const DecisionDiffer
   if (withPair) json.key("statement_pair").number(d.pair);
   json.key("query_block").string(namedBlock(s, d));
   valueJson(json, "alias", aliasOf(s, d));
+  valueJson(json, "item", itemOf(s, d));
   json.key("fact").string(decisionFactName(d.fact));
   valueJson(json, "a", valueOf(s.a, d, false));
   valueJson(json, "b", valueOf(s.b, d, true));
@@ -133,6 +143,8 @@ std::string decisionLine(const DecisionSides& s, const DecisionDifference& d) {
     return line;
   }
   if (alias.present) line += ", alias " + alias.text;
+  const Value item = itemOf(s, d);
+  if (item.present) line += ", " + item.text;
   if (d.fact == kDecisionEstimated) {
     return line + " estimated only in " + (d.pathA != kNoFact ? "A" : "B") + " (line " +
            std::to_string(d.aLine > 0 ? d.aLine : d.bLine) + ")";

@@ -230,6 +230,20 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
     spanOrNull(json.key("card"), f, p.bestCard);
     json.endObject();
   }
+  json.key("columns");
+  json.beginArray();
+  for (int32_t i = p.columns.first; i < p.columns.first + p.columns.count; ++i) {
+    const ColumnStatFact& c = f.columnStats[i];
+    json.beginObject();
+    spanOrNull(json.key("name"), f, c.name);
+    json.key("line").number(c.line);
+    spanOrNull(json.key("ndv"), f, c.ndv);
+    spanOrNull(json.key("nulls"), f, c.nulls);
+    spanOrNull(json.key("density"), f, c.density);
+    spanOrNull(json.key("histogram"), f, c.histogram);
+    json.endObject();
+  }
+  json.endArray();
   json.key("flags");
   json.beginArray();
   for (int32_t i = p.flags.first; i < p.flags.first + p.flags.count; ++i) {
@@ -241,6 +255,38 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
   }
   json.endArray();
   json.endObject();
+}
+
+// The tables and indexes of the stretch's «BASE STATISTICAL INFORMATION».
+void tableStatsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
+  json.key("table_stats");
+  json.beginArray();
+  for (int32_t i = b.tableStats.first; i < b.tableStats.first + b.tableStats.count; ++i) {
+    const TableStatFact& t = f.tableStats[i];
+    json.beginObject();
+    spanOrNull(json.key("table"), f, t.table);
+    spanOrNull(json.key("alias"), f, t.alias);
+    json.key("line").number(t.line);
+    spanOrNull(json.key("rows"), f, t.rows);
+    spanOrNull(json.key("blocks"), f, t.blocks);
+    spanOrNull(json.key("avg_row_len"), f, t.avgRowLen);
+    json.key("indexes");
+    json.beginArray();
+    for (int32_t k = t.indexes.first; k < t.indexes.first + t.indexes.count; ++k) {
+      const IndexStatFact& x = f.indexStats[k];
+      json.beginObject();
+      spanOrNull(json.key("name"), f, x.name);
+      json.key("line").number(x.line);
+      spanOrNull(json.key("levels"), f, x.levels);
+      spanOrNull(json.key("leaf_blocks"), f, x.leafBlocks);
+      spanOrNull(json.key("distinct_keys"), f, x.distinctKeys);
+      spanOrNull(json.key("clustering_factor"), f, x.clusteringFactor);
+      json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+  }
+  json.endArray();
 }
 
 void accessPathsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
@@ -278,6 +324,7 @@ void queryBlocksJson(JsonWriter& json, const TraceFacts& f, const StatementFacts
     json.key("join_orders_aborted").number(b.abortedJoinOrders);
     seriesJson(json, f, b);
     accessPathsJson(json, f, b);
+    tableStatsJson(json, f, b);
     json.endObject();
   }
   json.endArray();

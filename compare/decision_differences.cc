@@ -19,11 +19,45 @@ const char* decisionFactName(int32_t fact) {
     case kDecisionJoinOrdersTried: return "join_orders_tried";
     case kDecisionJoinOrdersAborted: return "join_orders_aborted";
     case kDecisionBestJoinOrder: return "best_join_order";
+    case kDecisionTableStats: return "table_stats";
+    case kDecisionTableRows: return "table_rows";
+    case kDecisionTableBlocks: return "table_blocks";
+    case kDecisionAvgRowLen: return "avg_row_len";
+    case kDecisionIndexStats: return "index_stats";
+    case kDecisionIndexLevels: return "index_levels";
+    case kDecisionIndexLeafBlocks: return "index_leaf_blocks";
+    case kDecisionIndexDistinctKeys: return "index_distinct_keys";
+    case kDecisionClusteringFactor: return "clustering_factor";
+    case kDecisionColumnStats: return "column_stats";
+    case kDecisionColumnNdv: return "column_ndv";
+    case kDecisionColumnNulls: return "column_nulls";
+    case kDecisionColumnDensity: return "column_density";
+    case kDecisionColumnHistogram: return "column_histogram";
     default: return "unknown";
   }
 }
 
 bool isCostDecision(int32_t fact) { return fact == kDecisionBestCost; }
+
+int32_t decisionItems(int32_t fact) {
+  if (fact >= kDecisionTableStats && fact <= kDecisionAvgRowLen) return kTableItems;
+  if (fact >= kDecisionIndexStats && fact <= kDecisionClusteringFactor) return kIndexItems;
+  if (fact >= kDecisionColumnStats && fact <= kDecisionColumnHistogram) return kColumnItems;
+  return kNoItems;
+}
+
+bool isStatisticDecision(int32_t fact) { return decisionItems(fact) != kNoItems; }
+
+TextSpan decisionItemName(const TraceFacts& f, const DecisionDifference& d, bool sideB) {
+  const int32_t item = sideB ? d.itemB : d.itemA;
+  if (item == kNoFact) return TextSpan{};
+  switch (decisionItems(d.fact)) {
+    case kTableItems: return f.tableStats[item].table;
+    case kIndexItems: return f.indexStats[item].name;
+    case kColumnItems: return f.columnStats[item].name;
+    default: return TextSpan{};
+  }
+}
 
 DecisionValue decisionValue(const TraceFacts& f, const DecisionDifference& d, bool sideB) {
   const int32_t q = sideB ? d.queryBlockB : d.queryBlockA;
@@ -36,7 +70,27 @@ DecisionValue decisionValue(const TraceFacts& f, const DecisionDifference& d, bo
     }
     return v;
   };
-  if (p != kNoFact) {
+  const int32_t item = sideB ? d.itemB : d.itemA;
+  if (item != kNoFact) {
+    switch (d.fact) {
+      case kDecisionTableStats: return text(f.tableStats[item].table);
+      case kDecisionTableRows: return text(f.tableStats[item].rows);
+      case kDecisionTableBlocks: return text(f.tableStats[item].blocks);
+      case kDecisionAvgRowLen: return text(f.tableStats[item].avgRowLen);
+      case kDecisionIndexStats: return text(f.indexStats[item].name);
+      case kDecisionIndexLevels: return text(f.indexStats[item].levels);
+      case kDecisionIndexLeafBlocks: return text(f.indexStats[item].leafBlocks);
+      case kDecisionIndexDistinctKeys: return text(f.indexStats[item].distinctKeys);
+      case kDecisionClusteringFactor: return text(f.indexStats[item].clusteringFactor);
+      case kDecisionColumnStats: return text(f.columnStats[item].name);
+      case kDecisionColumnNdv: return text(f.columnStats[item].ndv);
+      case kDecisionColumnNulls: return text(f.columnStats[item].nulls);
+      case kDecisionColumnDensity: return text(f.columnStats[item].density);
+      case kDecisionColumnHistogram: return text(f.columnStats[item].histogram);
+      default: return v;
+    }
+  }
+  if (p != kNoFact && !isStatisticDecision(d.fact)) {
     const AccessPathFact& path = f.accessPaths[p];
     switch (d.fact) {
       case kDecisionEstimated: return text(path.alias);
@@ -118,18 +172,111 @@ class DecisionComparer {
   }
 
  private:
-  bool add(int32_t fact, int32_t qa, int32_t qb, int32_t pa, int32_t pb, int32_t aLine, int32_t bLine) {
+  bool add(int32_t fact, int32_t qa, int32_t qb, int32_t pa, int32_t pb, int32_t aLine, int32_t bLine,
+           int32_t ia = kNoFact, int32_t ib = kNoFact) {
     DecisionDifference* d = out_.decisions.append();
     if (!d) return false;
     const int32_t order = aLine > 0 ? aLine : alignedLineInA(out_, bLine);
-    *d = DecisionDifference{pair_, fact, qa, qb, pa, pb, aLine, bLine, order};
+    *d = DecisionDifference{pair_, fact, qa, qb, pa, pb, ia, ib, aLine, bLine, order};
     return true;
+  }
+
+  // Records of one range matched by a name: calls `same(i, j)` for each
+  // pair and `alone(i, j)` with kNoFact for the side without it.
+  template <class NameA, class NameB, class Same, class Alone>
+  static bool matchByName(FactRange ra, FactRange rb, NameA nameA, NameB nameB, Same same, Alone alone) {
+    for (int32_t i = ra.first; i < ra.first + ra.count; ++i) {
+      int32_t j = rb.first;
+      while (j < rb.first + rb.count && nameB(j) != nameA(i)) ++j;
+      if (!(j < rb.first + rb.count ? same(i, j) : alone(i, kNoFact))) return false;
+    }
+    for (int32_t j = rb.first; j < rb.first + rb.count; ++j) {
+      int32_t i = ra.first;
+      while (i < ra.first + ra.count && nameA(i) != nameB(j)) ++i;
+      if (i == ra.first + ra.count && !alone(kNoFact, j)) return false;
+    }
+    return true;
+  }
+
+  // The tables and their indexes of the statistics the two searches saw.
+  bool tableStats(int32_t qa, int32_t qb) {
+    auto tableA = [&](int32_t i) { return fa_.view(fa_.tableStats[i].alias); };
+    auto tableB = [&](int32_t j) { return fb_.view(fb_.tableStats[j].alias); };
+    auto sameTable = [&](int32_t i, int32_t j) {
+      const TableStatFact& a = fa_.tableStats[i];
+      const TableStatFact& b = fb_.tableStats[j];
+      const struct {
+        int32_t fact;
+        TextSpan a, b;
+      } figures[] = {{kDecisionTableRows, a.rows, b.rows},
+                     {kDecisionTableBlocks, a.blocks, b.blocks},
+                     {kDecisionAvgRowLen, a.avgRowLen, b.avgRowLen}};
+      for (const auto& x : figures) {
+        if (spansDiffer(fa_, x.a, fb_, x.b) && !add(x.fact, qa, qb, kNoFact, kNoFact, a.line, b.line, i, j)) return false;
+      }
+      auto indexA = [&](int32_t k) { return fa_.view(fa_.indexStats[k].name); };
+      auto indexB = [&](int32_t k) { return fb_.view(fb_.indexStats[k].name); };
+      auto sameIndex = [&](int32_t k, int32_t l) {
+        const IndexStatFact& x = fa_.indexStats[k];
+        const IndexStatFact& y = fb_.indexStats[l];
+        const struct {
+          int32_t fact;
+          TextSpan a, b;
+        } indexFigures[] = {{kDecisionIndexLevels, x.levels, y.levels},
+                            {kDecisionIndexLeafBlocks, x.leafBlocks, y.leafBlocks},
+                            {kDecisionIndexDistinctKeys, x.distinctKeys, y.distinctKeys},
+                            {kDecisionClusteringFactor, x.clusteringFactor, y.clusteringFactor}};
+        for (const auto& f : indexFigures) {
+          if (spansDiffer(fa_, f.a, fb_, f.b) && !add(f.fact, qa, qb, kNoFact, kNoFact, x.line, y.line, k, l)) {
+            return false;
+          }
+        }
+        return true;
+      };
+      auto loneIndex = [&](int32_t k, int32_t l) {
+        return add(kDecisionIndexStats, qa, qb, kNoFact, kNoFact, k != kNoFact ? fa_.indexStats[k].line : 0,
+                   l != kNoFact ? fb_.indexStats[l].line : 0, k, l);
+      };
+      return matchByName(a.indexes, b.indexes, indexA, indexB, sameIndex, loneIndex);
+    };
+    auto loneTable = [&](int32_t i, int32_t j) {
+      return add(kDecisionTableStats, qa, qb, kNoFact, kNoFact, i != kNoFact ? fa_.tableStats[i].line : 0,
+                 j != kNoFact ? fb_.tableStats[j].line : 0, i, j);
+    };
+    return matchByName(fa_.queryBlocks[qa].tableStats, fb_.queryBlocks[qb].tableStats, tableA, tableB, sameTable,
+                       loneTable);
+  }
+
+  // The column statistics of an alias estimated on both sides.
+  bool columnStats(int32_t qa, int32_t qb, int32_t pa, int32_t pb) {
+    auto nameA = [&](int32_t i) { return fa_.view(fa_.columnStats[i].name); };
+    auto nameB = [&](int32_t j) { return fb_.view(fb_.columnStats[j].name); };
+    auto same = [&](int32_t i, int32_t j) {
+      const ColumnStatFact& a = fa_.columnStats[i];
+      const ColumnStatFact& b = fb_.columnStats[j];
+      const struct {
+        int32_t fact;
+        TextSpan a, b;
+      } figures[] = {{kDecisionColumnNdv, a.ndv, b.ndv},
+                     {kDecisionColumnNulls, a.nulls, b.nulls},
+                     {kDecisionColumnDensity, a.density, b.density},
+                     {kDecisionColumnHistogram, a.histogram, b.histogram}};
+      for (const auto& x : figures) {
+        if (spansDiffer(fa_, x.a, fb_, x.b) && !add(x.fact, qa, qb, pa, pb, a.line, b.line, i, j)) return false;
+      }
+      return true;
+    };
+    auto alone = [&](int32_t i, int32_t j) {
+      return add(kDecisionColumnStats, qa, qb, pa, pb, i != kNoFact ? fa_.columnStats[i].line : 0,
+                 j != kNoFact ? fb_.columnStats[j].line : 0, i, j);
+    };
+    return matchByName(fa_.accessPaths[pa].columns, fb_.accessPaths[pb].columns, nameA, nameB, same, alone);
   }
 
   bool blocks(int32_t qa, int32_t qb) {
     const QueryBlockFact& a = fa_.queryBlocks[qa];
     const QueryBlockFact& b = fb_.queryBlocks[qb];
-    if (!paths(qa, qb)) return false;
+    if (!tableStats(qa, qb) || !paths(qa, qb)) return false;
     // The search that gave the cost.
     const int32_t searchA = a.joinOrders.count > 0 ? fa_.joinOrders[a.joinOrders.first].line : a.line;
     const int32_t searchB = b.joinOrders.count > 0 ? fb_.joinOrders[b.joinOrders.first].line : b.line;
@@ -173,6 +320,7 @@ class DecisionComparer {
   static uint32_t flagsOf(const TraceFacts& f, int32_t path) {
     DecisionDifference d{};
     d.fact = kDecisionFlags;
+    d.queryBlockA = d.queryBlockB = d.pathB = d.itemA = d.itemB = kNoFact;
     d.pathA = path;
     return decisionValue(f, d, false).flags;
   }
@@ -213,7 +361,7 @@ class DecisionComparer {
     for (const Compared& c : facts) {
       if (c.differs && !add(c.fact, qa, qb, i, j, c.aLine, c.bLine)) return false;
     }
-    return true;
+    return columnStats(qa, qb, i, j);
   }
 
   const TraceFacts& fa_;
@@ -229,16 +377,21 @@ int compareDecisions(const ComparedTrace& a, const ComparedTrace& b, TraceCompar
   for (int32_t p = 0; p < out.pairs.count(); ++p) {
     if (!comparer.pair(p)) return -1;
   }
-  // The first that is not a cost, in the order of A's statements; else
-  // the first cost.
+  // The first that is neither a cost nor a statistic, in the order of A's
+  // statements; else the first cost; else the first statistic.
   int32_t firstCost = kNoFact;
+  int32_t firstStatistic = kNoFact;
   for (int32_t i = 0; i < out.decisions.count(); ++i) {
-    if (!isCostDecision(out.decisions[i].fact)) {
+    const int32_t fact = out.decisions[i].fact;
+    if (isStatisticDecision(fact)) {
+      if (firstStatistic == kNoFact) firstStatistic = i;
+    } else if (isCostDecision(fact)) {
+      if (firstCost == kNoFact) firstCost = i;
+    } else {
       out.firstDivergence = i;
       return 0;
     }
-    if (firstCost == kNoFact) firstCost = i;
   }
-  out.firstDivergence = firstCost;
+  out.firstDivergence = firstCost != kNoFact ? firstCost : firstStatistic;
   return 0;
 }

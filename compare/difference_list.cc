@@ -303,6 +303,12 @@ class ListBuilder {
         putSpan(d.pathA != kNoFact ? fa_ : fb_,
                 d.pathA != kNoFact ? fa_.accessPaths[d.pathA].alias : fb_.accessPaths[d.pathB].alias);
       }
+      const bool itemInA = decisionItemName(fa_, d, false).present();
+      const TextSpan item = itemInA ? decisionItemName(fa_, d, false) : decisionItemName(fb_, d, true);
+      if (item.present()) {
+        put(", ");
+        putSpan(itemInA ? fa_ : fb_, item);
+      }
       put(": ");
       put(decisionFactName(d.fact));
     });

@@ -77,12 +77,33 @@ enum DecisionFact : int32_t {
   kDecisionJoinOrdersTried,
   kDecisionJoinOrdersAborted,
   kDecisionBestJoinOrder,
+  // The statistics the optimizer saw: a table's, an index's or a column's
+  // figures, or one that only one side has.
+  kDecisionTableStats,
+  kDecisionTableRows,
+  kDecisionTableBlocks,
+  kDecisionAvgRowLen,
+  kDecisionIndexStats,
+  kDecisionIndexLevels,
+  kDecisionIndexLeafBlocks,
+  kDecisionIndexDistinctKeys,
+  kDecisionClusteringFactor,
+  kDecisionColumnStats,
+  kDecisionColumnNdv,
+  kDecisionColumnNulls,
+  kDecisionColumnDensity,
+  kDecisionColumnHistogram,
 };
 
 // "query_block", "estimated", "card_original", ... as the JSON names them.
 const char* decisionFactName(int32_t fact);
 // True for the facts that are costs, which follow from what came before.
 bool isCostDecision(int32_t fact);
+// True for the statistics, which the estimates start from.
+bool isStatisticDecision(int32_t fact);
+// For a statistic's fact: the list its items are in.
+enum DecisionItems : int32_t { kNoItems, kTableItems, kIndexItems, kColumnItems };
+int32_t decisionItems(int32_t fact);
 
 struct DecisionDifference {
   int32_t pair;
@@ -91,6 +112,8 @@ struct DecisionDifference {
   int32_t queryBlockB;
   int32_t pathA;         // accessPaths records of an alias's facts, else kNoFact
   int32_t pathB;
+  int32_t itemA;         // a statistic's tableStats, indexStats or columnStats record, else kNoFact
+  int32_t itemB;
   int32_t aLine;         // where each side states it; 0 when it does not
   int32_t bLine;
   int32_t order;         // A's line, or the line of A aligned with B's: the optimizer's order
@@ -108,6 +131,9 @@ struct DecisionValue {
   int32_t joinOrder = kNoFact;
 };
 DecisionValue decisionValue(const TraceFacts& f, const DecisionDifference& d, bool sideB);
+// The table, index or column a statistic's fact is of, on one side;
+// absent for the other facts.
+TextSpan decisionItemName(const TraceFacts& f, const DecisionDifference& d, bool sideB);
 
 // What differs in one pair of statements.
 struct PairDifferences {
@@ -156,8 +182,9 @@ class TraceComparison {
   PackedRecords<QueryBlockDifference> queryBlocks;
   PackedRecords<DecisionDifference> decisions;
   // The first decision or estimate that went another way, in the order the
-  // optimizer worked (A's): the first that is not a cost, else the first
-  // cost; kNoFact when none differs.
+  // optimizer worked (A's): the first that is neither a cost nor a
+  // statistic, else the first cost, else the first statistic; kNoFact
+  // when none differs.
   int32_t firstDivergence = kNoFact;
   PackedRecords<SectionPair> sections;
   PackedRecords<EqualRun> equalRuns;  // in line-table entries

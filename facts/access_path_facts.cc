@@ -57,24 +57,6 @@ struct Estimation {
   TextSpan alias;
 };
 
-// The line of `offset`, counted from the last key point at or before it.
-int32_t lineAt(const FactContext& c, int32_t keyPointLimit, int32_t offset) {
-  const KeyPoints_c& k = *c.keyPoints;
-  auto lineStart = [&](int32_t i) { return k[i].pos - k[i].column; };
-  int32_t low = 0;
-  int32_t high = keyPointLimit;
-  while (low < high) {  // the first key point whose line starts past `offset`
-    const int32_t mid = low + (high - low) / 2;
-    if (lineStart(mid) > offset) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  if (low == 0) return lineOfOffset(c.text, 0, 1, offset);
-  return lineOfOffset(c.text, lineStart(low - 1), k[low - 1].line + 1, offset);
-}
-
 class SectionReader {
  public:
   SectionReader(FactContext& c, int32_t limit) : c_(c), limit_(limit) {}
@@ -88,6 +70,8 @@ class SectionReader {
     fact->alias = alias;
     fact->candidates.first = c_.facts.accessCandidates.count();
     fact->flags.first = c_.facts.accessFlags.count();
+    fact->columns.first = c_.facts.columnStats.count();
+    column_ = -1;
     path_ = c_.facts.accessPaths.count() - 1;
     LineReader reader(c_.text, limit_, offset, number);
     TraceLine line;
@@ -113,6 +97,7 @@ class SectionReader {
         if (!startCandidate(line, bitmap)) return false;
         continue;
       }
+      if (candidate_ < 0 && !noteColumn(line)) return false;
       if (lineStartsWith(t, line, kBitmapStart)) {
         bitmap = true;
       } else if (lineStartsWith(t, line, kBitmapEnd)) {
@@ -132,6 +117,7 @@ class SectionReader {
     done.lastLine = lastLine;
     done.candidates.count = c_.facts.accessCandidates.count() - done.candidates.first;
     done.flags.count = c_.facts.accessFlags.count() - done.flags.first;
+    done.columns.count = c_.facts.columnStats.count() - done.columns.first;
     return true;
   }
 
@@ -167,6 +153,41 @@ class SectionReader {
     c->path = restAfter(c_.text, line, kCandidate);
     c->bitmap = bitmap ? 1 : 0;
     candidate_ = c_.facts.accessCandidates.count() - 1;
+    return true;
+  }
+
+  // «Column (#N): NAME(TYPE)» opens a column's statistics, the first of
+  // its name in the section; its «AvgLen: ... NDV: ...» and «Histogram:»
+  // lines follow. False when the list could not grow.
+  bool noteColumn(const TraceLine& line) {
+    const char* t = c_.text;
+    if (lineStartsWith(t, line, "Column (#")) {
+      column_ = -1;
+      const int32_t close = findIn(t, line.begin, line.end, "):");
+      if (close < 0) return true;
+      const TextSpan name = wordOnLine(t, close + 2, line.end);
+      if (!name.present()) return true;
+      const AccessPathFact& p = path();
+      for (int32_t k = p.columns.first; k < c_.facts.columnStats.count(); ++k) {
+        if (c_.facts.view(c_.facts.columnStats[k].name) == c_.facts.view(name)) return true;
+      }
+      ColumnStatFact* column = appendFact(c_.facts.columnStats);
+      if (!column) return false;
+      column->line = line.number;
+      column->name = name;
+      column_ = c_.facts.columnStats.count() - 1;
+      return true;
+    }
+    if (column_ < 0) return true;
+    ColumnStatFact& column = c_.facts.columnStats[column_];
+    if (lineStartsWith(t, line, "AvgLen:") && !column.ndv.present()) {
+      column.ndv = valueAfterKey(t, line, "NDV:");
+      column.nulls = valueAfterKey(t, line, "Nulls:");
+      column.density = valueAfterKey(t, line, "Density:");
+    } else if (lineStartsWith(t, line, "Histogram:")) {
+      column.histogram = valueAfterKey(t, line, "Histogram:");
+      column_ = -1;
+    }
     return true;
   }
 
@@ -220,10 +241,28 @@ class SectionReader {
   int32_t limit_;
   int32_t path_ = -1;
   int32_t candidate_ = -1;
+  int32_t column_ = -1;  // the column whose figures may follow
   bool ok_ = true;  // false once a list could not grow
 };
 
 }  // namespace
+
+int32_t lineNearKeyPoints(const FactContext& c, int32_t keyPointLimit, int32_t offset) {
+  const KeyPoints_c& k = *c.keyPoints;
+  auto lineStart = [&](int32_t i) { return k[i].pos - k[i].column; };
+  int32_t low = 0;
+  int32_t high = keyPointLimit;
+  while (low < high) {  // the first key point whose line starts past `offset`
+    const int32_t mid = low + (high - low) / 2;
+    if (lineStart(mid) > offset) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  if (low == 0) return lineOfOffset(c.text, 0, 1, offset);
+  return lineOfOffset(c.text, lineStart(low - 1), k[low - 1].line + 1, offset);
+}
 
 const char* accessFlagName(int32_t kind) {
   return kind == kFlagRoundedToOne ? "rounded_to_one" : "prorated_density";
@@ -257,7 +296,7 @@ bool readAccessPaths(FactContext& c, int32_t from, int32_t to, int32_t keyPointL
   SectionReader reader(c, to);
   for (const Estimation& e : found) {
     if (e.offset < 0) continue;
-    if (!reader.read(e.offset, lineAt(c, keyPointLimit, e.offset), e.alias)) return false;
+    if (!reader.read(e.offset, lineNearKeyPoints(c, keyPointLimit, e.offset), e.alias)) return false;
   }
   block.accessPaths.count = c.facts.accessPaths.count() - block.accessPaths.first;
   return true;

@@ -80,6 +80,15 @@ class JoinOrderReader {
 // False when a list could not grow.
 bool readAccessPaths(FactContext& c, int32_t from, int32_t to, int32_t keyPointLimit, QueryBlockFact& block);
 
+// The tables and indexes of the last «BASE STATISTICAL INFORMATION» of a
+// query block's stretch text[from, to), into facts.tableStats and
+// `block.tableStats`. False when a list could not grow.
+bool readBaseStatistics(FactContext& c, int32_t from, int32_t to, int32_t keyPointLimit, QueryBlockFact& block);
+
+// The 1-based line of `offset`, counted from the last key point below
+// `keyPointLimit` whose line starts at or before it.
+int32_t lineNearKeyPoints(const FactContext& c, int32_t keyPointLimit, int32_t offset);
+
 // Lines of text[from, to) that state a transformation's outcome. The query
 // block being worked on is the word at `contextAt` (-1 for none), read only
 // when a line names none.

@@ -252,6 +252,9 @@ int32_t JoinOrderReader::onFinalCost(int32_t keyPoint, int32_t limit, int32_t st
   readLastStepCosts(k);
   stretchStart_ = end;
   const int32_t finalCostLine = k.pos - k.column;
-  if (!readAccessPaths(c_, stretchBegin, finalCostLine, keyPoint, c_.facts.queryBlocks[index])) return -1;
+  if (!readBaseStatistics(c_, stretchBegin, finalCostLine, keyPoint, c_.facts.queryBlocks[index]) ||
+      !readAccessPaths(c_, stretchBegin, finalCostLine, keyPoint, c_.facts.queryBlocks[index])) {
+    return -1;
+  }
   return after;
 }

@@ -145,6 +145,7 @@ class DigestBuilder {
     for (const AccessPathFact& p : f_.accessPaths) {
       AccessPathFact& copy = *d_.accessPaths.append();
       copy = p;
+      copy.columns = FactRange{};  // the viewer shows no column statistics
       for (TextSpan* span : {&copy.alias, &copy.cardOriginal, &copy.cardRounded, &copy.cardComputed, &copy.bestPath,
                              &copy.bestIndex, &copy.bestCost, &copy.bestCard}) {
         if (!rebase(*span)) return false;

@@ -19,6 +19,9 @@ void TraceFacts::reset() {
   accessPaths.reset();
   accessCandidates.reset();
   accessFlags.reset();
+  columnStats.reset();
+  tableStats.reset();
+  indexStats.reset();
   transformations.reset();
   planOperations.reset();
   outlineHints.reset();

@@ -102,6 +102,39 @@ struct AccessFlagFact {
   int32_t kind = kFlagProratedDensity;
 };
 
+// «Column (#N): NAME(TYPE)» and its figures «AvgLen: 3 NDV: 1 Nulls: 0
+// Density: 0.000005», «Histogram: Freq ...»: the first of a column's in a
+// single-table section, the statistics the estimate used.
+struct ColumnStatFact {
+  int32_t line = 0;
+  TextSpan name;  // NAME(TYPE) without its number
+  TextSpan ndv;
+  TextSpan nulls;
+  TextSpan density;
+  TextSpan histogram;  // the kind after "Histogram:", e.g. "Freq"; absent without one
+};
+
+// An index under «Index Stats::» of «BASE STATISTICAL INFORMATION».
+struct IndexStatFact {
+  int32_t line = 0;
+  TextSpan name;
+  TextSpan levels;        // LVLS
+  TextSpan leafBlocks;    // #LB
+  TextSpan distinctKeys;  // #DK
+  TextSpan clusteringFactor;  // CLUF
+};
+
+// A table under «Table Stats::» of «BASE STATISTICAL INFORMATION».
+struct TableStatFact {
+  int32_t line = 0;
+  TextSpan table;
+  TextSpan alias;
+  TextSpan rows;       // #Rows
+  TextSpan blocks;     // #Blks
+  TextSpan avgRowLen;  // AvgRowLen
+  FactRange indexes;   // in TraceFacts::indexStats
+};
+
 // «Single Table Cardinality Estimation for ALIAS» and what follows it, to
 // the figures of its «Best:: AccessPath:»: the last such section of the
 // alias in a query block's stretch.
@@ -120,6 +153,7 @@ struct AccessPathFact {
   TextSpan bestCost;
   TextSpan bestCard;
   FactRange flags;
+  FactRange columns;  // in TraceFacts::columnStats
 };
 
 // «Final cost for query block NAME (#N) - PLAN:» and the lines after it.
@@ -142,6 +176,7 @@ struct QueryBlockFact {
   FactRange joinOrders;         // of the last search, the one that gave this cost
   int32_t abortedJoinOrders = 0;  // of those
   FactRange accessPaths;        // one per alias estimated in the stretch
+  FactRange tableStats;         // of the stretch's last «BASE STATISTICAL INFORMATION»
 };
 
 // One row of the explain plan's table.
@@ -232,6 +267,9 @@ class TraceFacts {
   PackedRecords<AccessPathFact> accessPaths;
   PackedRecords<AccessCandidateFact> accessCandidates;
   PackedRecords<AccessFlagFact> accessFlags;
+  PackedRecords<ColumnStatFact> columnStats;
+  PackedRecords<TableStatFact> tableStats;
+  PackedRecords<IndexStatFact> indexStats;
   PackedRecords<TransformationFact> transformations;
   PackedRecords<PlanOperationFact> planOperations;
   PackedRecords<OutlineHintFact> outlineHints;

@@ -59,6 +59,15 @@ void checkComparison(const Trace& a, const Trace& b, const TraceComparison& c) {
       check(d.pathA == kNoFact || (d.pathA >= 0 && d.pathA < a.facts.accessPaths.count()));
       check(d.pathB == kNoFact || (d.pathB >= 0 && d.pathB < b.facts.accessPaths.count()));
       check(d.queryBlockA != kNoFact || d.queryBlockB != kNoFact);
+      const int32_t items = decisionItems(d.fact);
+      const int32_t listA = items == kTableItems ? a.facts.tableStats.count()
+                            : items == kIndexItems ? a.facts.indexStats.count()
+                                                   : a.facts.columnStats.count();
+      const int32_t listB = items == kTableItems ? b.facts.tableStats.count()
+                            : items == kIndexItems ? b.facts.indexStats.count()
+                                                   : b.facts.columnStats.count();
+      check(d.itemA == kNoFact || (items != kNoItems && d.itemA >= 0 && d.itemA < listA));
+      check(d.itemB == kNoFact || (items != kNoItems && d.itemB >= 0 && d.itemB < listB));
     }
   }
   check(c.firstDivergence == kNoFact || (c.firstDivergence >= 0 && c.firstDivergence < c.decisions.count()));

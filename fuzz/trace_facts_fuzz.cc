@@ -101,6 +101,26 @@ void checkFacts(const TraceFacts& f, int32_t lines) {
       check(x.line > p.line && (p.bestLine == 0 || x.line < p.bestLine));
     }
     for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) b.line(f.accessFlags[g].line, false);
+    b.range(p.columns, f.columnStats);
+  }
+  for (const ColumnStatFact& x : f.columnStats) {
+    for (TextSpan t : {x.name, x.ndv, x.nulls, x.density, x.histogram}) b.span(t);
+    b.line(x.line, false);
+  }
+  for (const QueryBlockFact& q : f.queryBlocks) {
+    b.range(q.tableStats, f.tableStats);
+    for (int32_t i = q.tableStats.first; i < q.tableStats.first + q.tableStats.count; ++i) {
+      check(f.tableStats[i].line < q.line);
+    }
+  }
+  for (const TableStatFact& t : f.tableStats) {
+    for (TextSpan x : {t.table, t.alias, t.rows, t.blocks, t.avgRowLen}) b.span(x);
+    b.line(t.line, false);
+    b.range(t.indexes, f.indexStats);
+  }
+  for (const IndexStatFact& x : f.indexStats) {
+    for (TextSpan t : {x.name, x.levels, x.leafBlocks, x.distinctKeys, x.clusteringFactor}) b.span(t);
+    b.line(x.line, false);
   }
   for (const QueryBlockFact& q : f.queryBlocks) {
     if (q.accessPaths.count > 256) continue;  // the pairwise check is quadratic

@@ -38,10 +38,13 @@ std::vector<std::string> decisions(const Side& a, const Side& b, const TraceComp
   std::vector<std::string> out;
   for (int32_t i = 0; i < c.decisions.count(); ++i) {
     const DecisionDifference& d = c.decisions[i];
+    const TextSpan item = decisionItemName(a.facts, d, false).present() ? decisionItemName(a.facts, d, false)
+                                                                          : decisionItemName(b.facts, d, true);
+    const std::string itemName = item.present() ? std::string(d.itemA != kNoFact ? a.facts.view(item) : b.facts.view(item)) + " " : "";
     std::string alias = d.pathA != kNoFact ? std::string(a.facts.view(a.facts.accessPaths[d.pathA].alias))
                         : d.pathB != kNoFact ? std::string(b.facts.view(b.facts.accessPaths[d.pathB].alias))
                                              : "-";
-    out.push_back(alias + " " + decisionFactName(d.fact) + (i == c.firstDivergence ? " first" : ""));
+    out.push_back(alias + " " + itemName + decisionFactName(d.fact) + (i == c.firstDivergence ? " first" : ""));
   }
   return out;
 }
@@ -80,6 +83,29 @@ TEST(DecisionDifferences, OnlyACostThatDiffersIsTheFirstDivergence) {
   ASSERT_EQ(compareTraces(a.compared(), same.compared(), none), 0);
   EXPECT_EQ(none.firstDivergence, kNoFact);
   EXPECT_FALSE(none.differs());
+}
+
+// The statistics the optimizer saw come first in its order, but a card
+// that went another way is the first divergence; with nothing else
+// differing, the first statistic is.
+TEST(DecisionDifferences, StatisticsAreComparedAndComeFirstInOrder) {
+  const std::string text = sample();
+  std::string stats = lastReplaced(text, "#Blks:  5  AvgRowLen:  49.00", "#Blks:  5  AvgRowLen:  52.00");
+  stats = lastReplaced(stats, "    AvgLen: 3 NDV: 14 Nulls: 0 Density: 0.071429",
+                       "    AvgLen: 3 NDV: 21 Nulls: 0 Density: 0.047619");
+  stats = lastReplaced(stats, "  Index: LOC_COUNTRY_IX  Col#: 2", "  Index: LOC_CITY_IX  Col#: 3");
+  Side a(text);
+  Side b(stats);
+  TraceComparison c;
+  ASSERT_EQ(compareTraces(a.compared(), b.compared(), c), 0);
+  EXPECT_EQ(decisions(a, b, c),
+            (std::vector<std::string>{"- LOCATIONS avg_row_len first", "- LOC_COUNTRY_IX index_stats",
+                                      "- LOC_CITY_IX index_stats", "LOCATIONS[L] COUNTRY_ID(CHAR) column_ndv",
+                                      "LOCATIONS[L] COUNTRY_ID(CHAR) column_density"}));
+  Side both(lastReplaced(stats, "  Rounded: 1  Computed: 0.42", "  Rounded: 2  Computed: 1.64"));
+  TraceComparison d;
+  ASSERT_EQ(compareTraces(a.compared(), both.compared(), d), 0);
+  EXPECT_EQ(std::string(decisionFactName(d.decisions[d.firstDivergence].fact)), "card_rounded");
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ inline bool sameFacts(const TraceFacts& a, const TraceFacts& b) {
          sameRecords(a.parameterFixControls, b.parameterFixControls) && sameRecords(a.queryBlocks, b.queryBlocks) &&
          sameRecords(a.joinOrders, b.joinOrders) && sameRecords(a.tables, b.tables) &&
          sameRecords(a.accessPaths, b.accessPaths) && sameRecords(a.accessCandidates, b.accessCandidates) &&
-         sameRecords(a.accessFlags, b.accessFlags) &&
+         sameRecords(a.accessFlags, b.accessFlags) && sameRecords(a.columnStats, b.columnStats) &&
+         sameRecords(a.tableStats, b.tableStats) && sameRecords(a.indexStats, b.indexStats) &&
          sameRecords(a.transformations, b.transformations) && sameRecords(a.planOperations, b.planOperations) &&
          sameRecords(a.outlineHints, b.outlineHints) && sameRecords(a.keyPointLines, b.keyPointLines);
 }
@@ -72,7 +73,7 @@ inline bool sameAccessPaths(const TraceDigest& d, const TraceFacts& f) {
     const AccessPathFact& b = f.accessPaths[i];
     if (a.line != b.line || a.cardLine != b.cardLine || a.bestLine != b.bestLine ||
         std::memcmp(&a.candidates, &b.candidates, sizeof a.candidates) != 0 ||
-        std::memcmp(&a.flags, &b.flags, sizeof a.flags) != 0 || !sameCopy(d, a.alias, f, b.alias) ||
+        std::memcmp(&a.flags, &b.flags, sizeof a.flags) != 0 || a.columns.count != 0 || !sameCopy(d, a.alias, f, b.alias) ||
         !sameCopy(d, a.cardOriginal, f, b.cardOriginal) || !sameCopy(d, a.cardRounded, f, b.cardRounded) ||
         !sameCopy(d, a.cardComputed, f, b.cardComputed) || !sameCopy(d, a.bestPath, f, b.bestPath) ||
         !sameCopy(d, a.bestIndex, f, b.bestIndex) || !sameCopy(d, a.bestCost, f, b.bestCost) ||
