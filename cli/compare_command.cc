@@ -82,27 +82,60 @@ std::string entryName(const TraceFacts& fa, const PackedRecords<Entry>& la, cons
   return d.a != kNoFact ? orDash(fa, la[d.a].*key) : orDash(fb, lb[d.b].*key);
 }
 
-void printListDifferences(OutputBuffer& out, const Sides& s, FactRange range, bool wantCommon, const char* indent) {
+// More entries than this on one side only are told as a group.
+constexpr int32_t kGroupedFrom = 6;
+constexpr int kGroupedPerLine = 8;
+
+// A list's differences: those with a value on both sides one a line, then
+// those on one side only, each side's as one group when they are many
+// (an upgrade brings hundreds of fix controls that the other side lacks).
+template <class Entry>
+void printEntries(OutputBuffer& out, const Sides& s, const PackedRecords<ListDifference>& list,
+                  const PackedRecords<Entry>& listA, const PackedRecords<Entry>& listB, TextSpan Entry::*name,
+                  const char* one, const char* many, FactRange range, bool wantCommon, const char* indent) {
   const TraceFacts& fa = s.a.facts;
   const TraceFacts& fb = s.b.facts;
+  int32_t onlyIn[2] = {0, 0};
   for (int32_t i = range.first; i < range.first + range.count; ++i) {
-    const ListDifference& d = s.c.parameters[i];
+    const ListDifference& d = list[i];
+    if (d.common == wantCommon && (d.a == kNoFact || d.b == kNoFact)) ++onlyIn[d.a == kNoFact ? 1 : 0];
+  }
+  for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    const ListDifference& d = list[i];
     if (d.common != wantCommon) continue;
-    out.printf("%sparameter %s: %s / %s\n", indent, entryName(fa, fa.parameters, fb, fb.parameters, d, &ParameterFact::name).c_str(),
-               entryValue(fa, fa.parameters, d.a).c_str(), entryValue(fb, fb.parameters, d.b).c_str());
+    const bool grouped = (d.a == kNoFact || d.b == kNoFact) && onlyIn[d.a == kNoFact ? 1 : 0] >= kGroupedFrom;
+    if (grouped) continue;
+    out.printf("%s%s %s: %s / %s\n", indent, one, entryName(fa, listA, fb, listB, d, name).c_str(),
+               entryValue(fa, listA, d.a).c_str(), entryValue(fb, listB, d.b).c_str());
+  }
+  for (int side = 0; side < 2; ++side) {
+    if (onlyIn[side] < kGroupedFrom) continue;
+    out.printf("%s%d %s only in %s:", indent, onlyIn[side], many, side == 0 ? "A" : "B");
+    int onLine = kGroupedPerLine;
+    for (int32_t i = range.first; i < range.first + range.count; ++i) {
+      const ListDifference& d = list[i];
+      if (d.common != wantCommon || (side == 0 ? d.b != kNoFact : d.a != kNoFact)) continue;
+      if (onLine == kGroupedPerLine) {
+        out.printf("\n%s ", indent);
+        onLine = 0;
+      }
+      const TraceFacts& f = side == 0 ? fa : fb;
+      const Entry& e = side == 0 ? listA[d.a] : listB[d.b];
+      out.printf(" %s=%s", orDash(f, e.*name).c_str(), orDash(f, e.value).c_str());
+      ++onLine;
+    }
+    out.printf("\n");
   }
 }
 
+void printListDifferences(OutputBuffer& out, const Sides& s, FactRange range, bool wantCommon, const char* indent) {
+  printEntries(out, s, s.c.parameters, s.a.facts.parameters, s.b.facts.parameters, &ParameterFact::name, "parameter",
+               "parameters", range, wantCommon, indent);
+}
+
 void printFixDifferences(OutputBuffer& out, const Sides& s, FactRange range, bool wantCommon, const char* indent) {
-  const TraceFacts& fa = s.a.facts;
-  const TraceFacts& fb = s.b.facts;
-  for (int32_t i = range.first; i < range.first + range.count; ++i) {
-    const ListDifference& d = s.c.fixControls[i];
-    if (d.common != wantCommon) continue;
-    out.printf("%sfix control %s: %s / %s\n", indent,
-               entryName(fa, fa.fixControls, fb, fb.fixControls, d, &FixControlFact::number).c_str(),
-               entryValue(fa, fa.fixControls, d.a).c_str(), entryValue(fb, fb.fixControls, d.b).c_str());
-  }
+  printEntries(out, s, s.c.fixControls, s.a.facts.fixControls, s.b.facts.fixControls, &FixControlFact::number,
+               "fix control", "fix controls", range, wantCommon, indent);
 }
 
 // «-321907731 (3973059565)»: the trace's value, and as V$SQL shows it.

@@ -182,11 +182,64 @@ class ListBuilder {
   // The parameters and fix controls of one pair whose `common` mark is
   // `wantCommon`.
   void listRows(const PairDifferences& d, bool wantCommon) {
-    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) {
-      if (c_.parameters[i].common == wantCommon) entryRow(kDifferenceParameter, i, c_.parameters[i]);
+    entryRows(kDifferenceParameter, c_.parameters, d.parameters, wantCommon);
+    entryRows(kDifferenceFixControl, c_.fixControls, d.fixControls, wantCommon);
+  }
+
+  // More entries than this on one side only make one row.
+  static constexpr int32_t kGroupedFrom = 6;
+
+  // A list's differences, a row each; those that one side alone has, when
+  // they are many, a row for each side (an upgrade brings hundreds).
+  void entryRows(int32_t kind, const PackedRecords<ListDifference>& list, FactRange range, bool wantCommon) {
+    int32_t onlyIn[2] = {0, 0};
+    for (int32_t i = range.first; i < range.first + range.count; ++i) {
+      const ListDifference& d = list[i];
+      if (d.common == wantCommon && (d.a == kNoFact || d.b == kNoFact)) ++onlyIn[d.a == kNoFact ? 1 : 0];
     }
-    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
-      if (c_.fixControls[i].common == wantCommon) entryRow(kDifferenceFixControl, i, c_.fixControls[i]);
+    for (int32_t i = range.first; i < range.first + range.count; ++i) {
+      const ListDifference& d = list[i];
+      if (d.common != wantCommon) continue;
+      if ((d.a == kNoFact || d.b == kNoFact) && onlyIn[d.a == kNoFact ? 1 : 0] >= kGroupedFrom) continue;
+      entryRow(kind, i, d);
+    }
+    for (int side = 0; side < 2; ++side) {
+      if (onlyIn[side] >= kGroupedFrom) groupRow(kind, list, range, wantCommon, side == 1, onlyIn[side]);
+    }
+  }
+
+  void groupRow(int32_t kind, const PackedRecords<ListDifference>& list, FactRange range, bool wantCommon, bool inB,
+                int32_t count) {
+    const bool parameter = kind == kDifferenceParameter;
+    const TraceFacts& f = inB ? fb_ : fa_;
+    int32_t first = 0;
+    int32_t last = 0;
+    const DifferenceText what = cell([&] {
+      putNumber(count);
+      put(parameter ? " parameters only in " : " fix controls only in ");
+      put(inB ? "B" : "A");
+    });
+    const DifferenceText names = cell([&] {
+      const int32_t start = out_.text.length();
+      for (int32_t i = range.first; i < range.first + range.count; ++i) {
+        const ListDifference& d = list[i];
+        if (d.common != wantCommon || (inB ? d.a != kNoFact : d.b != kNoFact)) continue;
+        const int32_t index = inB ? d.b : d.a;
+        const int32_t line = parameter ? f.parameters[index].line : f.fixControls[index].line;
+        if (first == 0 || line < first) first = line;
+        if (line > last) last = line;
+        if (out_.text.length() - start > kDifferenceCellBytes) continue;
+        if (out_.text.length() > start) put(" ");
+        putSpan(f, parameter ? f.parameters[index].name : f.fixControls[index].number);
+      }
+      if (out_.text.length() - start > kDifferenceCellBytes) put(" ...");
+    });
+    const DifferenceText none = cell([&] { put("-"); });
+    const int32_t lines = first > 0 ? last - first + 1 : 0;
+    if (inB) {
+      add(kDifferenceGroup, kNoFact, what, none, names, 0, 0, first, lines);
+    } else {
+      add(kDifferenceGroup, kNoFact, what, names, none, first, lines, 0, 0);
     }
   }
 

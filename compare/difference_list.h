@@ -36,6 +36,7 @@ enum DifferenceKind : int32_t {
   kDifferenceText = 7,       // a run of differing lines
   kDifferenceDecision = 8,   // an estimate or decision (a DecisionDifference)
   kDifferenceFirstDivergence = 9,  // the first of them again, at the top of the list
+  kDifferenceGroup = 10,     // many parameters or fix controls that one side alone has
 };
 
 // Bytes [offset, offset + length) of DifferenceList::text.

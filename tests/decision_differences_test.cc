@@ -2,10 +2,12 @@
 // differently, and the first of it in the order it worked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/trace_file.h"
+#include "compare/difference_list.h"
 #include "compare/trace_comparison.h"
 
 namespace {
@@ -106,6 +108,33 @@ TEST(DecisionDifferences, StatisticsAreComparedAndComeFirstInOrder) {
   TraceComparison d;
   ASSERT_EQ(compareTraces(a.compared(), both.compared(), d), 0);
   EXPECT_EQ(std::string(decisionFactName(d.decisions[d.firstDivergence].fact)), "card_rounded");
+}
+
+// Many fix controls that one trace alone has (an upgrade) make one row of
+// the list, after the ones that differ in value; the first divergence
+// heads the list.
+TEST(DecisionDifferences, OneSidedEntriesAreGroupedInTheList) {
+  const std::string text = sample();
+  std::string extra;
+  for (int k = 0; k < 7; ++k) extra += "    fix  " + std::to_string(9000000 + k) + " = 1\n";
+  std::string changed = lastReplaced(text, "    fix  3746511 = enabled\n", "    fix  3746511 = disabled\n" + extra);
+  changed = lastReplaced(changed, "  Rounded: 1  Computed: 0.42", "  Rounded: 2  Computed: 1.64");
+  Side a(text);
+  Side b(changed);
+  TraceComparison c;
+  ASSERT_EQ(compareTraces(a.compared(), b.compared(), c), 0);
+  DifferenceList list;
+  ASSERT_EQ(buildDifferenceList(a.compared(), b.compared(), c, list), 0);
+  std::vector<std::string> rows;
+  for (const DifferenceRow& r : list.rows) {
+    rows.push_back(std::to_string(r.kind) + " " + std::string(list.cell(r.what)) + " | " +
+                   std::string(list.cell(r.inB)).substr(0, 24));
+  }
+  ASSERT_GE(rows.size(), 6u);
+  EXPECT_EQ(rows[1], "9 query block SEL$1, LOCATIONS[L]: card_rounded | 2 (line 808)");
+  const auto fix = std::find(rows.begin(), rows.end(), "4 fix control 3746511 | disabled (line 1068)");
+  ASSERT_NE(fix, rows.end());
+  EXPECT_EQ(*(fix + 1), "10 7 fix controls only in B | 9000000 9000001 9000002 ");
 }
 
 }  // namespace
