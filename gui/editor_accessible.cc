@@ -43,9 +43,11 @@ long EditorAccessible::send(unsigned int message, unsigned long wParam, long lPa
 }
 
 void EditorAccessible::ensureLineIndex() const {
-  if (indexed_) return;
+  // The index belongs to the document, so it is asked of the document: one
+  // the editor was given since (closing a comparison gives it an empty
+  // one, which may even take the old one's address) has none yet.
+  if (send(Sci::SCI_GETLINECHARACTERINDEX) & Sci::SC_LINECHARACTERINDEX_UTF16) return;
   send(Sci::SCI_ALLOCATELINECHARACTERINDEX, Sci::SC_LINECHARACTERINDEX_UTF16);
-  indexed_ = true;
 }
 
 int EditorAccessible::offsetOf(long position) const {

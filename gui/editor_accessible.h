@@ -59,11 +59,9 @@ class EditorAccessible : public QAccessibleWidget, public QAccessibleTextInterfa
   // The text between two document positions, decoded as shown.
   QString range(long start, long end) const;
 
-  // The editor keeps the UTF-16 offset of every line once asked to, at the
-  // cost of one pass over the text: asked on first use, by an assistive
-  // technology only.
+  // The editor keeps the UTF-16 offset of every line of a document once
+  // asked to, at the cost of one pass over the text: asked on first use of
+  // each document, by an assistive technology only.
   void ensureLineIndex() const;
-
-  mutable bool indexed_ = false;
   int lastCaretOffset_ = -1;
 };

@@ -3,6 +3,8 @@
 // the whole text on every update.
 #include "gui/trace_editor.h"
 
+#include <Qsci/qscidocument.h>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
@@ -56,6 +58,29 @@ class TraceEditorTest : public QObject {
     QCOMPARE(end, 4);
     textIface->setSelection(0, 1, 3);
     QCOMPARE(editor.selectedText(), QString("af"));
+  }
+
+  // A document given to the editor (closing a comparison gives each side
+  // an empty one) has no line index yet: asking for offsets must not read
+  // the old document's, which aborted in the editor library.
+  void accessibleOffsetsAfterTheDocumentIsSwapped() {
+    TraceEditor editor;
+    editor.setReadOnly(false);
+    const QByteArray text = "first line\r\nsecond line\r\n";
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&editor);
+    QVERIFY(iface != nullptr && iface->textInterface() != nullptr);
+    QCOMPARE(iface->textInterface()->characterCount(), int(text.size()));
+    editor.setDocument(QsciDocument());
+    QCOMPARE(iface->textInterface()->characterCount(), 0);
+    QCOMPARE(iface->textInterface()->cursorPosition(), 0);
+    editor.setReadOnly(false);
+    const QByteArray other = "x\r\ny\r\nz";
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(other.size()), other.constData());
+    QCOMPARE(iface->textInterface()->characterCount(), int(other.size()));
+    int start = 0, end = 0;
+    QCOMPARE(iface->textInterface()->textAtOffset(3, QAccessible::LineBoundary, &start, &end), QString("y\r\n"));
   }
 
   // A jump to wider lines widens the sideways scroll range as the view is
