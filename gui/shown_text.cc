@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/file_backed_bytes.h"
+#include "sql/final_query_reformat.h"
 #include "sql/format_sql.h"
 #include "sql/sql_formatter.h"
 #include "trace/trace_scanner.h"
@@ -245,12 +246,11 @@ bool isValidUtf8(const char* text, int64_t length) { return traceTextFacts(text,
 
 std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t length, KeyPoints_c& keyPoints) {
   std::vector<FormattedPiece> pieces;
-  std::vector<int32_t> shifts;  // per tkFinalQuery record, in list order
+  std::vector<FinalQueryShift> shifts;  // the queries formatted, in text order
   int32_t previousEnd = 0;
   SVString formatted;
   for (const KeyPoint& k : keyPoints) {
     if (k.kind != tkFinalQuery) continue;
-    shifts.push_back(0);
     // Records that cannot be taken in order, or point outside the text,
     // are left alone, as the re-formatting of the whole text does.
     if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
@@ -259,19 +259,14 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t len
         formatSqlOk) {
       continue;
     }
-    shifts.back() = countLineFeeds(formatted.c_str(), formatted.length());
+    shifts.push_back(FinalQueryShift{k.queryStart, countLineFeeds(formatted.c_str(), formatted.length())});
     FormattedPiece& piece = pieces.emplace_back();
     piece.start = k.queryStart;
     piece.length = k.queryLength;
     piece.formattedLength = formatted.length();
     piece.text.assign(formatted.data(), static_cast<size_t>(formatted.length()));
   }
-  int32_t moved = 0;
-  size_t next = 0;
-  for (KeyPoint& k : keyPoints) {
-    k.line += moved;
-    if (k.kind == tkFinalQuery) moved += shifts[next++];
-  }
+  moveKeyPointsPastQueries(keyPoints, shifts.data(), static_cast<int32_t>(shifts.size()));
   return pieces;
 }
 

@@ -15,11 +15,7 @@ constexpr int32_t kWidth = 80;
 // Where a formatted final query's line starts and the lines it gained,
 // kept so that the key points are moved only once the new text is
 // complete. The queries taken lie in text order.
-struct Shift {
-  int32_t queryStart;
-  int32_t lines;
-};
-class Shifts_c : public PackedRecords<Shift> {};
+class Shifts_c : public PackedRecords<FinalQueryShift> {};
 
 // Formats the final queries of `bytes` and moves the key points after each
 // one by the lines it gained. With `result`, also builds the new text
@@ -46,26 +42,27 @@ int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, 
       continue;
     }
     if (result && result->append(formatted) != 0) return -1;
-    Shift* shift = shifts.append();
+    FinalQueryShift* shift = shifts.append();
     if (shift == nullptr) return -1;
     *shift = {k.queryStart, countLineFeeds(formatted.c_str(), formatted.length())};
     copied = k.queryStart + k.queryLength;
   }
   if (result && result->append(bytes + copied, length - copied) != 0) return -1;
 
-  // Every key point past the start of a final query's line moves by the
-  // lines that query gained. The query's own record stays, and so does any
-  // other marker after it on its line: both lie above the query.
-  int32_t moved = 0;
-  int32_t next = 0;  // the first query whose lines are not in `moved` yet
-  for (KeyPoint& k : keyPoints) {
-    while (next < shifts.count() && shifts[next].queryStart < k.pos) moved += shifts[next++].lines;
-    k.line += moved;
-  }
+  moveKeyPointsPastQueries(keyPoints, shifts.begin(), shifts.count());
   return 0;
 }
 
 }  // namespace
+
+void moveKeyPointsPastQueries(KeyPoints_c& keyPoints, const FinalQueryShift* shifts, int32_t count) {
+  int32_t moved = 0;
+  int32_t next = 0;  // the first query whose lines are not in `moved` yet
+  for (KeyPoint& k : keyPoints) {
+    while (next < count && shifts[next].queryStart < k.pos) moved += shifts[next++].lines;
+    k.line += moved;
+  }
+}
 
 int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints) {
   SVString result;

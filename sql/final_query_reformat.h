@@ -20,3 +20,15 @@ int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints);
 // building the new text: for callers that need the shown lines but not the
 // shown text. Returns 0, or -1 when memory ran out (key points unchanged).
 int shiftFinalQueryLines(const SVString& text, KeyPoints_c& keyPoints);
+
+// A formatted final query: the offset of its line and the lines it gained.
+struct FinalQueryShift {
+  int32_t queryStart;
+  int32_t lines;
+};
+
+// Moves every key point past the start of a formatted query's line by the
+// lines that query gained; the query's own record stays, and so does any
+// other marker after it on its line: both lie above the query. `shifts`
+// are in text order. The one rule for every caller that formats queries.
+void moveKeyPointsPastQueries(KeyPoints_c& keyPoints, const FinalQueryShift* shifts, int32_t count);

@@ -18,6 +18,7 @@
 #include "app/file_backed_bytes.h"
 #include "app/trace_file.h"
 #include "sql/final_query_reformat.h"
+#include "trace/trace_scanner.h"
 #include "sql/sql_tokenizer.h"
 
 namespace {
@@ -91,6 +92,33 @@ class ShownTextTest : public QObject {
       QVERIFY(!pieces.empty());
       QCOMPARE(shown(text, std::move(pieces)), QByteArray(reformatted.data(), reformatted.length()));
     }
+  }
+
+  // A marker on the final query's own line lies above the formatted query:
+  // the viewer leaves it where the command line does.
+  void aMarkerAfterTheFinalQueryOnItsLineStays() {
+    SVString text;
+    const char trace[] =
+        "Registered qb: SEL$1 0x1 (PARSER)\n"
+        "Final query after transformations: Join order[1]:  T1[T1]#0\n"
+        "SELECT \"T1\".\"A\" \"A\",\"T1\".\"B\" \"B\" FROM \"U\".\"T1\" \"T1\" WHERE \"T1\".\"A\"=1\n"
+        "kkoqbc: optimizing query block SEL$1 (#0)\n"
+        "Join order[1]:  T1[T1]#0\n\r\n";
+    text.append(trace, static_cast<int64_t>(sizeof trace - 1));
+    KeyPoints_c byPieces;
+    scanKeyPoints(byPieces, text);
+    KeyPoints_c whole;
+    scanKeyPoints(whole, text);
+    QCOMPARE(shiftFinalQueryLines(text, whole), 0);
+    const std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.data(), text.length(), byPieces);
+    QCOMPARE(pieces.size(), size_t(1));
+    QCOMPARE(byPieces.count(), whole.count());
+    bool sameLine = false;
+    for (int32_t i = 0; i < whole.count(); ++i) {
+      QCOMPARE(byPieces[i].line, whole[i].line);
+      sameLine = sameLine || (whole[i].kind == tkJoinOrder && whole[i].line == 1);
+    }
+    QVERIFY(sameLine);  // "Join order[1]" on the final query's line
   }
 
   void facts_data() {
