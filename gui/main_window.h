@@ -178,4 +178,10 @@ class TForm1 : public QMainWindow {
   CompareView* compareView_ = nullptr;
   CompareFileChooser compareChooser_;
   QPointer<QWidget> focusBeforeComparison_;
+  // The panes about the frame's trace that a comparison hides, shown again
+  // after it.
+  struct PanesShown {
+    bool summary = false;
+    bool why = false;
+  } panesBeforeComparison_;
 };
