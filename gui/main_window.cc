@@ -148,7 +148,9 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
-    openTrace(QString::fromLocal8Bit(arguments[paths_.traceArgument]));
+    const QString path = QString::fromLocal8Bit(arguments[paths_.traceArgument]);
+    const int result = openTrace(path);
+    if (result < 0) noteStartupFailure(path, result);
   }
   // The text takes the keys from the start: left to the toolkit, the focus
   // lands on the first check box of the toolbar, where a Space or an arrow
@@ -349,6 +351,7 @@ int TForm1::openTrace(const QString& path) {
   currentTrace_ = QFileInfo(path).absoluteFilePath();
   addRecentFile(session_.recentFiles, currentTrace_.toLocal8Bit().constData());
   traceOpenedForComparison();
+  noteOpened(currentTrace_);
   return result;
 }
 

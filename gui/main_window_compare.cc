@@ -68,6 +68,7 @@ void TForm1::createComparison() {
   centralStack_->setCurrentWidget(frame);
   compareView_->releaseKeys(actions());
   connect(compareView_, &CompareView::closeRequested, this, [this] { closeComparison(); });
+  connect(compareView_, &CompareView::shown, this, [this] { noteCompared(); });
   connect(compareView_, &CompareView::failed, this, [this](int code, const QByteArray& path) {
     closeComparison();
     showLoadError(code, path);
@@ -112,6 +113,7 @@ void TForm1::closeComparison() {
   compareView_->clear();
   centralStack_->setCurrentWidget(TFMarrow1);
   setSingleTraceCommandsEnabled(true);
+  noteOpened(currentTrace_);
   QWidget* focus = focusBeforeComparison_;
   if (focus && focus->isVisible()) {
     focus->setFocus(Qt::OtherFocusReason);
