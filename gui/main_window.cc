@@ -297,8 +297,11 @@ void TForm1::createSummaryPane() {
   addAction(acSummary_);
   ToolBar1->addAction(acSummary_);
   // Shown from the keyboard, the pane takes the keys: arrows walk the rows.
+  // Given the focus for any reason but a click, the table would make its
+  // first row current, which chooses it and moves the editor; with none
+  // current, the first key down still comes to the first row.
   connect(acSummary_, &QAction::triggered, this, [this](bool shown) {
-    if (shown) summaryPane_->table()->setFocus(Qt::ShortcutFocusReason);
+    if (shown) summaryPane_->table()->setFocus(Qt::MouseFocusReason);
   });
 }
 

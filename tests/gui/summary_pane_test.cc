@@ -330,10 +330,18 @@ class SummaryPaneTest : public QObject {
       QVERIFY(QTest::qWaitForWindowActive(window.get()));
       QVERIFY(!window->summaryDock()->isVisible());
       window->frame()->editor()->setFocus();
+      send(window->frame()->editor(), Sci::SCI_SETFIRSTVISIBLELINE, 40);
       QCoreApplication::processEvents();
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
       QVERIFY(window->summaryDock()->isVisible());
       QCOMPARE(QApplication::focusWidget(), window->summaryPane()->table());
+      // Showing the pane chooses no row: the editor stays where it was.
+      QCOMPARE(window->frame()->firstVisibleLine(), 40);
+      QCOMPARE(window->frame()->highlightStart(), -1);
+      // The first key in the table chooses its first row.
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+      QCOMPARE(window->summaryPane()->table()->currentIndex().row(), 0);
+      QVERIFY(window->frame()->highlightStart() >= 0);
       window->close();
     }
     QVERIFY(readFile(settingsFile(dir)).contains("\n[Summary]\nVisible=1\n"));
