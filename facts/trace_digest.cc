@@ -303,32 +303,37 @@ class DigestBuilder {
   // Marks the most expensive query block of each statement that has two or
   // more with a cost, and the rows of the statement of the highest cost
   // when two or more statements have one; the first wins a tie.
+  // Marks, where there are two or more to tell apart, the costliest query
+  // blocks of each statement and the statements of the highest cost; all
+  // that tie for the highest are marked.
   void markMostExpensive() {
-    int32_t top = kNoFact;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    double top = none;
     int32_t costed = 0;
     for (int32_t s = 0; s < d_.statements.count(); ++s) {
       DigestStatement& statement = d_.statements[s];
-      statement.cost = std::numeric_limits<double>::quiet_NaN();
-      int32_t best = kNoFact;
+      statement.cost = none;
       int32_t withCost = 0;
       for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
         const double cost = d_.rows[r].costValue;
         if (std::isnan(cost)) continue;
         ++withCost;
-        if (best == kNoFact || cost > statement.cost) {
-          best = r;
-          statement.cost = cost;
-        }
+        if (std::isnan(statement.cost) || cost > statement.cost) statement.cost = cost;
       }
-      if (withCost >= 2) d_.rows[best].flags |= kRowTopOfStatement;
-      if (best == kNoFact) continue;
+      if (withCost == 0) continue;
       ++costed;
-      if (top == kNoFact || statement.cost > d_.statements[top].cost) top = s;
+      if (std::isnan(top) || statement.cost > top) top = statement.cost;
+      if (withCost < 2) continue;
+      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
+        if (d_.rows[r].costValue == statement.cost) d_.rows[r].flags |= kRowTopOfStatement;
+      }
     }
     if (costed < 2) return;
-    const DigestStatement& statement = d_.statements[top];
-    for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-      d_.rows[r].flags |= kRowTopStatement;
+    for (const DigestStatement& statement : d_.statements) {
+      if (statement.cost != top) continue;
+      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
+        d_.rows[r].flags |= kRowTopStatement;
+      }
     }
   }
 

@@ -37,8 +37,8 @@ struct DigestStatement {
 
 enum DigestRowFlag : int32_t {
   kRowStatementOnly = 1,   // a statement without a final cost: no query block
-  kRowTopOfStatement = 2,  // the most expensive of two or more in its statement
-  kRowTopStatement = 4,    // in the statement of the highest cost, of two or more
+  kRowTopOfStatement = 2,  // the most expensive (or tied for it) of two or more in its statement
+  kRowTopStatement = 4,    // in a statement of the highest cost (ties too), of two or more
 };
 
 // One row of the summary: a final cost of a query block, or a statement

@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -29,6 +28,9 @@
 #include "gui/aligned_scrolling.h"
 #include "gui/comparison_job.h"
 #include "gui/difference_list_model.h"
+#include "gui/editor_search.h"
+#include "gui/elided_label.h"
+#include "gui/find_bar.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
 
@@ -50,7 +52,7 @@ constexpr int kBarWidth = 5;
 }  // namespace
 
 CompareView::CompareView(QWidget* parent) : QWidget(parent) {
-  summary_ = new QLabel(this);
+  summary_ = new ElidedLabel(this);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   closeButton_ = new QToolButton(this);
   closeButton_->setText("Close Comparison");
@@ -81,6 +83,20 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
   editors_->setHandleWidth(5);
   editors_->addWidget(makePane("A", a_));
   editors_->addWidget(makePane("B", b_));
+  // The find bar under both editors, searching the one last in use.
+  auto* texts = new QWidget(splitter_);
+  findBar_ = new TFFind(texts);
+  findBar_->onSearch = [](QWidget* control, const QString& text, int flags) {
+    auto* editor = qobject_cast<QsciScintilla*>(control);
+    return editor != nullptr ? editorSearch(editor, text, flags) : -1;
+  };
+  findBar_->beepOnFailure = true;
+  findBar_->hideFindBar();
+  auto* textsLayout = new QVBoxLayout(texts);
+  textsLayout->setContentsMargins(0, 0, 0, 0);
+  textsLayout->setSpacing(0);
+  textsLayout->addWidget(editors_, 1);
+  textsLayout->addWidget(findBar_);
   model_ = new DifferenceListModel(this);
   list_ = new QTreeView(splitter_);
   list_->setModel(model_);
@@ -92,7 +108,7 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->header()->setStretchLastSection(true);
   list_->header()->setSectionResizeMode(QHeaderView::Interactive);
-  splitter_->addWidget(editors_);
+  splitter_->addWidget(texts);
   splitter_->addWidget(list_);
   splitter_->setStretchFactor(0, 3);
   splitter_->setStretchFactor(1, 1);
@@ -115,6 +131,9 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
     connect(side->editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, side] { markAround(*side); });
     connect(side->editor, &QsciScintillaBase::SCN_UPDATEUI, this, [this, side](int) { markAround(*side); });
   }
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now == a_.editor || now == b_.editor) lastEditor_ = static_cast<TraceEditor*>(now);
+  });
   fillTimer_ = new QTimer(this);
   fillTimer_->setSingleShot(true);
   fillTimer_->setInterval(0);
@@ -128,7 +147,7 @@ CompareView::~CompareView() { setBusyCursor(false); }
 
 QWidget* CompareView::makePane(const char* name, Side& side) {
   auto* pane = new QWidget(this);
-  side.title = new QLabel(pane);
+  side.title = new ElidedLabel(pane);
   side.title->setContentsMargins(4, 2, 4, 2);
   side.title->setObjectName(QStringLiteral("title%1").arg(name));
   TraceEditor* editor = side.editor = new TraceEditor(pane);
@@ -217,9 +236,9 @@ void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
   pathB_ = pathB;
   const QString nameA = QFileInfo(QString::fromLocal8Bit(pathA)).fileName();
   const QString nameB = QFileInfo(QString::fromLocal8Bit(pathB)).fileName();
-  summary_->setText(QStringLiteral("Comparing %1 with %2…").arg(nameA, nameB));
-  a_.title->setText("A: " + nameA);
-  b_.title->setText("B: " + nameB);
+  summary_->setFullText(QStringLiteral("Comparing %1 with %2…").arg(nameA, nameB));
+  a_.title->setFullText("A: " + nameA);
+  b_.title->setFullText("B: " + nameB);
   a_.title->setToolTip(QString::fromLocal8Bit(pathA));
   b_.title->setToolTip(QString::fromLocal8Bit(pathB));
   job_ = new ComparisonJob(pathA, pathB, this);
@@ -243,7 +262,7 @@ void CompareView::clear() {
   scriptButton_->setEnabled(false);
   emptyEditor(a_);
   emptyEditor(b_);
-  summary_->clear();
+  summary_->setFullText(QString());
 }
 
 void CompareView::textsRead() {
@@ -284,13 +303,13 @@ void CompareView::present() {
   setBusyCursor(false);
   editors_->setUpdatesEnabled(true);
 
-  a_.title->setText(QStringLiteral("A: %1 (%2 statements)")
+  a_.title->setFullText(QStringLiteral("A: %1 (%2 statements)")
                        .arg(QFileInfo(QString::fromLocal8Bit(pathA_)).fileName())
                        .arg(comparison_->a.statementCount));
-  b_.title->setText(QStringLiteral("B: %1 (%2 statements)")
+  b_.title->setFullText(QStringLiteral("B: %1 (%2 statements)")
                        .arg(QFileInfo(QString::fromLocal8Bit(pathB_)).fileName())
                        .arg(comparison_->b.statementCount));
-  summary_->setText(summaryText());
+  summary_->setFullText(summaryText());
   for (Side* side : {&a_, &b_}) {
     const long lines = side->editor->SendScintilla(Sci::SCI_GETLINECOUNT);
     side->markedBlocks.assign(static_cast<size_t>(lines / kMarkBlockLines + 1), 0);
@@ -337,6 +356,36 @@ QString CompareView::summaryText() const {
   parts << counted(facts, "differing fact", "differing facts");
   parts << counted(c.hunks.count(), "run of differing lines", "runs of differing lines");
   return parts.join(QStringLiteral(" · "));
+}
+
+TraceEditor* CompareView::searchedEditor() const { return lastEditor_ ? lastEditor_.data() : a_.editor; }
+
+void CompareView::find() {
+  if (!comparison_) return;
+  TraceEditor* editor = searchedEditor();
+  findBar_->showFindBar(editor, proposedFindText(editor));
+}
+
+void CompareView::findNext() {
+  if (!comparison_) return;
+  findBar_->targetEditor = searchedEditor();
+  findBar_->runSearch(0);
+}
+
+void CompareView::findPrevious() {
+  if (!comparison_) return;
+  findBar_->targetEditor = searchedEditor();
+  findBar_->runSearch(SearchBackward);
+}
+
+void CompareView::goToLine(int32_t line) {
+  if (!comparison_) return;
+  TraceEditor* editor = searchedEditor();
+  const long lines = editor->SendScintilla(Sci::SCI_GETLINECOUNT);
+  const long target = std::clamp<long>(line, 1, std::max(1L, lines)) - 1;
+  editor->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, editor->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, std::max(0L, target - 1)));
+  editor->SendScintilla(Sci::SCI_GOTOLINE, static_cast<unsigned long>(target));
+  editor->setFocus(Qt::OtherFocusReason);
 }
 
 void CompareView::chooseDifference(int row) {

@@ -20,6 +20,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
@@ -32,13 +33,14 @@ class AlignedScrolling;
 class QsciScintilla;
 class ComparisonJob;
 class DifferenceListModel;
+class ElidedLabel;
 class QAction;
 class QFont;
-class QLabel;
 class QSplitter;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class TFFind;
 class TraceEditor;
 class TraceLexer;
 struct ComparisonResult;
@@ -83,6 +85,17 @@ class CompareView : public QWidget {
   // the window's shortcuts work while they have the focus.
   void releaseKeys(const QList<QAction*>& actions);
 
+  // The find commands and going to a line act on the side the reader was
+  // last in (A until then): the bar under the editors searches it.
+  TraceEditor* searchedEditor() const;
+  void find();
+  void findNext();
+  void findPrevious();
+  // Puts the caret at the start of 1-based `line` of the searched side,
+  // that line on the second row, and gives that editor the focus.
+  void goToLine(int32_t line);
+  TFFind* findBar() const { return findBar_; }
+
   // Shows difference `row` of the list in both editors (a heading or a
   // row outside the list does nothing).
   void showDifference(int row);
@@ -98,7 +111,10 @@ class CompareView : public QWidget {
   QToolButton* closeButton() const { return closeButton_; }
   // Copies the comparison's try-script (compare/try_script.h).
   QToolButton* scriptButton() const { return scriptButton_; }
-  QLabel* summary() const { return summary_; }
+  ElidedLabel* summary() const { return summary_; }
+  // The titles over the editors.
+  ElidedLabel* titleA() const { return a_.title; }
+  ElidedLabel* titleB() const { return b_.title; }
 
  signals:
   // The close button or Escape.
@@ -113,7 +129,7 @@ class CompareView : public QWidget {
   // whose markers are set, and the chosen lines.
   struct Side {
     bool isA = true;
-    QLabel* title = nullptr;
+    ElidedLabel* title = nullptr;
     TraceEditor* editor = nullptr;
     TraceLexer* lexer = nullptr;
     long eventMask = 0;  // the editor's change notices, off while a text goes in
@@ -155,7 +171,7 @@ class CompareView : public QWidget {
   void setBusyCursor(bool on);
   void dropJob();
 
-  QLabel* summary_;
+  ElidedLabel* summary_;
   QToolButton* closeButton_;
   QToolButton* scriptButton_;
   QSplitter* splitter_;
@@ -163,6 +179,8 @@ class CompareView : public QWidget {
   Side a_;
   Side b_;
   QTreeView* list_;
+  TFFind* findBar_;
+  QPointer<TraceEditor> lastEditor_;  // the side the reader was last in
   DifferenceListModel* model_;
   AlignedScrolling* scrolling_;
 

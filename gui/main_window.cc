@@ -9,7 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDockWidget>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -29,11 +29,14 @@
 #include "app/window_fit.h"
 #include "base/sv_string.h"
 #include "gui/about_box.h"
+#include "gui/compare_view.h"
 #include "gui/editor_search.h"
 #include "gui/file_drops.h"
 #include "gui/native_paths.h"
 #include "gui/summary_pane.h"
+#include "gui/trace_dialog.h"
 #include "gui/why_pane.h"
+#include "gui/trace_editor.h"
 #include "gui/trace_frame.h"
 
 namespace {
@@ -163,7 +166,9 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
-    openTrace(QByteArray(arguments[paths_.traceArgument]));
+    const QByteArray path(arguments[paths_.traceArgument]);
+    const int result = openTrace(path);
+    if (result < 0) noteStartupFailure(QFile::decodeName(path), result);
   }
   // The text takes the keys from the start: left to the toolkit, the focus
   // lands on the first check box of the toolbar, where a Space or an arrow
@@ -182,16 +187,23 @@ void TForm1::createActions() {
   acFind_loc = new QAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), "Find", this);
   acFind_loc->setToolTip("Find");
   acFind_loc->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  connect(acFind_loc, &QAction::triggered, this, [this] { TFMarrow1->find(); });
+  // In a comparison the find commands act on the side in use.
+  connect(acFind_loc, &QAction::triggered, this, [this] {
+    comparisonShown() ? compareView_->find() : TFMarrow1->find();
+  });
 
   // F3 and Shift+F3 as well, as in most programs.
   acFindNext = new QAction("acFindNext", this);
   acFindNext->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_N), QKeySequence(Qt::Key_F3)});
-  connect(acFindNext, &QAction::triggered, this, [this] { TFMarrow1->findNext(); });
+  connect(acFindNext, &QAction::triggered, this, [this] {
+    comparisonShown() ? compareView_->findNext() : TFMarrow1->findNext();
+  });
 
   acFindPrev = new QAction("acFindPrev", this);
   acFindPrev->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::SHIFT | Qt::Key_F3)});
-  connect(acFindPrev, &QAction::triggered, this, [this] { TFMarrow1->findPrevious(); });
+  connect(acFindPrev, &QAction::triggered, this, [this] {
+    comparisonShown() ? compareView_->findPrevious() : TFMarrow1->findPrevious();
+  });
 
   acGoToLine = new QAction("Go to Line", this);
   acGoToLine->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
@@ -303,8 +315,11 @@ void TForm1::createSummaryPane() {
   addAction(acSummary_);
   ToolBar1->addAction(acSummary_);
   // Shown from the keyboard, the pane takes the keys: arrows walk the rows.
+  // Given the focus for any reason but a click, the table would make its
+  // first row current, which chooses it and moves the editor; with none
+  // current, the first key down still comes to the first row.
   connect(acSummary_, &QAction::triggered, this, [this](bool shown) {
-    if (shown) summaryPane_->table()->setFocus(Qt::ShortcutFocusReason);
+    if (shown) summaryPane_->table()->setFocus(Qt::MouseFocusReason);
   });
 }
 
@@ -362,6 +377,7 @@ int TForm1::openTrace(const QByteArray& local) {
   currentTrace_ = absoluteNativePath(local);
   addRecentFile(session_.recentFiles, currentTrace_.constData(), static_cast<size_t>(currentTrace_.size()));
   traceOpenedForComparison();
+  noteOpened(currentTrace_);
   return result;
 }
 
@@ -414,14 +430,28 @@ int TForm1::reloadTrace() {
 }
 
 void TForm1::goToLine() {
-  const int32_t lines = TFMarrow1->lineCount();
+  // In a comparison, the side in use.
+  const bool comparing = comparisonShown();
+  if (comparing && compareView_->comparison() == nullptr) return;
+  QsciScintilla* editor = comparing ? compareView_->searchedEditor() : TFMarrow1->editor();
+  const int32_t lines =
+      comparing ? static_cast<int32_t>(std::max(1L, editor->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT)))
+                : TFMarrow1->lineCount();
+  int line = 0;
+  int index = 0;
+  editor->getCursorPosition(&line, &index);
   QInputDialog prompt(this);
   prompt.setWindowTitle("Go to Line");
   prompt.setLabelText(QStringLiteral("Line number (1 - %1):").arg(lines));
   prompt.setInputMode(QInputDialog::IntInput);
   prompt.setIntRange(1, lines);
-  prompt.setIntValue(std::min(TFMarrow1->firstVisibleLine() + 1, lines));
-  if (prompt.exec() == QDialog::Accepted) TFMarrow1->goToLine(prompt.intValue());
+  prompt.setIntValue(std::min(line + 1, lines));
+  if (prompt.exec() != QDialog::Accepted) return;
+  if (comparisonShown()) {
+    compareView_->goToLine(prompt.intValue());
+  } else {
+    TFMarrow1->goToLine(prompt.intValue());
+  }
 }
 
 void TForm1::fitToArea(const QRect& area) {
@@ -445,8 +475,9 @@ void TForm1::fitToArea(const QRect& area) {
 }
 
 void TForm1::ToolButtonOpenFileClick() {
-  const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                    "Trace files (*.trc *.TRC);;All Files (*)");
+  // Beside the trace shown, where its neighbours are likeliest.
+  const QString folder = currentTrace_.isEmpty() ? QString() : QFileInfo(QFile::decodeName(currentTrace_)).absolutePath();
+  const QString path = chooseTraceFile(this, "Open", folder);
   if (!path.isEmpty()) openFile(path);
 }
 
@@ -483,8 +514,9 @@ int TForm1::editorSearchHandler(QWidget* control, const QString& text, int flags
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  session_.summaryVisible = !summaryDock_->isHidden();
-  session_.whyVisible = !whyDock_->isHidden();
+  // The panes a comparison hid count as shown.
+  session_.summaryVisible = comparisonShown() ? panesBeforeComparison_.summary : !summaryDock_->isHidden();
+  session_.whyVisible = comparisonShown() ? panesBeforeComparison_.why : !whyDock_->isHidden();
   // A settings file that cannot be written is skipped without a word.
   saveSettingsOnClose(location_, settings_, session_);
   event->accept();

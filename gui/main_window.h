@@ -18,6 +18,7 @@
 
 class CompareView;
 class QStackedWidget;
+class QStatusBar;
 class QAction;
 class QCheckBox;
 class QDockWidget;
@@ -104,6 +105,8 @@ class TForm1 : public QMainWindow {
   QAction* fontIncAction() const { return acFontInc; }
   QAction* fontDecAction() const { return acFontDec; }
   QMenu* recentMenu() const { return recentMenu_; }
+  // The status area's notice; empty while none shows.
+  QString notice() const;
   // The summary pane beside the outline, its dock and the action that
   // shows and hides it (F9, and a toolbar button).
   SummaryPane* summaryPane() const { return summaryPane_; }
@@ -141,6 +144,16 @@ class TForm1 : public QMainWindow {
   // The commands that work on the frame's trace alone.
   void setSingleTraceCommandsEnabled(bool on);
   void fillRecentMenu();
+  // A one-line notice in the status area; an empty one hides the area
+  // (main_window_notices.cc).
+  void showNotice(const QString& text);
+  // Tells why the trace named at start-up is not shown.
+  void noteStartupFailure(const QString& path, int result);
+  // Tells that the trace just opened is binary or holds no traced
+  // statement, or clears the notice.
+  void noteOpened(const QString& path);
+  // Tells which of the compared files holds no traced statement.
+  void noteCompared();
   // After a toolbar option: the keys belong to the text, not to the box.
   void returnFocusToEditor();
   // The summary pane in a dock at the left, hidden until the session
@@ -166,6 +179,7 @@ class TForm1 : public QMainWindow {
   QAction* acReload;
   QAction* acQuit;
   QMenu* recentMenu_;
+  QStatusBar* noticeBar_ = nullptr;  // made with the first notice
   QDockWidget* summaryDock_ = nullptr;
   QDockWidget* whyDock_ = nullptr;
   WhyPane* whyPane_ = nullptr;
@@ -187,4 +201,10 @@ class TForm1 : public QMainWindow {
   CompareView* compareView_ = nullptr;
   CompareFileChooser compareChooser_;
   QPointer<QWidget> focusBeforeComparison_;
+  // The panes about the frame's trace that a comparison hides, shown again
+  // after it.
+  struct PanesShown {
+    bool summary = false;
+    bool why = false;
+  } panesBeforeComparison_;
 };

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
 #include <QStackedWidget>
@@ -17,6 +16,7 @@
 
 #include "gui/compare_view.h"
 #include "gui/main_window.h"
+#include "gui/trace_dialog.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -39,10 +39,6 @@ QIcon compareIcon() {
     }
   }
   return QIcon(pixmap);
-}
-
-QString chooseWithDialog(QWidget* parent, const QString& folder) {
-  return QFileDialog::getOpenFileName(parent, "Compare with", folder, "Trace files (*.trc *.TRC);;All Files (*)");
 }
 
 }  // namespace
@@ -72,6 +68,7 @@ void TForm1::createComparison() {
   centralStack_->setCurrentWidget(frame);
   compareView_->releaseKeys(actions());
   connect(compareView_, &CompareView::closeRequested, this, [this] { closeComparison(); });
+  connect(compareView_, &CompareView::shown, this, [this] { noteCompared(); });
   connect(compareView_, &CompareView::failed, this, [this](int code, const QByteArray& path) {
     closeComparison();
     showLoadError(code, path);
@@ -93,13 +90,16 @@ void TForm1::toggleComparison() {
   }
   if (currentTrace_.isEmpty()) return;
   const QString folder = QFileInfo(QFile::decodeName(currentTrace_)).absolutePath();
-  const QString path = compareChooser_ ? compareChooser_(this, folder) : chooseWithDialog(this, folder);
+  const QString path = compareChooser_ ? compareChooser_(this, folder) : chooseTraceFile(this, "Compare with", folder);
   if (!path.isEmpty()) compareWith(path);
 }
 
 void TForm1::compareWith(const QString& path) {
   if (currentTrace_.isEmpty()) return;
-  if (!comparisonShown()) focusBeforeComparison_ = QApplication::focusWidget();
+  if (!comparisonShown()) {
+    focusBeforeComparison_ = QApplication::focusWidget();
+    panesBeforeComparison_ = {!summaryDock_->isHidden(), !whyDock_->isHidden()};
+  }
   compareView_->setEditorFont(TFMarrow1->lexer()->defaultFont(0));
   setSingleTraceCommandsEnabled(false);
   centralStack_->setCurrentWidget(compareView_);
@@ -113,6 +113,7 @@ void TForm1::closeComparison() {
   compareView_->clear();
   centralStack_->setCurrentWidget(TFMarrow1);
   setSingleTraceCommandsEnabled(true);
+  noteOpened(currentTrace_);
   QWidget* focus = focusBeforeComparison_;
   if (focus && focus->isVisible()) {
     focus->setFocus(Qt::OtherFocusReason);
@@ -127,7 +128,13 @@ void TForm1::traceOpenedForComparison() {
 }
 
 void TForm1::setSingleTraceCommandsEnabled(bool on) {
-  for (QAction* action : {acFind_loc, acFindNext, acFindPrev, acGoToLine, acReload}) action->setEnabled(on);
+  acReload->setEnabled(on);
+  // The summary and "Why This Plan" tell of the frame's trace alone: hidden
+  // while comparing, shown again as they were after.
+  acSummary_->setEnabled(on);
+  acWhy_->setEnabled(on);
+  summaryDock_->setVisible(on && panesBeforeComparison_.summary);
+  whyDock_->setVisible(on && panesBeforeComparison_.why);
   for (QCheckBox* box : {cbWrapText, cbReadOnly, cbFormatFQuery}) box->setEnabled(on);
   // Docked panes go with the frame's trace: choosing in them would move
   // the hidden frame.

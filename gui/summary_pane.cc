@@ -283,15 +283,22 @@ void SummaryPane::updateHeading() {
     heading_->setText(QStringLiteral("No traced statement."));
     return;
   }
-  const QColor tint = SummaryModel::topStatementBackground();
-  heading_->setText(QStringLiteral("%1 statement%2, %3 final cost%4. <b>Bold</b>: the costliest query block of "
-                                   "its statement; <span style=\"background-color:%5; color:black\">&nbsp;tinted"
-                                   "&nbsp;</span>: the statement of the highest cost.")
+  // The legend names the marks the rows carry, and only those.
+  int32_t flags = 0;
+  for (int32_t r = 0; r < d.rows.count(); ++r) flags |= d.rows[r].flags;
+  QString legend;
+  if (flags & kRowTopOfStatement) legend += QStringLiteral(" <b>Bold</b>: the costliest query block of its statement.");
+  if (flags & kRowTopStatement) {
+    legend += QStringLiteral(" <span style=\"background-color:%1; color:black\">&nbsp;Tinted&nbsp;</span>: "
+                             "the statement of the highest cost.")
+                  .arg(SummaryModel::topStatementBackground().name());
+  }
+  heading_->setText(QStringLiteral("%1 statement%2, %3 final cost%4.%5")
                         .arg(statements)
                         .arg(statements == 1 ? "" : "s")
                         .arg(costs)
                         .arg(costs == 1 ? "" : "s")
-                        .arg(tint.name()));
+                        .arg(legend));
 }
 
 int32_t SummaryPane::treeNodeOf(int32_t r) {

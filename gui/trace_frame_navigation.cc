@@ -4,6 +4,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QEvent>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -18,6 +19,21 @@ using Sci = QsciScintillaBase;
 
 // Scintilla colours are 0xBBGGRR.
 long bgr(const QColor& c) { return long{c.blue()} << 16 | long{c.green()} << 8 | c.red(); }
+
+bool isModifierKey(int key) {
+  switch (key) {
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace
 
@@ -47,6 +63,12 @@ bool TFMarrow::eventFilter(QObject* watched, QEvent* event) {
         if (watched == SynEdit1->viewport()) sliceTimer_->start(0);
         break;
       case QEvent::KeyPress:
+        // A modifier alone moves nothing; completing at the Ctrl of Ctrl+Q
+        // would make quitting wait for the whole text to go in. The key
+        // after it completes, or the command it is a shortcut of does.
+        if (isModifierKey(static_cast<QKeyEvent*>(event)->key())) break;
+        completeText();
+        break;
       case QEvent::InputMethod:
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:

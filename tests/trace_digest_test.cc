@@ -185,6 +185,23 @@ TEST(TraceDigest, MissingNumbersSortBelowEveryNumber) {
   for (const DigestRow& r : x.digest.rows) EXPECT_EQ(r.flags, 0);
 }
 
+TEST(TraceDigest, TiesAreAllMarked) {
+  StatementSpec first;
+  StatementSpec second = first;
+  second.sqlId = "0c7yr8fk2pdhw";
+  StatementSpec even = first;
+  even.sqlId = "b3n5t7x9z1q2r";
+  even.cost = "36.404018";  // as much as its SEL$2
+  Digest x(traceHeader() + statementTrace(first) + statementTrace(second) + statementTrace(even) + "\r\n");
+  ASSERT_EQ(x.digest.rows.count(), 6);
+  // Both statements of the highest cost are tinted; both query blocks of
+  // the same cost are the costliest of theirs.
+  const std::vector<int32_t> expected = {kRowTopStatement, kRowTopStatement | kRowTopOfStatement,
+                                         kRowTopStatement, kRowTopStatement | kRowTopOfStatement,
+                                         kRowTopOfStatement, kRowTopOfStatement};
+  for (int32_t r = 0; r < 6; ++r) EXPECT_EQ(x.digest.rows[r].flags, expected[static_cast<size_t>(r)]) << r;
+}
+
 TEST(TraceDigest, StatementWithoutFinalCostControlBytesAndLongSql) {
   StatementSpec spec;
   // The cut falls inside the two bytes of the "é".

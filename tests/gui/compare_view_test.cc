@@ -21,6 +21,7 @@
 #include "compare/view_alignment.h"
 #include "gui/compare_view.h"
 #include "gui/difference_list_model.h"
+#include "gui/elided_label.h"
 #include "gui/find_bar.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_editor.h"
@@ -188,7 +189,7 @@ class CompareViewTest : public QObject {
     QCOMPARE(model->index(4, DifferenceListModel::kBColumn).data().toString(), QString("line 401"));
     QCOMPARE(c.view()->differenceList()->currentIndex().row(), 1);
     QCOMPARE(QApplication::focusWidget(), c.view()->differenceList());
-    QVERIFY(c.view()->summary()->text().contains("2 runs of differing lines"));
+    QVERIFY(c.view()->summary()->fullText().contains("2 runs of differing lines"));
     // The font steps reach both editors.
     const qreal size = c.view()->lexerA()->font(0).pointSizeF();
     QCOMPARE(size, c.window->frame()->lexer()->font(0).pointSizeF());
@@ -201,7 +202,7 @@ class CompareViewTest : public QObject {
     Comparing c(withOtherNoise(readFile(kTwoStatements)));
     QVERIFY(c.window && c.open());
     QCOMPARE(c.view()->differenceModel()->rowCount(), 0);
-    QVERIFY(c.view()->summary()->text().startsWith("No differences"));
+    QVERIFY(c.view()->summary()->fullText().startsWith("No differences"));
     QVERIFY(markedLines(c.a(), CompareView::kDifferingLineMarker).empty());
     QVERIFY(markedLines(c.b(), CompareView::kDifferingLineMarker).empty());
     // The views still go together.

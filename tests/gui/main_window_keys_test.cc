@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QHelpEvent>
 #include <QInputDialog>
 #include <QLabel>
@@ -202,22 +204,42 @@ class MainWindowKeysTest : public QObject {
   void ctrlOOpensTheOpenDialog() {
     Shown s;
     QVERIFY(s.editor != nullptr);
-    const bool seen = onModal<QFileDialog>([] { press(Qt::Key_O, Qt::ControlModifier); },
-                                           [](QFileDialog* dialog) { dialog->reject(); });
+    QString folder;
+    int width = 0;
+    Qt::TextElideMode elide = Qt::ElideRight;
+    QHeaderView::ResizeMode dates = QHeaderView::Interactive;
+    const bool seen = onModal<QFileDialog>([] { press(Qt::Key_O, Qt::ControlModifier); }, [&](QFileDialog* dialog) {
+      // Beside the trace shown, wide, names cut in the middle, dates whole.
+      folder = dialog->directory().absolutePath();
+      width = dialog->width();
+      if (auto* tree = dialog->findChild<QTreeView*>("treeView")) {
+        elide = tree->textElideMode();
+        dates = tree->header()->sectionResizeMode(3);
+      }
+      dialog->reject();
+    });
     QVERIFY(seen);
+    QCOMPARE(folder, QFileInfo(kTwoStatements).absolutePath());
+    QVERIFY(width >= 900);
+    QCOMPARE(elide, Qt::ElideMiddle);
+    QCOMPARE(dates, QHeaderView::ResizeToContents);
   }
 
   void ctrlGGoesToALine() {
     Shown s;
     QVERIFY(s.editor != nullptr);
     QString label;
+    int proposed = 0;
     const bool seen = onModal<QInputDialog>([] { press(Qt::Key_G, Qt::ControlModifier); },
-                                            [&label](QInputDialog* dialog) {
+                                            [&label, &proposed](QInputDialog* dialog) {
                                               label = dialog->labelText();
+                                              proposed = dialog->intValue();
                                               dialog->setIntValue(600);
                                               dialog->accept();
                                             });
     QVERIFY(seen);
+    // The caret's line is proposed.
+    QCOMPARE(proposed, 16);
     QCOMPARE(label, QString("Line number (1 - %1):").arg(send(s.editor, Sci::SCI_GETLINECOUNT)));
     QCOMPARE(caretLine(s.editor), 599);
     QCOMPARE(send(s.editor, Sci::SCI_GETCURRENTPOS), send(s.editor, Sci::SCI_POSITIONFROMLINE, 599));

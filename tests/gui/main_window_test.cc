@@ -21,12 +21,37 @@
 #include "gui/main_window.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_frame.h"
+#include "gui/compare_view.h"
 #include "tests/gui/window_test_support.h"
 
 class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // What the viewer cannot show well is told in the status area, never an
+  // unexplained empty view: a folder named at start, a binary file, a
+  // compared file without a traced statement; a trace clears the notice.
+  void openingSomethingElseIsToldInTheStatusArea() {
+    QTemporaryDir dir;
+    auto window = start(dir, {dir.path().toStdString()});
+    QCOMPARE(window->notice(), dir.path() + " is a folder, not a trace file");
+    QCOMPARE(window->windowTitle(), QString("Marrow Viewer"));
+    const QString binary = dir.filePath("core.bin");
+    writeFile(binary, QByteArray("ELF\0\1\2 and more", 15));
+    window->openFile(binary);
+    QCOMPARE(window->notice(),
+             QString("core.bin: a binary file (NUL bytes in its first 4 KiB); no optimizer trace found in this file"));
+    window->openFile(kTwoStatements);
+    QCOMPARE(window->notice(), QString());
+    const QString notes = dir.filePath("notes.trc");
+    writeFile(notes, "just some notes\n");
+    window->compareWith(notes);
+    QVERIFY(QTest::qWaitFor([&] { return window->compareView()->comparison() != nullptr; }, 10000));
+    QCOMPARE(window->notice(), QString("B: no optimizer trace found in this file"));
+    window->closeComparison();
+    QCOMPARE(window->notice(), QString());
+  }
+
   void commandLineLoadsTheTraceAndSetsTheCaption() {
     QTemporaryDir dir;
     auto window = start(dir, {kTwoStatements});

@@ -244,6 +244,21 @@ class SlicedTextTest : public QObject {
     QVERIFY2(got == expected, qPrintable(describe(got, expected)));
   }
 
+  // The Ctrl of a shortcut (Ctrl+Q quitting) does not wait for the rest
+  // of the text; the key it goes with still does.
+  void aModifierAloneLeavesTheSlicesToCome() {
+    Frame sliced(6, true);
+    QVERIFY(sliced.ready);
+    sliced.load(largeTrace());
+    QVERIFY(sliced.frame->textPending());
+    sliced.editor()->setFocus(Qt::OtherFocusReason);
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Control);
+    QVERIFY(sliced.frame->textPending());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(!sliced.frame->textPending());
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
+  }
+
   void anotherLoadWhileSlicesRemainShowsOnlyTheNewText() {
     const std::string second = fileBytes("cp1252_no_final_newline.trc");
     State expected;

@@ -15,6 +15,7 @@
 #include "gui/summary_pane.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_tooltips.h"
+#include "tests/facts_trace_builder.h"
 #include "tests/gui/window_test_support.h"
 
 namespace {
@@ -83,6 +84,29 @@ class SummaryPaneTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The legend tells the marks the rows carry: one costed query block per
+  // statement leaves nothing bold, and statements tied for the highest
+  // cost are all tinted.
+  void theLegendMatchesTheRows() {
+    QTemporaryDir traces;
+    StatementSpec first;
+    first.cost = "n/a";  // only SEL$2 is costed, the same in both
+    StatementSpec second = first;
+    second.sqlId = "0c7yr8fk2pdhw";
+    const QString path = traces.filePath("tied.trc");
+    writeFile(path, QByteArray::fromStdString(traceHeader() + statementTrace(first) + statementTrace(second)));
+    Shown s(path.toLocal8Bit().constData());
+    QVERIFY(s.ready);
+    QCOMPARE(s.model()->rowCount(), 4);
+    const QString heading = s.window->summaryPane()->heading()->text();
+    QVERIFY2(!heading.contains("Bold"), qPrintable(heading));
+    QVERIFY2(heading.contains("Tinted"), qPrintable(heading));
+    for (int row = 0; row < 4; ++row) {
+      QVERIFY(!s.model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold());
+      QCOMPARE(s.model()->index(row, 3).data(Qt::BackgroundRole).value<QColor>(), SummaryModel::topStatementBackground());
+    }
+  }
+
   void rowsOfATraceWithSeveralStatements() {
     Shown s(kFourStatements);
     QVERIFY(s.ready);
@@ -103,6 +127,8 @@ class SummaryPaneTest : public QObject {
     QCOMPARE(s.model()->index(0, 3).data(Qt::BackgroundRole).value<QColor>(), SummaryModel::topStatementBackground());
     QVERIFY(!s.model()->index(2, 3).data(Qt::BackgroundRole).isValid());
     QVERIFY(s.window->summaryPane()->heading()->text().startsWith("4 statements, 6 final costs."));
+    QVERIFY(s.window->summaryPane()->heading()->text().contains("Bold"));
+    QVERIFY(s.window->summaryPane()->heading()->text().contains("Tinted"));
     // Lines as the editor shows them: the final queries are formatted, so
     // each is its final-cost key point's line, not the line as scanned.
     const TraceDigest& d = s.frame()->digest();
@@ -304,10 +330,18 @@ class SummaryPaneTest : public QObject {
       QVERIFY(QTest::qWaitForWindowActive(window.get()));
       QVERIFY(!window->summaryDock()->isVisible());
       window->frame()->editor()->setFocus();
+      send(window->frame()->editor(), Sci::SCI_SETFIRSTVISIBLELINE, 40);
       QCoreApplication::processEvents();
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
       QVERIFY(window->summaryDock()->isVisible());
       QCOMPARE(QApplication::focusWidget(), window->summaryPane()->table());
+      // Showing the pane chooses no row: the editor stays where it was.
+      QCOMPARE(window->frame()->firstVisibleLine(), 40);
+      QCOMPARE(window->frame()->highlightStart(), -1);
+      // The first key in the table chooses its first row.
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+      QCOMPARE(window->summaryPane()->table()->currentIndex().row(), 0);
+      QVERIFY(window->frame()->highlightStart() >= 0);
       window->close();
     }
     QVERIFY(readFile(settingsFile(dir)).contains("\n[Summary]\nVisible=1\n"));
