@@ -82,8 +82,6 @@ std::string entryName(const TraceFacts& fa, const PackedRecords<Entry>& la, cons
   return d.a != kNoFact ? orDash(fa, la[d.a].*key) : orDash(fb, lb[d.b].*key);
 }
 
-// More entries than this on one side only are told as a group.
-constexpr int32_t kGroupedFrom = 6;
 constexpr int kGroupedPerLine = 8;
 
 // A list's differences: those with a value on both sides one a line, then
@@ -95,22 +93,16 @@ void printEntries(OutputBuffer& out, const Sides& s, const PackedRecords<ListDif
                   const char* one, const char* many, FactRange range, bool wantCommon, const char* indent) {
   const TraceFacts& fa = s.a.facts;
   const TraceFacts& fb = s.b.facts;
-  int32_t onlyIn[2] = {0, 0};
+  const OneSidedCounts counts = countOneSided(list, range, wantCommon);
   for (int32_t i = range.first; i < range.first + range.count; ++i) {
     const ListDifference& d = list[i];
-    if (d.common == wantCommon && (d.a == kNoFact || d.b == kNoFact)) ++onlyIn[d.a == kNoFact ? 1 : 0];
-  }
-  for (int32_t i = range.first; i < range.first + range.count; ++i) {
-    const ListDifference& d = list[i];
-    if (d.common != wantCommon) continue;
-    const bool grouped = (d.a == kNoFact || d.b == kNoFact) && onlyIn[d.a == kNoFact ? 1 : 0] >= kGroupedFrom;
-    if (grouped) continue;
+    if (d.common != wantCommon || counts.grouped(d)) continue;
     out.printf("%s%s %s: %s / %s\n", indent, one, entryName(fa, listA, fb, listB, d, name).c_str(),
                entryValue(fa, listA, d.a).c_str(), entryValue(fb, listB, d.b).c_str());
   }
   for (int side = 0; side < 2; ++side) {
-    if (onlyIn[side] < kGroupedFrom) continue;
-    out.printf("%s%d %s only in %s:", indent, onlyIn[side], many, side == 0 ? "A" : "B");
+    if (counts.onlyIn[side] < OneSidedCounts::kGroupFrom) continue;
+    out.printf("%s%d %s only in %s:", indent, counts.onlyIn[side], many, side == 0 ? "A" : "B");
     int onLine = kGroupedPerLine;
     for (int32_t i = range.first; i < range.first + range.count; ++i) {
       const ListDifference& d = list[i];

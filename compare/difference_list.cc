@@ -186,25 +186,17 @@ class ListBuilder {
     entryRows(kDifferenceFixControl, c_.fixControls, d.fixControls, wantCommon);
   }
 
-  // More entries than this on one side only make one row.
-  static constexpr int32_t kGroupedFrom = 6;
-
   // A list's differences, a row each; those that one side alone has, when
   // they are many, a row for each side (an upgrade brings hundreds).
   void entryRows(int32_t kind, const PackedRecords<ListDifference>& list, FactRange range, bool wantCommon) {
-    int32_t onlyIn[2] = {0, 0};
+    const OneSidedCounts counts = countOneSided(list, range, wantCommon);
     for (int32_t i = range.first; i < range.first + range.count; ++i) {
       const ListDifference& d = list[i];
-      if (d.common == wantCommon && (d.a == kNoFact || d.b == kNoFact)) ++onlyIn[d.a == kNoFact ? 1 : 0];
-    }
-    for (int32_t i = range.first; i < range.first + range.count; ++i) {
-      const ListDifference& d = list[i];
-      if (d.common != wantCommon) continue;
-      if ((d.a == kNoFact || d.b == kNoFact) && onlyIn[d.a == kNoFact ? 1 : 0] >= kGroupedFrom) continue;
-      entryRow(kind, i, d);
+      if (d.common == wantCommon && !counts.grouped(d)) entryRow(kind, i, d);
     }
     for (int side = 0; side < 2; ++side) {
-      if (onlyIn[side] >= kGroupedFrom) groupRow(kind, list, range, wantCommon, side == 1, onlyIn[side]);
+      const int32_t n = counts.onlyIn[side];
+      if (n >= OneSidedCounts::kGroupFrom) groupRow(kind, list, range, wantCommon, side == 1, n);
     }
   }
 

@@ -48,6 +48,19 @@ struct ListDifference {
   bool common;   // the same difference stands in every pair of statements
 };
 
+// The differences of a list's `range` with the `common` mark `wantCommon`
+// that one side alone has, counted per side: when a side has many (an
+// upgrade brings hundreds of fix controls), they are told as one group.
+struct OneSidedCounts {
+  static constexpr int32_t kGroupFrom = 6;
+  int32_t onlyIn[2] = {0, 0};  // A, B
+  // True for a difference that goes into its side's group.
+  bool grouped(const ListDifference& d) const {
+    return (d.a == kNoFact || d.b == kNoFact) && onlyIn[d.a == kNoFact ? 1 : 0] >= kGroupFrom;
+  }
+};
+OneSidedCounts countOneSided(const PackedRecords<ListDifference>& list, FactRange range, bool wantCommon);
+
 // Final-cost records matched by query block name (the k-th of a name in A
 // with the k-th in B) whose plan, cost, card, bytes or best join order's
 // tables differ, or that one side lacks.

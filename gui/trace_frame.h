@@ -240,6 +240,9 @@ class TFMarrow : public QWidget {
   // What follows once the whole text is in: the kept text given up when
   // the editor's stands for it, and the per-line arrays made.
   void textComplete();
+  // Empties the frame for memory that ran out, from the event loop, and
+  // tells of it (traceDroppedForMemory).
+  void dropTraceLater();
   // While slices remain, keeps the vertical scroll range that of the whole
   // text, so that the scroll bar does not change as they go in.
   void holdScrollRange();

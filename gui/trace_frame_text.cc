@@ -217,14 +217,7 @@ void TFMarrow::textComplete() {
   if (outOfMemory) {
     // Part of the text is in, and the rest may have been given back: the
     // trace goes, from the event loop as below.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          SVString none;
-          loadTrace(none);
-          emit traceDroppedForMemory();
-        },
-        Qt::QueuedConnection);
+    dropTraceLater();
     return;
   }
   if (failed) {
@@ -374,6 +367,11 @@ bool TFMarrow::droppedForMemory() {
   // nowhere, so it goes at once; the text goes once the switch is over.
   VirtualStringTree1->clear();
   nodes_.reset();
+  dropTraceLater();
+  return true;
+}
+
+void TFMarrow::dropTraceLater() {
   QMetaObject::invokeMethod(
       this,
       [this] {
@@ -382,7 +380,6 @@ bool TFMarrow::droppedForMemory() {
         emit traceDroppedForMemory();
       },
       Qt::QueuedConnection);
-  return true;
 }
 
 void TFMarrow::watchForEdits() {

@@ -9,19 +9,11 @@
 #include "app/trace_file.h"
 #include "compare/difference_list.h"
 #include "compare/trace_comparison.h"
+#include "tests/compared_side.h"
 
 namespace {
 
-struct Side {
-  std::string text;
-  KeyPoints_c keyPoints;
-  TraceFacts facts;
-  explicit Side(std::string t) : text(std::move(t) + "\r\n") {
-    EXPECT_EQ(scanKeyPointsAndFacts(keyPoints, facts, text.c_str(), static_cast<int32_t>(text.size())), 0);
-    EXPECT_EQ(readAllStatementLists(facts), 0);
-  }
-  ComparedTrace compared() const { return {text.c_str(), static_cast<int32_t>(text.size()), &keyPoints, &facts}; }
-};
+using Side = ComparedSide;
 
 std::string sample() {
   SVString text;

@@ -6,21 +6,12 @@
 #include <vector>
 
 #include "sql/sql_tokenizer.h"
+#include "tests/compared_side.h"
 #include "tests/facts_trace_builder.h"
 
 namespace {
 
-struct Side {
-  std::string text;
-  KeyPoints_c keyPoints;
-  TraceFacts facts;
-  explicit Side(std::string t) : text(std::move(t) + "\r\n") {
-    scanKeyPoints(keyPoints, text.c_str(), static_cast<int32_t>(text.size()));
-    EXPECT_EQ(buildTraceFacts(facts, text.c_str(), static_cast<int32_t>(text.size()), keyPoints), 0);
-    EXPECT_EQ(readAllStatementLists(facts), 0);
-  }
-  ComparedTrace compared() const { return {text.c_str(), static_cast<int32_t>(text.size()), &keyPoints, &facts}; }
-};
+using Side = ComparedSide;
 
 std::vector<std::string> scriptOf(const StatementSpec& a, const StatementSpec& b) {
   Side sa(traceHeader() + statementTrace(a));
