@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "compare/increasing_run.h"
+
 namespace {
 
 // Myers's work, about (N + M) * D frontier steps, stays under this; D
@@ -102,8 +104,7 @@ bool LineDiffer::myers(const Block& block) {
 bool LineDiffer::patience(const Block& block) {
   PackedRecords<Candidate> candidates;
   PackedRecords<Pair> pairs;
-  PackedRecords<int32_t> tails;
-  PackedRecords<int32_t> links;
+  PackedRecords<int32_t> run;
   if (candidates.reserveRecords(block.aTo - block.aFrom + block.bTo - block.bFrom) != 0) {
     failed_ = true;
     return false;
@@ -130,29 +131,17 @@ bool LineDiffer::patience(const Block& block) {
   }
   if (pairs.count() == 0) return false;
   std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) { return x.a < y.a; });
-  // The longest run of them that also increases in B: the last pair of
-  // the best run of each length, and each pair's predecessor.
-  if (tails.reserveRecords(pairs.count()) != 0 || links.reserveRecords(pairs.count()) != 0) {
+  // The longest run of them that also increases in B.
+  if (!longestIncreasingRun(pairs.count(), [&](int32_t i) { return pairs[i].b; }, run)) {
     failed_ = true;
     return false;
-  }
-  for (int32_t i = 0; i < pairs.count(); ++i) {
-    const int32_t* slot = std::lower_bound(tails.begin(), tails.end(), pairs[i].b,
-                                           [&](int32_t tail, int32_t b) { return pairs[tail].b < b; });
-    const int32_t at = static_cast<int32_t>(slot - tails.begin());
-    *links.append() = at > 0 ? tails[at - 1] : -1;
-    if (at == tails.count()) {
-      *tails.append() = i;
-    } else {
-      tails[at] = i;
-    }
   }
   // From the last anchor back: each anchor matches, the gap after it is
   // diffed again.
   int32_t aTo = block.aTo;
   int32_t bTo = block.bTo;
-  for (int32_t i = tails[tails.count() - 1]; i >= 0; i = links[i]) {
-    const Pair anchor = pairs[i];
+  for (int32_t k = run.count() - 1; k >= 0; --k) {
+    const Pair anchor = pairs[run[k]];
     if ((aTo > anchor.a + 1 || bTo > anchor.b + 1) &&
         !push(Block{anchor.a + 1, aTo, anchor.b + 1, bTo, block.depth + 1})) {
       return false;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "compare/comparison_internal.h"
+#include "compare/increasing_run.h"
 #include "trace/trace_scanner.h"
 
 namespace {
@@ -112,42 +113,14 @@ class TextAligner {
   // longest run of pairs (in A's order) whose B statements increase.
   bool statementAnchors(PackedRecords<int32_t>& anchors) {
     PackedRecords<int32_t> full;
-    PackedRecords<int32_t> tails;
-    PackedRecords<int32_t> links;
     for (int32_t p = 0; p < out_.pairs.count(); ++p) {
       if (out_.pairs[p].a == kNoFact || out_.pairs[p].b == kNoFact) continue;
       int32_t* slot = full.append();
       if (!slot) return false;
       *slot = p;
     }
-    if (tails.reserveRecords(full.count()) != 0 || links.reserveRecords(full.count()) != 0 ||
-        anchors.reserveRecords(full.count()) != 0) {
-      return false;
-    }
-    auto bOf = [&](int32_t i) { return out_.pairs[full[i]].b; };
-    for (int32_t i = 0; i < full.count(); ++i) {
-      int32_t low = 0;
-      int32_t high = tails.count();
-      while (low < high) {
-        const int32_t mid = (low + high) / 2;
-        if (bOf(tails[mid]) < bOf(i)) {
-          low = mid + 1;
-        } else {
-          high = mid;
-        }
-      }
-      *links.append() = low > 0 ? tails[low - 1] : -1;
-      if (low == tails.count()) {
-        *tails.append() = i;
-      } else {
-        tails[low] = i;
-      }
-    }
-    for (int32_t i = 0; i < tails.count(); ++i) *anchors.append() = 0;
-    for (int32_t i = tails.count() > 0 ? tails[tails.count() - 1] : -1, k = tails.count() - 1; i >= 0;
-         i = links[i], --k) {
-      anchors[k] = full[i];
-    }
+    if (!longestIncreasingRun(full.count(), [&](int32_t i) { return out_.pairs[full[i]].b; }, anchors)) return false;
+    for (int32_t& anchor : anchors) anchor = full[anchor];
     return true;
   }
 
