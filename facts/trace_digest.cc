@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "outline/line_shift.h"
+
 void TraceDigest::reset() {
   statements.reset();
   rows.reset();
@@ -34,23 +36,6 @@ double digestNumber(std::string_view text) {
 }
 
 namespace {
-
-// The first index in [0, n) for which `after` holds, `after` being false
-// then true along the list.
-template <class After>
-int32_t firstWhere(int32_t n, After after) {
-  int32_t first = 0;
-  for (int32_t left = n; left > 0;) {
-    const int32_t half = left / 2;
-    if (after(first + half)) {
-      left = half;
-    } else {
-      first += half + 1;
-      left -= half + 1;
-    }
-  }
-  return first;
-}
 
 // K of «Join order[K]:», or 0 when it is not a number that fits.
 int32_t joinOrderNumber(std::string_view k) {
@@ -218,22 +203,6 @@ class DigestBuilder {
     return true;
   }
 
-  // The last key point at or above `line`, as lineInShownText moves lines;
-  // for a final cost, most often its own.
-  void anchorRow(DigestRow& row, int32_t near = kNoFact) const {
-    const auto& lines = f_.keyPointLines;
-    if (near >= 0 && near < lines.count() && lines[near] <= row.line &&
-        (near + 1 == lines.count() || lines[near + 1] > row.line)) {
-      row.anchor = near;
-      row.anchorLine = lines[near];
-      return;
-    }
-    const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > row.line; });
-    if (row.line <= 0 || after == 0) return;
-    row.anchor = after - 1;
-    row.anchorLine = lines[after - 1];
-  }
-
   bool copyStatement(int32_t index) {
     const StatementFacts& s = f_.statements[index];
     DigestStatement* out = appendRecord(d_.statements);
@@ -256,7 +225,6 @@ class DigestBuilder {
       row->flags = kRowStatementOnly;
       row->line = s.line > 0 ? s.line : s.firstLine;
       row->costValue = row->cardValue = row->bytesValue = std::numeric_limits<double>::quiet_NaN();
-      anchorRow(*row);
     }
     out->rows.count = d_.rows.count() - out->rows.first;
     return copySpan(s.sqlId, out->sqlId) && copySpan(s.planHashValue, out->planHashValue) &&
@@ -291,7 +259,6 @@ class DigestBuilder {
     row.costValue = digestNumber(d_.view(row.cost));
     row.cardValue = digestNumber(d_.view(row.card));
     row.bytesValue = digestNumber(d_.view(row.bytes));
-    anchorRow(row, b.keyPoint);
     DigestRow* out = appendRecord(d_.rows);
     int32_t* index = out ? d_.finalCostRows.append() : nullptr;
     if (!index) return false;
@@ -364,34 +331,26 @@ int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPo
   return 0;
 }
 
-int32_t digestLine(const TraceDigest& digest, const DigestRow& row, const KeyPoints_c& shown) {
-  if (row.anchor < 0 || row.anchor >= shown.count() || shown.count() != digest.keyPointCount) return row.line;
-  return row.line + (shown[row.anchor].line + 1 - row.anchorLine);
-}
-
 int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown) {
-  const auto& lines = digest.keyPointLines;
-  if (shown.count() != lines.count() || line <= 0) return line;
-  const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > line; });
-  return after == 0 ? line : line + (shown[after - 1].line + 1 - lines[after - 1]);
+  return shownLineOf(digest.keyPointLines, shown, line);
 }
 
 int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
   const auto& s = digest.statements;
-  const int32_t i =
-      firstWhere(s.count(), [&](int32_t k) { return s[k].keyPoints.first + s[k].keyPoints.count > keyPoint; });
+  const int32_t i = firstNotBefore(
+      s, [&](const DigestStatement& x) { return x.keyPoints.first + x.keyPoints.count <= keyPoint; });
   return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
 }
 
 int32_t digestRowOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
   const auto& rows = digest.finalCostRows;
-  const int32_t i = firstWhere(rows.count(), [&](int32_t k) { return digest.rows[rows[k]].keyPoint >= keyPoint; });
+  const int32_t i = firstNotBefore(rows, [&](int32_t row) { return digest.rows[row].keyPoint < keyPoint; });
   return i < rows.count() && digest.rows[rows[i]].keyPoint == keyPoint ? rows[i] : kNoFact;
 }
 
 int32_t digestJoinOrderOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
   const auto& j = digest.joinOrders;
-  const int32_t i = firstWhere(j.count(), [&](int32_t k) { return j[k].keyPoint >= keyPoint; });
+  const int32_t i = firstNotBefore(j, [&](const DigestJoinOrder& x) { return x.keyPoint < keyPoint; });
   return i < j.count() && j[i].keyPoint == keyPoint ? i : kNoFact;
 }
 

@@ -48,8 +48,6 @@ struct DigestRow {
   int32_t flags = 0;
   int32_t keyPoint = kNoFact;  // the final cost's key point; kNoFact for a statement row
   int32_t line = 0;            // 0 when the trace does not say
-  int32_t anchor = kNoFact;    // the last key point at or above `line`
-  int32_t anchorLine = 0;      // its line, as scanned
   DigestText queryBlock;       // «NAME (#N)»
   DigestText plan;
   DigestText bestJoinOrder;
@@ -119,12 +117,9 @@ int buildTraceDigest(TraceDigest& digest, const char* text, int32_t length, cons
 // number of key points they were built from.
 int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPointCount);
 
-// The row's line in the text shown, given that text's key points (the
-// same records, lines moved by re-formatting): it moves with its anchor.
-int32_t digestLine(const TraceDigest& digest, const DigestRow& row, const KeyPoints_c& shown);
-
 // Line `line` of the text as scanned in the text shown, given that text's
-// key points: it moves with the last key point at or above it.
+// key points (the same records, lines moved by re-formatting): it moves
+// with the last key point at or above it.
 int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown);
 
 // The statement whose stretch holds key point `keyPoint`, or kNoFact.

@@ -6,6 +6,7 @@
 
 #include "facts/facts_internal.h"
 #include "facts/list_lines.h"
+#include "outline/line_shift.h"
 #include "trace/trace_scanner.h"
 
 void TraceFacts::reset() {
@@ -164,12 +165,6 @@ class FactsBuilder {
     return readTransformations(c_, from, limit, fromLine, contextAt_);
   }
 
-  // The synthetic record the key-point scan adds for join orders outside
-  // an optimised block stands at the join order, not at a marker.
-  bool isOptimizingMarker(const KeyPoint& k) const {
-    return k.pos >= 30 && std::memcmp(c_.text + k.pos - 30, "kkoq", 4) == 0;
-  }
-
   bool onKeyPoint(int32_t i) {
     const KeyPoint& k = keyPoints_[i];
     const Role role = roleOf(k.kind);
@@ -209,9 +204,9 @@ class FactsBuilder {
         contextAt_ = k.pos;
         return transformationsAfter(k, k.pos, limit);
       case tkOptimizingQb:
-        // The scan's synthetic record also follows a time stamp inside a
-        // search, so only the marker starts one.
-        if (isOptimizingMarker(k)) contextAt_ = k.pos;
+        // The block the scan opens for join orders also follows a time
+        // stamp inside a search, so only the marker starts one.
+        if (!opensJoinOrderBlock(keyPoints_, i)) contextAt_ = k.pos;
         return true;
       case tkJoinOrder:
         return joinOrders_.onJoinOrder(i, limit);
@@ -403,56 +398,27 @@ int buildTraceFactsInSteps(TraceFacts& facts, const char* text, int32_t length, 
   return 0;
 }
 
-namespace {
-
-// The first index in [0, n) for which `after` holds, `after` being false
-// then true along the list.
-template <class After>
-int32_t firstWhere(int32_t n, After after) {
-  int32_t low = 0;
-  int32_t high = n;
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (after(mid)) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  return low;
-}
-
-}  // namespace
-
 int32_t statementAtLine(const TraceFacts& facts, int32_t line) {
   const auto& s = facts.statements;
-  const int32_t i = firstWhere(s.count(), [&](int32_t k) { return s[k].lastLine >= line; });
+  const int32_t i = firstNotBefore(s, [&](const StatementFacts& x) { return x.lastLine < line; });
   return i < s.count() && s[i].firstLine <= line ? i : kNoFact;
 }
 
 int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
   const auto& s = facts.statements;
   const int32_t i =
-      firstWhere(s.count(), [&](int32_t k) { return s[k].keyPoints.first + s[k].keyPoints.count > keyPoint; });
+      firstNotBefore(s, [&](const StatementFacts& x) { return x.keyPoints.first + x.keyPoints.count <= keyPoint; });
   return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
 }
 
 int32_t joinOrderOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
   const auto& j = facts.joinOrders;
-  const int32_t i = firstWhere(j.count(), [&](int32_t k) { return j[k].keyPoint >= keyPoint; });
+  const int32_t i = firstNotBefore(j, [&](const JoinOrderFact& x) { return x.keyPoint < keyPoint; });
   return i < j.count() && j[i].keyPoint == keyPoint ? i : kNoFact;
 }
 
 int32_t queryBlockOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
   const auto& q = facts.queryBlocks;
-  const int32_t i = firstWhere(q.count(), [&](int32_t k) { return q[k].keyPoint >= keyPoint; });
+  const int32_t i = firstNotBefore(q, [&](const QueryBlockFact& x) { return x.keyPoint < keyPoint; });
   return i < q.count() && q[i].keyPoint == keyPoint ? i : kNoFact;
-}
-
-int32_t lineInShownText(const TraceFacts& facts, const KeyPoints_c& shown, int32_t line) {
-  const auto& lines = facts.keyPointLines;
-  if (shown.count() != lines.count()) return line;
-  const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > line; });
-  if (after == 0) return line;
-  return line + (shown[after - 1].line + 1 - lines[after - 1]);
 }

@@ -318,12 +318,6 @@ int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 int32_t joinOrderOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 int32_t queryBlockOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 
-// The line that `line` of the unformatted text has in a text whose final
-// queries were re-formatted, given the key points of that text (the same
-// records with moved lines): a line moves with the last key point at or
-// above it.
-int32_t lineInShownText(const TraceFacts& facts, const KeyPoints_c& shown, int32_t line);
-
 // Indexes of the parameters of `statement` that take effect, one per name:
 // an altered value wins over a default one, the first of a list over later
 // repeats; parameters of the OPT_PARAM hint list are left out. In the

@@ -8,17 +8,17 @@
 
 #include <algorithm>
 
+#include "gui/editor_colour.h"
 #include "gui/multi_line_tree.h"
+#include "gui/press_again.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
+#include "outline/line_shift.h"
 
 namespace {
 
 using Sci = QsciScintillaBase;
-
-// Scintilla colours are 0xBBGGRR.
-long bgr(const QColor& c) { return long{c.blue()} << 16 | long{c.green()} << 8 | c.red(); }
 
 bool isModifierKey(int key) {
   switch (key) {
@@ -43,19 +43,15 @@ void TFMarrow::setUpNavigation() {
   // background marker shades it.
   SynEdit1->SendScintilla(Sci::SCI_MARKERDEFINE, kLastLineMarker, long(Sci::SC_MARK_BACKGROUND));
   SynEdit1->SendScintilla(Sci::SCI_MARKERSETBACK, kLastLineMarker, bgr(TraceLexer::highlightBackground()));
-  // A press on the node that is already chosen changes no selection; the
-  // press is noted here and the tree's pressed() then jumps again.
-  VirtualStringTree1->viewport()->installEventFilter(this);
-  connect(VirtualStringTree1, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
+  // A press on the node that is already chosen jumps again.
+  new PressAgain(VirtualStringTree1, [this] { return jumps_; }, [this](const QModelIndex& index) {
     const int32_t node = VirtualStringTree1->nodeOf(index);
-    if (jumps_ != jumpsAtPress_ || node == kNoTreeNode) return;
-    VirtualStringTree1Change(&VirtualStringTree1->item(node));
+    if (node != kNoTreeNode) VirtualStringTree1Change(&VirtualStringTree1->item(node));
   });
 }
 
 bool TFMarrow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == VirtualStringTree1->viewport() && event->type() == QEvent::MouseButtonPress) jumpsAtPress_ = jumps_;
-  if (pending_ && watched != VirtualStringTree1->viewport()) {
+  if (pending_) {
     switch (event->type()) {
       case QEvent::Paint:
         // After this paint: the event loop takes the timer's turn once the
@@ -215,43 +211,23 @@ void TFMarrow::setFormatFinalQuery(bool on) {
   if (applyingOptions_) return;
   completeText();
 
-  // An anchor is the last key point at or above a line; the line moves by
-  // as much as its anchor moves in the new text.
-  struct Anchor {
-    int32_t index = -1;
-    int32_t line = 0;
-  };
-  auto anchorFor = [this](int32_t value, int32_t from) {
-    Anchor anchor;
-    for (int32_t i = std::min(from, keyPoints_.count() - 1); i >= 0; --i) {
-      if (keyPoints_[i].line <= value) {
-        anchor.index = i;
-        anchor.line = keyPoints_[i].line;
-        break;
-      }
-    }
-    return anchor;
-  };
   // The top as a 1-based line number. When the top row continues a wrapped
   // line, the same number read as a 0-based line is the line after it,
   // which is kept with the rows above it (a key point on the second row
   // stays there).
   const ViewTop view = captureTop();
   int32_t top = view.line + 1;
-  const Anchor topAnchor = anchorFor(top, keyPoints_.count() - 1);
-  const Anchor endAnchor = anchorFor(highlightEnd_, keyPoints_.count() - 1);
-  const Anchor startAnchor =
-      endAnchor.index < 0 ? Anchor{} : anchorFor(highlightStart_, endAnchor.index);
+  // Each moves with the last key point at or above it.
+  const AnchoredLine topHeld = anchorLine(keyPoints_, top);
+  const AnchoredLine endHeld = anchorLine(keyPoints_, highlightEnd_);
+  const AnchoredLine startHeld = endHeld.anchor < 0 ? AnchoredLine{highlightStart_} :
+                                                      anchorLine(keyPoints_, highlightStart_, endHeld.anchor);
 
   rebuildShownText(on);
 
-  auto moved = [this](int32_t value, const Anchor& anchor) {
-    if (anchor.index < 0 || anchor.index >= keyPoints_.count()) return value;
-    return value + (keyPoints_[anchor.index].line - anchor.line);
-  };
-  top = moved(top, topAnchor);
-  if (highlightEnd_ != kHighlightToEnd) highlightEnd_ = moved(highlightEnd_, endAnchor);
-  highlightStart_ = moved(highlightStart_, startAnchor);
+  top = movedLine(topHeld, keyPoints_);
+  if (highlightEnd_ != kHighlightToEnd) highlightEnd_ = movedLine(endHeld, keyPoints_);
+  highlightStart_ = movedLine(startHeld, keyPoints_);
   restoreTop(view.rowsAbove > 0 ? top : std::max(top - 1, 0), view.rowsAbove);
   showHighlight();
   emit shownTextChanged();

@@ -10,6 +10,7 @@
 
 #include "gui/multi_line_tree.h"
 #include "gui/trace_frame.h"
+#include "outline/line_shift.h"
 
 namespace {
 
@@ -19,23 +20,15 @@ long send(QsciScintilla* editor, unsigned int message, unsigned long w = 0, long
   return editor->SendScintilla(message, w, l);
 }
 
-// The last key point at or above `line` (key points come in line order),
-// or -1.
-int32_t anchorFor(const KeyPoints_c& points, int32_t line) {
-  int32_t found = -1;
-  for (int32_t i = 0; i < points.count() && points[i].line <= line; ++i) found = i;
-  return found;
-}
-
 bool samePoint(const KeyPoint& a, const KeyPoint& b) {
   return a.kind == b.kind && a.level == b.level && std::strncmp(a.caption, b.caption, sizeof a.caption) == 0;
 }
 
 // `line` moved by as much as its anchor moved, when the anchor is still
 // there; otherwise `line` as it was.
-int32_t movedLine(const KeyPoints_c& points, int32_t line, int32_t anchor, const KeyPoint& was) {
+int32_t placeLine(const KeyPoints_c& points, int32_t line, int32_t anchor, const KeyPoint& was) {
   if (anchor < 0 || anchor >= points.count() || !samePoint(points[anchor], was)) return line;
-  return points[anchor].line + (line - was.line);
+  return movedLine(AnchoredLine{line, anchor, was.line}, points);
 }
 
 QString firstCaption(const NodeMarrow_Array_c& nodes, int32_t node) {
@@ -70,9 +63,9 @@ TFMarrow::ViewPlace TFMarrow::viewPlace() const {
       static_cast<int32_t>(caret - send(text, Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(place.caretLine)));
   place.xOffset = static_cast<int32_t>(send(text, Sci::SCI_GETXOFFSET));
   const KeyPoints_c& points = keyPoints();
-  place.topAnchor = anchorFor(points, place.topLine);
+  place.topAnchor = anchorLine(points, place.topLine).anchor;
   if (place.topAnchor >= 0) place.topAnchorPoint = points[place.topAnchor];
-  place.caretAnchor = anchorFor(points, place.caretLine);
+  place.caretAnchor = anchorLine(points, place.caretLine).anchor;
   if (place.caretAnchor >= 0) place.caretAnchorPoint = points[place.caretAnchor];
   const QModelIndexList chosen = tree()->selectionModel()->selectedIndexes();
   const int32_t node = chosen.isEmpty() ? kNoTreeNode : tree()->nodeOf(chosen.first());
@@ -102,9 +95,9 @@ void TFMarrow::restoreViewPlace(const ViewPlace& place) {
   }
   const KeyPoints_c& points = keyPoints();
   const int32_t last = lineCount() - 1;
-  const int32_t top = std::clamp(movedLine(points, place.topLine, place.topAnchor, place.topAnchorPoint), 0, last);
+  const int32_t top = std::clamp(placeLine(points, place.topLine, place.topAnchor, place.topAnchorPoint), 0, last);
   const int32_t caretLine =
-      std::clamp(movedLine(points, place.caretLine, place.caretAnchor, place.caretAnchorPoint), 0, last);
+      std::clamp(placeLine(points, place.caretLine, place.caretAnchor, place.caretAnchorPoint), 0, last);
   const long lineStart = send(text, Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(caretLine));
   const long lineEnd = send(text, Sci::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(caretLine));
   const long caret = std::min(lineStart + place.caretOffset, lineEnd);

@@ -37,3 +37,8 @@ int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length) 
   }
   return 0;
 }
+
+bool opensJoinOrderBlock(const KeyPoints_c& list, int32_t i) {
+  return i >= 0 && i + 1 < list.count() && list[i].kind == tkOptimizingQb && list[i + 1].kind == tkJoinOrder &&
+         list[i + 1].pos == list[i].pos;
+}

@@ -67,6 +67,11 @@ void resetKeyPoints(KeyPoints_c& list);
 // buffer cannot grow.
 KeyPoint* appendKeyPoint(KeyPoints_c& list);
 
+// True for the record the scan adds to open a block for join orders outside
+// an optimised query block: it stands where the join order after it
+// stands, not at an «optimizing query block» marker.
+bool opensJoinOrderBlock(const KeyPoints_c& list, int32_t i);
+
 // Appends the key points of `text` (followed by a zero byte) to `list` and
 // returns 0. Does not reset the list. When the list cannot grow, the scan
 // stops with the list empty. Uses the fast scanner; into an empty list it

@@ -1,4 +1,5 @@
 #include "facts/trace_facts.h"
+#include "outline/line_shift.h"
 
 #include <gtest/gtest.h>
 
@@ -326,8 +327,8 @@ TEST(TraceFacts, LinesFollowReformattedFinalQueries) {
   }
   ASSERT_GE(query, 0);
   const int32_t cost = f.facts.queryBlocks[0].line;
-  EXPECT_EQ(lineInShownText(f.facts, shown, cost), cost + 3);
-  EXPECT_EQ(lineInShownText(f.facts, shown, 2), 2);
+  EXPECT_EQ(shownLineOf(f.facts.keyPointLines, shown, cost), cost + 3);
+  EXPECT_EQ(shownLineOf(f.facts.keyPointLines, shown, 2), 2);
 }
 
 }  // namespace
