@@ -28,6 +28,7 @@
 #include "gui/aligned_scrolling.h"
 #include "gui/comparison_job.h"
 #include "gui/difference_list_model.h"
+#include "gui/editor_colour.h"
 #include "gui/editor_search.h"
 #include "gui/elided_label.h"
 #include "gui/find_bar.h"
@@ -37,9 +38,6 @@
 namespace {
 
 using Sci = QsciScintillaBase;
-
-// Scintilla colours are 0xBBGGRR.
-long bgr(const QColor& c) { return long{c.blue()} << 16 | long{c.green()} << 8 | c.red(); }
 
 // The differing lines' background: a light warm tint under the token
 // colours. The chosen difference's differing lines take a deeper one, its

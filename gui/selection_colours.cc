@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "gui/editor_colour.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -19,8 +20,6 @@ constexpr int kSelectionBox = TFMarrow::kSelectionBoxIndicator;
 constexpr int kSelectionText = TFMarrow::kSelectionTextIndicator;
 constexpr int kShadedSelectionBox = TFMarrow::kShadedSelectionBoxIndicator;
 constexpr int kShadedSelectionText = TFMarrow::kShadedSelectionTextIndicator;
-
-long bgr(const QColor& c) { return long{c.blue()} << 16 | long{c.green()} << 8 | c.red(); }
 
 void defineIndicator(QsciScintilla& editor, int indicator, int style, const QColor& colour) {
   editor.SendScintilla(Sci::SCI_INDICSETSTYLE, indicator, long(style));

@@ -13,6 +13,7 @@
 #include <numeric>
 
 #include "gui/multi_line_tree.h"
+#include "gui/press_again.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_tooltips.h"
 
@@ -89,7 +90,7 @@ QString SummaryModel::display(const DigestRow& row, int column) const {
     case kColumnAborted:
       return statementOnly ? QString() : QString::number(row.aborted);
     case kColumnLine: {
-      const int32_t line = digestLine(d, row, frame_.keyPoints());
+      const int32_t line = digestShownLine(d, row.line, frame_.keyPoints());
       return line > 0 ? QString::number(line) : QString();
     }
     default:
@@ -233,20 +234,12 @@ SummaryPane::SummaryPane(TFMarrow& frame, QWidget* parent) : QWidget(parent), fr
   });
   // Enter, a double click, or a press on the row chosen last: go there again.
   connect(table_, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { chooseRow(index.row()); });
-  table_->viewport()->installEventFilter(this);
-  connect(table_, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
-    if (choices_ == choicesAtPress_) chooseRow(index.row());
-  });
+  new PressAgain(table_, [this] { return choices_; }, [this](const QModelIndex& index) { chooseRow(index.row()); });
   installOutlineToolTips(frame_);
   stale_ = true;
 }
 
 QSize SummaryPane::sizeHint() const { return QSize(520, 400); }
-
-bool SummaryPane::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == table_->viewport() && event->type() == QEvent::MouseButtonPress) choicesAtPress_ = choices_;
-  return QWidget::eventFilter(watched, event);
-}
 
 void SummaryPane::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -350,6 +343,6 @@ void SummaryPane::chooseRow(int viewRow) {
   }
   const DigestRow& row = frame_.digest().rows[r];
   if (row.line <= 0) return;
-  frame_.goToLine(digestLine(frame_.digest(), row, frame_.keyPoints()));
+  frame_.goToLine(digestShownLine(frame_.digest(), row.line, frame_.keyPoints()));
   table_->setFocus(Qt::OtherFocusReason);
 }

@@ -85,7 +85,6 @@ class SummaryPane : public QWidget {
  protected:
   // Notes presses on the table, so that a press on the current row
   // chooses it again.
-  bool eventFilter(QObject* watched, QEvent* event) override;
   // A hidden pane follows the trace only once it is shown.
   void showEvent(QShowEvent* event) override;
 
@@ -103,5 +102,4 @@ class SummaryPane : public QWidget {
   bool stale_ = false;                   // the trace changed while the pane was hidden
   int32_t chosen_ = kNoFact;             // the digest row chosen last
   uint64_t choices_ = 0;
-  uint64_t choicesAtPress_ = 0;
 };

@@ -296,7 +296,6 @@ class TFMarrow : public QWidget {
   QTimer* sliceTimer_;
   int64_t firstSliceBytes_ = 256 << 10;
   int64_t laterSliceBytes_ = 4 << 20;
-  uint64_t jumps_ = 0;         // node choices so far
-  uint64_t jumpsAtPress_ = 0;  // jumps_ when the tree was last pressed
+  uint64_t jumps_ = 0;  // node choices so far
   bool singleByte_ = false;
 };
