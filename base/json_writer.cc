@@ -2,24 +2,7 @@
 
 #include <cstdio>
 
-int utf8SequenceLength(const unsigned char* s, size_t i, size_t n) {
-  const unsigned char b = s[i];
-  auto continuation = [&](size_t k, unsigned char low, unsigned char high) {
-    return i + k < n && s[i + k] >= low && s[i + k] <= high;
-  };
-  if (b >= 0xC2 && b <= 0xDF) return continuation(1, 0x80, 0xBF) ? 2 : 0;
-  if (b >= 0xE0 && b <= 0xEF) {
-    const unsigned char low = b == 0xE0 ? 0xA0 : 0x80;
-    const unsigned char high = b == 0xED ? 0x9F : 0xBF;
-    return continuation(1, low, high) && continuation(2, 0x80, 0xBF) ? 3 : 0;
-  }
-  if (b >= 0xF0 && b <= 0xF4) {
-    const unsigned char low = b == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = b == 0xF4 ? 0x8F : 0xBF;
-    return continuation(1, low, high) && continuation(2, 0x80, 0xBF) && continuation(3, 0x80, 0xBF) ? 4 : 0;
-  }
-  return 0;
-}
+#include "base/byte_text.h"
 
 namespace {
 

@@ -47,7 +47,3 @@ class JsonWriter {
 
 // Appends `text` as a quoted, escaped JSON string. Returns 0 or -1.
 int appendJsonString(SVString& out, std::string_view text);
-
-// The length (2 to 4) of the well-formed UTF-8 sequence that starts at
-// s[i] (a byte of 0x80 or more), or 0 when it is not one.
-int utf8SequenceLength(const unsigned char* s, size_t i, size_t n);
