@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "base/json_writer.h"
+#include "base/byte_text.h"
 
 namespace {
 
@@ -87,8 +87,9 @@ class ListBuilder {
 
   // Trace text, trimmed, as valid UTF-8 without control characters: a
   // control becomes a blank, a byte that starts no UTF-8 sequence stands
-  // for the Latin-1 character of its value ('?' for the C1 range). Cut
-  // after kDifferenceCellBytes bytes.
+  // for its Windows-1252 character, as the editor shows it ('?' for the
+  // five the code page leaves undefined). Cut after kDifferenceCellBytes
+  // bytes.
   void putTrace(std::string_view s) {
     const auto* u = reinterpret_cast<const unsigned char*>(s.data());
     size_t i = 0;
@@ -100,21 +101,21 @@ class ListBuilder {
     while (i < n) {
       const unsigned char b = u[i];
       const int length = b < 0x80 ? 1 : utf8SequenceLength(u, i, n);
-      const int written = length == 0 && b >= 0xA0 ? 2 : length == 0 ? 1 : length;
+      char single[3];
+      int written = length;
+      if (length == 0) written = isUndefinedInWindows1252(b) ? 1 : windows1252ToUtf8(b, single);
       if (used + written > kDifferenceCellBytes) {
         put(std::string_view(safe, static_cast<size_t>(used)));
         put("...");
         return;
       }
       if (length == 1) {
-        safe[used++] = b < 0x20 || b == 0x7F ? ' ' : static_cast<char>(b);
-      } else if (length == 0 && b >= 0xA0) {
-        safe[used++] = static_cast<char>(0xC0 | (b >> 6));
-        safe[used++] = static_cast<char>(0x80 | (b & 0x3F));
-      } else if (length == 0) {
+        safe[used++] = byteIs(b, kControlByte) ? ' ' : static_cast<char>(b);
+      } else if (length == 0 && written == 1) {
         safe[used++] = '?';
       } else {
-        for (int k = 0; k < length; ++k) safe[used++] = static_cast<char>(u[i + k]);
+        const char* from = length == 0 ? single : s.data() + i;
+        for (int k = 0; k < written; ++k) safe[used++] = from[k];
       }
       i += length == 0 ? 1 : static_cast<size_t>(length);
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/byte_text.h"
 #include "facts/trace_facts.h"
 
 // One line: bytes [begin, end) up to its line feed, or up to a carriage
@@ -42,39 +43,12 @@ inline LineReader readerAfter(const char* text, int32_t limit, const KeyPoint& k
   return LineReader(text, limit, keyPoint.pos, keyPoint.line + 1);
 }
 
-// Classes of bytes, from one 256-entry table.
-enum FactByteClass : uint8_t {
-  kSpaceByte = 1,   // 0x00..0x20, as the trace scanner counts white space
-  kDigitByte = 2,
-  kUpperByte = 4,
-  kLowerByte = 8,
-  kUnderscoreByte = 16,
-  kNameExtraByte = 32,  // '$', '#', '.': in parameter names
-};
-struct FactByteClassTable {
-  uint8_t classes[256];
-};
-constexpr FactByteClassTable makeFactByteClasses() {
-  FactByteClassTable t{};
-  for (int c = 0; c <= 0x20; ++c) t.classes[c] |= kSpaceByte;
-  for (int c = '0'; c <= '9'; ++c) t.classes[c] |= kDigitByte;
-  for (int c = 'A'; c <= 'Z'; ++c) t.classes[c] |= kUpperByte;
-  for (int c = 'a'; c <= 'z'; ++c) t.classes[c] |= kLowerByte;
-  t.classes[static_cast<int>('_')] |= kUnderscoreByte;
-  for (char c : {'$', '#', '.'}) t.classes[static_cast<int>(c)] |= kNameExtraByte;
-  return t;
-}
-inline constexpr FactByteClassTable kFactByteClasses = makeFactByteClasses();
-
-inline bool byteIs(char c, unsigned classes) {
-  return (kFactByteClasses.classes[static_cast<unsigned char>(c)] & classes) != 0;
-}
 inline bool isSpaceByte(char c) { return byteIs(c, kSpaceByte); }
 inline bool isDigitByte(char c) { return byteIs(c, kDigitByte); }
 // Letters and digits.
 inline bool isIdByte(char c) { return byteIs(c, kDigitByte | kUpperByte | kLowerByte); }
 // Letters, digits and '_'.
-inline bool isWordByte(char c) { return byteIs(c, kDigitByte | kUpperByte | kLowerByte | kUnderscoreByte); }
+inline bool isWordByte(char c) { return byteIs(c, kWordBytes); }
 
 // The first byte of text[from, end) that is not white space, or `end`.
 int32_t skipSpaceBytes(const char* text, int32_t from, int32_t end);

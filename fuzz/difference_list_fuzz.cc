@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/json_writer.h"
+#include "base/byte_text.h"
 #include "compare/difference_list.h"
 #include "compare/view_alignment.h"
 #include "fuzz/trace_pair_input.h"

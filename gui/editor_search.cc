@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/byte_text.h"
 #include "gui/byte_scan.h"
 #include "gui/find_bar.h"
 
@@ -30,9 +31,7 @@ bool documentBytes(const QsciScintilla& editor, const QString& text, QByteArray&
   return true;
 }
 
-bool isAsciiWordByte(int c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+bool isAsciiWordByte(unsigned char c) { return byteIs(c, kWordBytes); }
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 

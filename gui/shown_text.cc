@@ -23,64 +23,6 @@ constexpr uint64_t kHighBits = 0x8080808080808080ull;
 constexpr uint64_t kLowBits = 0x0101010101010101ull;
 constexpr char kCarriageReturnSymbol[] = "\xE2\x90\x8D";  // U+240D, SYMBOL FOR CARRIAGE RETURN
 
-// True when one of the eight bytes of `word` is a carriage return.
-bool hasCarriageReturn(uint64_t word) {
-  const uint64_t x = word ^ (kLowBits * '\r');
-  return ((x - kLowBits) & ~x & kHighBits) != 0;
-}
-
-// Bytes that follow a lead byte, by lead byte; 0 for ASCII, -1 for bytes
-// that cannot start a character (continuations, overlong C0/C1, F5..FF).
-int utf8Tail(unsigned char b) {
-  if (b < 0x80) return 0;
-  if (b < 0xC2) return -1;
-  if (b < 0xE0) return 1;
-  if (b < 0xF0) return 2;
-  if (b < 0xF5) return 3;
-  return -1;
-}
-
-// Whether the character starting at p[i] (lead byte with `tail` > 0) is
-// complete and well formed.
-bool validSequence(const unsigned char* p, int64_t i, int64_t length, int tail) {
-  if (length - i <= tail) return false;
-  const unsigned char lead = p[i];
-  const unsigned char second = p[i + 1];
-  // The second byte's range excludes overlong forms, surrogates and code
-  // points above U+10FFFF.
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead == 0xE0) low = 0xA0;
-  if (lead == 0xED) high = 0x9F;
-  if (lead == 0xF0) low = 0x90;
-  if (lead == 0xF4) high = 0x8F;
-  if (second < low || second > high) return false;
-  for (int k = 2; k <= tail; ++k) {
-    if ((p[i + k] & 0xC0) != 0x80) return false;
-  }
-  return true;
-}
-
-// Windows-1252 bytes 0x80..0x9F as Unicode; the five bytes the code page
-// leaves undefined keep their own number.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// The UTF-8 form of a Windows-1252 byte at or above 0x80; returns its length.
-int windows1252ToUtf8(unsigned char b, char* out) {
-  const char16_t c = b < 0xA0 ? kWindows1252High[b - 0x80] : b;
-  if (c < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (c >> 6));
-    out[1] = static_cast<char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | (c >> 12));
-  out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  out[2] = static_cast<char>(0x80 | (c & 0x3F));
-  return 3;
-}
-
 // Turns the pieces of the shown text into its bytes for a sink (which
 // counts them or hands them to the editor): lone carriage returns become
 // their symbol, and without valid UTF-8 every byte above 0x7F its
@@ -209,40 +151,6 @@ int64_t lineFeedsIn(const char* bytes, int64_t length) {
   for (; i < length; ++i) count += bytes[i] == '\n';
   return count;
 }
-
-TraceTextFacts traceTextFacts(const char* text, int64_t length) {
-  TraceTextFacts facts;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  int64_t i = 0;
-  while (i < length) {
-    // Traces are nearly all ASCII without lone carriage returns: skip eight
-    // such bytes at a time.
-    if (i + 8 <= length) {
-      uint64_t word;
-      std::memcpy(&word, p + i, 8);
-      if ((word & kHighBits) == 0 && !hasCarriageReturn(word)) {
-        i += 8;
-        continue;
-      }
-    }
-    const unsigned char c = p[i];
-    if (c == '\r') {
-      if (i + 1 >= length || p[i + 1] != '\n') ++facts.loneCarriageReturns;
-      ++i;
-      continue;
-    }
-    const int tail = facts.validUtf8 ? utf8Tail(c) : 0;
-    if (tail < 0 || (tail > 0 && !validSequence(p, i, length, tail))) {
-      facts.validUtf8 = false;
-      ++i;
-      continue;
-    }
-    i += tail + 1;
-  }
-  return facts;
-}
-
-bool isValidUtf8(const char* text, int64_t length) { return traceTextFacts(text, length).validUtf8; }
 
 std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t length, KeyPoints_c& keyPoints) {
   std::vector<FormattedPiece> pieces;
@@ -480,22 +388,18 @@ void appendTraceBytes(const char* shown, int64_t length, const TraceTextFacts& f
       continue;
     }
     out.append(shown + run, i - run);
-    const int tail = utf8Tail(p[i]);
+    const int sequence = utf8SequenceLength(p, static_cast<size_t>(i), static_cast<size_t>(length));
     char16_t c = 0;
-    if (tail == 1 && i + 1 < length) {
+    if (sequence == 2) {
       c = static_cast<char16_t>((p[i] & 0x1F) << 6 | (p[i + 1] & 0x3F));
-    } else if (tail == 2 && i + 2 < length) {
+    } else if (sequence == 3) {
       c = static_cast<char16_t>((p[i] & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F));
     }
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (c >= 0x100 || (c >= 0x80 && c < 0xA0)) {
-      for (int k = 0; k < 32; ++k) {
-        if (kWindows1252High[k] == c) byte = static_cast<unsigned char>(0x80 + k);
-      }
-    }
+    const int fromCodePage = windows1252ByteOf(c);
+    const auto byte = static_cast<unsigned char>(fromCodePage >= 0 ? fromCodePage : c);
     const char b = static_cast<char>(byte);
     out.append(&b, 1);
-    i += tail > 0 ? tail + 1 : 1;
+    i += sequence > 0 ? sequence : 1;
     run = i;
   }
   out.append(shown + run, length - run);

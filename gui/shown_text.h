@@ -21,22 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_text.h"
 #include "base/sv_string.h"
 #include "outline/key_points.h"
 
 class FileBackedBytes;
 class QsciScintilla;
-
-// What one pass over the trace bytes tells about showing them.
-struct TraceTextFacts {
-  bool validUtf8 = true;
-  int64_t loneCarriageReturns = 0;
-};
-
-// Valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF)
-// and the carriage returns not followed by a line feed; a carriage return
-// at the very end counts as lone.
-TraceTextFacts traceTextFacts(const char* text, int64_t length);
 
 // One final query shown formatted: the bytes [start, start + length) of the
 // kept text give way to `text`.
@@ -152,6 +142,3 @@ int64_t shownLength(const char* bytes, int64_t length, const TraceTextFacts& fac
 // the bytes themselves for valid UTF-8, else each Windows-1252 character
 // as its byte.
 void appendTraceBytes(const char* shown, int64_t length, const TraceTextFacts& facts, SVString& out);
-
-// True when the bytes are well-formed UTF-8.
-bool isValidUtf8(const char* text, int64_t length);

@@ -1,20 +1,19 @@
 #include "gui/trace_tooltips.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 
+#include "base/byte_text.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_frame.h"
 #include "trace/trace_scanner.h"
 
 QString shownTraceText(const TFMarrow& frame, std::string_view bytes) {
-  const auto size = static_cast<qsizetype>(bytes.size());
-  if (!frame.singleByteMode()) return QString::fromUtf8(bytes.data(), size);
-  // A single-byte code keeps no state between texts: one decoder serves.
-  static QStringDecoder windows1252("windows-1252");
-  if (!windows1252.isValid()) return QString::fromLatin1(bytes.data(), size);
-  return windows1252(QByteArrayView(bytes.data(), size));
+  if (!frame.singleByteMode()) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  // As the editor shows such a trace: each byte its Windows-1252 character.
+  QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  QChar* out = text.data();
+  for (const char b : bytes) *out++ = QChar(windows1252Character(static_cast<unsigned char>(b)));
+  return text;
 }
 
 QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, DigestText text) {

@@ -6,33 +6,18 @@
 // slices of a larger trace that are not zero-terminated.
 #include "sql/sql_tokenizer.h"
 
+#include "base/byte_text.h"
+
 namespace {
 
-// Byte classes. Names continue over '#' and '$' but those bytes begin an
-// operator run and a single byte respectively, so "name byte" and
-// "operator character" overlap and need separate bits.
-constexpr uint8_t kName = 1;      // continues a word or bind name
-constexpr uint8_t kOperator = 2;  // one of !#%&*+<=>?[]^`{}~
-constexpr uint8_t kDigit = 4;     // 0-9
+// Names continue over '#' and '$' but those bytes begin an operator run
+// and a single byte respectively, so "name byte" and "operator character"
+// are separate classes; bytes of 0x80 and up continue names too.
+constexpr unsigned kName = kWordBytes | kDollarHashByte | kHighByte;  // continues a word or bind name
+constexpr unsigned kOperator = kSqlOperatorByte;
+constexpr unsigned kDigit = kDigitByte;
 
-constexpr struct ByteClasses {
-  uint8_t bits[256];
-  constexpr ByteClasses() : bits() {
-    for (int b = 0x80; b < 256; ++b) bits[b] = kName;
-    for (int b = '0'; b <= '9'; ++b) bits[b] = kName | kDigit;
-    for (int b = 'A'; b <= 'Z'; ++b) bits[b] = kName;
-    for (int b = 'a'; b <= 'z'; ++b) bits[b] = kName;
-    bits[uint8_t{'_'}] = kName;
-    bits[uint8_t{'$'}] = kName;
-    bits[uint8_t{'#'}] = kName;
-    for (const char* op = "!#%&*+<=>?[]^`{}~"; *op != '\0'; ++op)
-      bits[static_cast<uint8_t>(*op)] |= kOperator;
-  }
-} kClasses;
-
-inline bool hasClass(unsigned char byte, uint8_t bits) {
-  return (kClasses.bits[byte] & bits) != 0;
-}
+inline bool hasClass(unsigned char byte, unsigned classes) { return byteIs(byte, classes); }
 
 // Ends the current token at offset `to`: advances pos and column, lowers
 // remaining by the token's length.
@@ -47,7 +32,7 @@ inline void finish(ScanState& s, int32_t to, int32_t kind) {
 inline int32_t textEnd(const ScanState& s) { return s.pos + s.remaining; }
 
 // Offset just past the run of bytes of class `bits` starting at `i`.
-inline int32_t skipClass(const ScanState& s, int32_t i, uint8_t bits) {
+inline int32_t skipClass(const ScanState& s, int32_t i, unsigned bits) {
   const int32_t end = textEnd(s);
   while (i < end && hasClass(s.text[i], bits)) ++i;
   return i;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/byte_text.h"
+
 namespace {
 
 using Routine = void (*)(ScanState&);
@@ -43,9 +45,7 @@ constexpr TraceMarkerPhrase kPhrasesK[] = {
     {"kkoqbc: optimizing query block", 30, tkOptimizingQb}, {nullptr, 0, 0}};
 constexpr TraceMarkerPhrase kNewEntryPhrase = {"*** 20", 6, tkNewEntry};
 
-inline bool isWordByte(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
+inline bool isWordByte(unsigned char c) { return byteIs(c, kWordBytes); }
 
 inline unsigned char asciiLower(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
