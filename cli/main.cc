@@ -18,7 +18,7 @@ int runCommand(const CliCommand& command, int argc, char** argv) {
 }
 
 const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup(),
-                                   summaryCommandGroup(), compareCommandGroup()};
+                                   summaryCommandGroup(), compareCommandGroup(), reportCommandGroup()};
 
 void printHelp(FILE* out) {
   std::fprintf(out,
