@@ -48,19 +48,20 @@ double LogScale::at(double value) const {
 }
 
 std::vector<double> LogScale::ticks() const {
-  std::vector<double> marks;
   const int first = static_cast<int>(std::floor(std::log10(low)));
   const int last = static_cast<int>(std::ceil(std::log10(high)));
-  for (int e = first; e <= last; ++e) {
-    if (std::pow(10.0, e) >= low && std::pow(10.0, e) <= high) marks.push_back(std::pow(10.0, e));
-  }
-  if (marks.size() >= 2) return marks;
-  marks.clear();
-  for (int e = first; e <= last; ++e) {
-    for (double m : {1.0, 2.0, 5.0}) {
-      const double v = m * std::pow(10.0, e);
-      if (v >= low && v <= high) marks.push_back(v);
+  std::vector<double> marks;
+  // Powers of ten; then 1, 2 and 5 times them; then every digit times them.
+  for (const std::vector<double>& multiples :
+       {std::vector<double>{1}, std::vector<double>{1, 2, 5}, std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9}}) {
+    marks.clear();
+    for (int e = first; e <= last; ++e) {
+      for (double m : multiples) {
+        const double v = m * std::pow(10.0, e);
+        if (v >= low && v <= high) marks.push_back(v);
+      }
     }
+    if (marks.size() >= 2) break;
   }
   return marks;
 }

@@ -24,7 +24,8 @@ struct LogScale {
   double to;
   double at(double value) const;
   // The values to mark on the axis: every power of ten in range, or when
-  // there are fewer than two of them 1, 2 and 5 times each power.
+  // there are fewer than two of them 1, 2 and 5 times each power, or
+  // failing that every digit times each power.
   std::vector<double> ticks() const;
 };
 

@@ -73,6 +73,7 @@ TEST(SearchMapSvg, ScalesAndTicks) {
   EXPECT_EQ(scale.ticks(), (std::vector<double>{10, 100, 1000}));
   // Less than two powers of ten in range: 1, 2 and 5 times them.
   EXPECT_EQ((LogScale{30, 250, 0, 1}.ticks()), (std::vector<double>{50, 100, 200}));
+  EXPECT_EQ((LogScale{2205, 5645, 0, 1}.ticks()), (std::vector<double>{3000, 4000, 5000}));
   const struct {
     int32_t count;
     int32_t step;
