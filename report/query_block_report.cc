@@ -132,7 +132,8 @@ void writeQueryBlockDetails(HtmlWriter& html, const TraceFacts& f, const QueryBl
   writeHeading(html, level, title + ", " + lineText(b.line));
   if (b.stretchJoinOrders.count > 0) {
     html.element("p", "Join orders, " + searchesText(f, b.stretchJoinOrders) + ".");
-    writeSearchMapSvg(html, f, b);
+    // One join order is no search to map.
+    if (b.stretchJoinOrders.count > 1) writeSearchMapSvg(html, f, b);
   }
   if (b.accessPaths.count > 0) {
     html.element("p", "Access paths, one per table alias estimated:");

@@ -144,7 +144,8 @@ TEST(TraceReport, NothingFromTheTraceRuns) {
 }
 
 // Every query block of the samples with its line, its search as a chart
-// where it has one, in a page an HTML5 parser accepts.
+// where it has one of two join orders or more, in a page an HTML5 parser
+// accepts.
 TEST(TraceReport, EveryQueryBlockWithItsLine) {
   TempDir dir;
   for (const char* name : {"hr_join_search.trc", "sh_four_statements.trc", "cp1252_no_final_newline.trc",
@@ -160,7 +161,7 @@ TEST(TraceReport, EveryQueryBlockWithItsLine) {
       EXPECT_NE(html.find("<td class=\"l\">" + std::to_string(b.line) + "</td><td>" + std::string(f.view(b.name))),
                 std::string::npos)
           << name << " line " << b.line;
-      charted += b.stretchJoinOrders.count > 0 ? 1 : 0;
+      charted += b.stretchJoinOrders.count > 1 ? 1 : 0;
     }
     size_t charts = 0;
     for (size_t at = html.find("<svg "); at != std::string::npos; at = html.find("<svg ", at + 1)) ++charts;
