@@ -46,10 +46,11 @@ void accessPathRow(HtmlWriter& html, const TraceFacts& f, const AccessPathFact& 
   spanCell(html, f, p.bestIndex);
   spanCell(html, f, p.bestCost, true);
   lineCell(html, p.bestLine);
-  html.open("td");
+  html.open("td", {{"class", "w paths"}});
+  // One path a line.
   for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
     const AccessCandidateFact& candidate = f.accessCandidates[c];
-    if (c > p.candidates.first) html.text("; ");
+    html.open("div");
     spanText(html, f, candidate.path);
     if (candidate.index.present()) {
       html.text(" ");
@@ -59,6 +60,7 @@ void accessPathRow(HtmlWriter& html, const TraceFacts& f, const AccessPathFact& 
     spanText(html, f, candidate.cost);
     if (candidate.bitmap) html.text(" (bitmap)");
     html.element("span", " (" + lineText(candidate.line) + ")", {{"class", "l"}});
+    html.close();
   }
   html.close();
   html.open("td", {{"class", "flag"}});

@@ -6,12 +6,12 @@ namespace {
 // part of it; nothing loaded from elsewhere.
 constexpr std::string_view kStyle =
     "body{font:14px/1.45 system-ui,-apple-system,'Segoe UI',sans-serif;color:#222;margin:1.5em auto;"
-    "max-width:78em;padding:0 1em}"
+    "max-width:84em;padding:0 1em}"
     "h1{font-size:1.5em;margin-bottom:.2em}h2{font-size:1.25em;border-bottom:1px solid #ccd;margin-top:2em}"
     "h3{font-size:1.1em;margin-top:1.6em}h4{font-size:1em;margin:1.4em 0 .4em}"
     "table{border-collapse:collapse;margin:.4em 0 .8em}"
-    "th,td{border:1px solid #dde;padding:2px 7px;text-align:left;vertical-align:top;overflow-wrap:anywhere}"
-    "th{background:#eef2f7;font-weight:600;overflow-wrap:normal}"
+    "th,td{border:1px solid #dde;padding:2px 7px;text-align:left;vertical-align:top}"
+    "th{background:#eef2f7;font-weight:600}td.w{overflow-wrap:anywhere;min-width:8em}td.nw{white-space:nowrap}td.paths{min-width:16em}"
     "td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
     "td.l,.l{color:#667;font-size:.9em;white-space:nowrap}"
     "pre{background:#f6f7f9;border:1px solid #e2e4e8;padding:.5em .7em;white-space:pre-wrap;"

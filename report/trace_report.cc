@@ -87,7 +87,9 @@ void queryBlocksTable(HtmlWriter& html, const TraceFacts& f, const StatementFact
       html.text(")");
     }
     html.close();
-    spanCell(html, f, b.plan);
+    html.open("td", {{"class", "nw"}});
+    spanText(html, f, b.plan);
+    html.close();
     spanCell(html, f, b.cost, true);
     spanCell(html, f, b.card, true);
     spanCell(html, f, b.bytes, true);
@@ -100,7 +102,7 @@ void queryBlocksTable(HtmlWriter& html, const TraceFacts& f, const StatementFact
     spanCell(html, f, b.bestJoinOrder, true);
     const JoinOrderFact* order = b.bestJoinOrderFact != kNoFact ? &f.joinOrders[b.bestJoinOrderFact] : nullptr;
     lineCell(html, order ? order->line : 0);
-    html.open("td");
+    html.open("td", {{"class", "w"}});
     if (order) {
       for (int32_t t = order->tables.first; t < order->tables.first + order->tables.count; ++t) {
         if (t > order->tables.first) html.text(" \u2192 ");
