@@ -44,7 +44,8 @@ void beginReportPage(HtmlWriter& html, std::string_view title) {
 
 void endReportPage(HtmlWriter& html) {
   html.open("footer", {{"class", "meta"}});
-  html.text("Made by zazozav-cli " ZAZOZAV_VERSION " (Marrow Viewer) from the trace text; lines are those of the trace file.");
+  html.text("Made by Marrow Viewer " ZAZOZAV_VERSION
+            " from the trace text; every line number is a line of the trace file.");
   html.close();
   html.close();
   html.close();
