@@ -115,9 +115,9 @@ std::string lower(std::string text) {
 // A trace whose identifiers and SQL carry markup and script: none of it
 // reaches the page as markup, all of it as text.
 TEST(TraceReport, NothingFromTheTraceRuns) {
-  StatementSpec spec;
-  spec.sql = "select '<script>alert(1)</script>' from employees e where e.x = '\"><img src=x onerror=alert(2)>'";
-  std::string trace = traceHeader() + statementTrace(spec);
+  StatementSpec statement;
+  statement.sql = "select '<script>alert(1)</script>' from employees e where e.x = '\"><img src=x onerror=alert(2)>'";
+  std::string trace = traceHeader() + statementTrace(statement);
   trace = replaced(trace, "EMPLOYEES", "EMP<script>alert(3)</script>");
   trace = replaced(trace, "SEL$1", "SEL$\"><img/src=x/onerror=alert(4)>");
   trace = "*** TRACE CONTINUED FROM FILE /u01/<script>p1</script>.trc ***\n" + trace;
