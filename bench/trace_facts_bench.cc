@@ -13,6 +13,7 @@
 #include "facts/trace_digest.h"
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
+#include "report/trace_report.h"
 
 namespace {
 
@@ -130,6 +131,25 @@ void BM_TraceDigest(benchmark::State& state) {
                               1024.0;
 }
 BENCHMARK(BM_TraceDigest)->Unit(benchmark::kMillisecond);
+
+// The HTML report of the whole trace from its facts with their lists, as
+// zazozav-cli report and "Save Report…" write it after loading.
+void BM_TraceReport(benchmark::State& state) {
+  const SVString& text = benchTrace();
+  KeyPoints_c keyPoints;
+  TraceFacts facts;
+  scanKeyPointsAndFacts(keyPoints, facts, text.c_str(), text.length());
+  readAllStatementLists(facts);
+  SVString page;
+  for (auto _ : state) {
+    writeTraceReport(ReportedTrace{"bench.trc", text.c_str(), text.length(), &facts}, page);
+    benchmark::DoNotOptimize(page.length());
+  }
+  state.SetBytesProcessed(state.iterations() * text.length());
+  state.counters["statements"] = facts.statements.count();
+  state.counters["pageMiB"] = page.length() / 1048576.0;
+}
+BENCHMARK(BM_TraceReport)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -22,6 +22,7 @@ CliCommandGroup sqlCommandGroup();
 CliCommandGroup highlightCommandGroup();
 CliCommandGroup summaryCommandGroup();
 CliCommandGroup compareCommandGroup();
+CliCommandGroup reportCommandGroup();
 
 // Loads FILE as the viewer does and appends "\r\n". On failure prints the
 // viewer's message to stderr and returns a non-zero exit code.

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "cli/cli_command.h"
 
@@ -18,29 +19,32 @@ int runCommand(const CliCommand& command, int argc, char** argv) {
 }
 
 const CliCommandGroup kGroups[] = {traceCommandGroup(), sqlCommandGroup(), highlightCommandGroup(),
-                                   summaryCommandGroup(), compareCommandGroup()};
+                                   summaryCommandGroup(), compareCommandGroup(), reportCommandGroup()};
 
-void printHelp(FILE* out) {
-  std::fprintf(out,
+// The help text, whole: written in one piece, a failed write is told
+// with its reason even when the text is longer than the stream's buffer.
+std::string helpText() {
+  std::string out =
                "Usage: zazozav-cli COMMAND [ARGS]\n"
                "       zazozav-cli --help | --version\n"
                "Reads Oracle optimizer traces and SQL the way the Marrow Viewer does, without a display.\n"
                "\"The text\" of a FILE is its bytes followed by \"\\r\\n\", as the viewer scans it.\n"
-               "Fields are separated by one TAB and every record line ends in \"\\n\".\n\nCommands:\n");
+               "Fields are separated by one TAB and every record line ends in \"\\n\".\n\nCommands:\n";
   for (const CliCommandGroup& group : kGroups) {
     for (int i = 0; i < group.count; ++i) {
       const CliCommand& command = group.commands[i];
-      std::fprintf(out, "  %s %s\n%s\n", command.name, command.synopsis, command.description);
+      out = out + "  " + command.name + " " + command.synopsis + "\n" + command.description + "\n";
     }
   }
-  std::fprintf(out,
+  out +=
                "\nWords taken from a trace are printed with control characters made visible, so that no\n"
                "trace byte can act on the terminal or split a record: C0 controls and DEL in caret\n"
                "notation (^[ for ESC, ^J for a line feed, ^? for DEL; also ^I for a TAB inside a field),\n"
                "C1 controls as <9B> (a single byte) or <U+009B> (UTF-8). text and format-sql print bytes\n"
                "unchanged. SQL read from stdin may hold at most 67108864 bytes (64 MiB), as a trace file.\n"
-               "A failed write to stdout is an error.\n");
-  std::fprintf(out, "\nExit codes: 0 success, 1 an error (message on stderr), 2 a usage error.\n");
+               "A failed write to stdout is an error.\n"
+               "\nExit codes: 0 success, 1 an error (message on stderr), 2 a usage error.\n";
+  return out;
 }
 
 }  // namespace
@@ -48,8 +52,12 @@ void printHelp(FILE* out) {
 int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
-    printHelp(argc < 2 ? stderr : stdout);
-    return finishStandardOutput(argc < 2 ? 2 : 0);
+    const std::string help = helpText();
+    if (argc < 2) {
+      std::fputs(help.c_str(), stderr);
+      return finishStandardOutput(2);
+    }
+    return finishStandardOutput(writeOutput(help.data(), help.size()));
   }
   if (std::strcmp(argv[1], "--version") == 0) {
     std::printf("zazozav-cli %s\n", ZAZOZAV_VERSION);

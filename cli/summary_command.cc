@@ -24,8 +24,8 @@ const CliCommand kCommands[] = {
      "      aborted in the search that gave the cost), each with its line; then per query block its\n"
      "      join-order searches and, per table alias, the card, the access path chosen and the\n"
      "      paths costed, and the signs of a guessed estimate; first the previous parts that a split\n"
-     "      trace names. --json gives these facts and more as JSON (join_order_series and\n"
-     "      access_paths per query block).",
+     "      trace names and the part it continues in. --json gives these facts and more as JSON\n"
+     "      (join_order_series and access_paths per query block).",
      runSummary},
 };
 
@@ -151,7 +151,10 @@ int printReport(const LoadedFacts& loaded) {
   for (const TracePart& part : parts) {
     out.printf("Continued from file %s (line %d)\n", terminalSafe(f.view(part.name)).c_str(), part.line);
   }
-  if (!parts.empty()) out.printf("\n");
+  TracePart next;
+  const bool continues = findTraceContinuation(loaded.text.c_str(), static_cast<size_t>(loaded.text.length()), next);
+  if (continues) out.printf("Continues in file %s (line %d)\n", terminalSafe(f.view(next.name)).c_str(), next.line);
+  if (!parts.empty() || continues) out.printf("\n");
   if (f.statements.count() == 0) out.printf("No traced statement.\n");
   for (int32_t i = 0; i < f.statements.count(); ++i) {
     if (i > 0) out.printf("\n");
@@ -459,6 +462,14 @@ int printJson(const LoadedFacts& loaded) {
       json.endObject();
     }
     json.endArray();
+  }
+  TracePart next;
+  if (findTraceContinuation(loaded.text.c_str(), static_cast<size_t>(loaded.text.length()), next)) {
+    json.key("continues_in");
+    json.beginObject();
+    json.key("file").string(loaded.facts.view(next.name));
+    json.key("line").number(next.line);
+    json.endObject();
   }
   json.key("statements");
   json.beginArray();

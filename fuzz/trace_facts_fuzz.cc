@@ -2,7 +2,8 @@
 // must keep every span on one line inside the text, every range inside its
 // list and every line inside the text, and give the same facts when run
 // beside the key-point scan; the list splitter's fast path must
-// agree with its bytewise one; any bytes must make valid JSON.
+// agree with its bytewise one; any bytes must make valid JSON, and a
+// report whose markup is only the writer's own, in valid UTF-8.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "facts/list_lines.h"
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
+#include "report/trace_report.h"
 #include "tests/json_check_facts.h"
 #include "tests/same_facts.h"
 
@@ -170,6 +172,25 @@ void checkFollowingTheScan(const SVString& text, const KeyPoints_c& keyPoints, c
   }
 }
 
+// Every '<' opens one of the writer's tags (trace text has none left),
+// and the page is UTF-8 without controls other than TAB and line feed.
+void checkReport(const SVString& page) {
+  const auto* u = reinterpret_cast<const unsigned char*>(page.c_str());
+  const size_t n = static_cast<size_t>(page.length());
+  for (size_t i = 0; i < n;) {
+    if (u[i] == '<') check(i + 1 < n && ((u[i + 1] >= 'a' && u[i + 1] <= 'z') || u[i + 1] == '/' || u[i + 1] == '!'));
+    if (u[i] < 0x80) {
+      check(u[i] >= 0x20 || u[i] == '\t' || u[i] == '\n');
+      check(u[i] != 0x7F);
+      ++i;
+      continue;
+    }
+    const int length = utf8SequenceLength(u, i, n);
+    check(length >= 2);
+    i += static_cast<size_t>(length);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -187,6 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t i = 0; i < text.length(); ++i) lines += text.c_str()[i] == '\n';
   checkFacts(facts, lines);
   checkListSplit(text.c_str(), text.length());
+  SVString page;
+  if (writeTraceReport(ReportedTrace{"fuzz.trc", text.c_str(), text.length(), &facts}, page) == 0) checkReport(page);
 
   SVString json;
   if (appendJsonString(json, std::string_view(reinterpret_cast<const char*>(data), size)) == 0) {

@@ -163,6 +163,7 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   QApplication::setWindowIcon(QIcon(":/zazozav.png"));
   setWindowIcon(QApplication::windowIcon());
   createComparison();
+  createReportAction();
 
   // The whole argument, also when it is too long for the path record.
   if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
@@ -414,6 +415,8 @@ void TForm1::fillRecentMenu() {
             [this, path] { openRecentFile(path); });
   }
   if (recent.count == 0) recentMenu_->addAction("No recent files")->setEnabled(false);
+  recentMenu_->addSeparator();
+  recentMenu_->addAction(acSaveReport_);
 }
 
 int TForm1::reloadTrace() {

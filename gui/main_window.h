@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,7 @@ class QStatusBar;
 class QAction;
 class QCheckBox;
 class QDockWidget;
+class QLabel;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -84,6 +86,25 @@ class TForm1 : public QMainWindow {
   void closeComparison();
   bool comparisonShown() const;
   CompareView* compareView() const { return compareView_; }
+
+  // "Save Report…" (main_window_report.cc): the HTML report of the shown
+  // trace, or of the comparison while one shows, written to the file the
+  // chooser names. The chooser gets the window and the proposed path (a
+  // name beside the trace) and returns a path or an empty text; by default
+  // a save dialog. The trace file is never written.
+  using ReportFileChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
+  void setReportFileChooser(ReportFileChooser chooser) { reportChooser_ = std::move(chooser); }
+  // Asks for the file and writes the report; a failure is told in a
+  // message box. Returns 0, 1 when no file was chosen, or -1 on failure.
+  int saveReport();
+  // Writes the report of what is shown to `path`. Returns 0, or -1 with
+  // `error` saying why.
+  int writeReport(const QString& path, QString& error);
+  QAction* saveReportAction() const { return acSaveReport_; }
+  // The files the notice's "Open" links stand for, in their order, and
+  // the same as a click on the link of `index`.
+  const QStringList& noticeLinks() const { return noticeLinks_; }
+  void openNoticeLink(int index);
   QAction* compareAction() const { return acCompare; }
 
   // Sizes the window for the settings on `area` (a screen's usable part)
@@ -145,8 +166,12 @@ class TForm1 : public QMainWindow {
   void setSingleTraceCommandsEnabled(bool on);
   void fillRecentMenu();
   // A one-line notice in the status area; an empty one hides the area
-  // (main_window_notices.cc).
-  void showNotice(const QString& text);
+  // (main_window_notices.cc). Each of `links` is a file that an "Open"
+  // link after the text opens.
+  void showNotice(const QString& text, const QStringList& links = {});
+  // The notes on the parts of a split trace that the file at `path`
+  // names, and the parts that exist beside it.
+  void splitTraceNotes(const QString& path, QStringList& notes, QStringList& links) const;
   // Tells why the trace named at start-up is not shown.
   void noteStartupFailure(const QString& path, int result);
   // Tells that the trace just opened is binary or holds no traced
@@ -154,6 +179,8 @@ class TForm1 : public QMainWindow {
   void noteOpened(const QString& path);
   // Tells which of the compared files holds no traced statement.
   void noteCompared();
+  // The "Save Report…" action, in the Open button's menu.
+  void createReportAction();
   // After a toolbar option: the keys belong to the text, not to the box.
   void returnFocusToEditor();
   // The summary pane in a dock at the left, hidden until the session
@@ -180,6 +207,12 @@ class TForm1 : public QMainWindow {
   QAction* acQuit;
   QMenu* recentMenu_;
   QStatusBar* noticeBar_ = nullptr;  // made with the first notice
+  QLabel* noticeLabel_ = nullptr;    // the notice's text and links
+  QString noticeText_;
+  QStringList noticeLinks_;
+  QAction* acSaveReport_ = nullptr;
+  ReportFileChooser reportChooser_;
+  QByteArray comparedTrace_;  // B of the comparison shown, as given
   QDockWidget* summaryDock_ = nullptr;
   QDockWidget* whyDock_ = nullptr;
   WhyPane* whyPane_ = nullptr;

@@ -105,7 +105,8 @@ void TForm1::compareWith(const QString& path) {
   centralStack_->setCurrentWidget(compareView_);
   // The list has the keys from the start: Escape closes, arrows choose.
   compareView_->differenceList()->setFocus(Qt::OtherFocusReason);
-  compareView_->start(currentTrace_, QFile::encodeName(path));
+  comparedTrace_ = QFile::encodeName(path);
+  compareView_->start(currentTrace_, comparedTrace_);
 }
 
 void TForm1::closeComparison() {
@@ -124,6 +125,7 @@ void TForm1::closeComparison() {
 
 void TForm1::traceOpenedForComparison() {
   if (acCompare) acCompare->setEnabled(true);
+  if (acSaveReport_) acSaveReport_->setEnabled(true);
   closeComparison();
 }
 

@@ -50,6 +50,7 @@ TEST(CliGrowthFaults, EveryFailedGrowthIsAnErrorOrChangesNothing) {
       {"summary " + trace, 1},         {"summary --json " + trace, 1},
       {"text " + trace, 1},            {"compare " + trace + " " + other, 2},
       {"compare --json " + trace + " " + other, 2},
+      {"report " + trace, 1},          {"report " + trace + " " + other, 1},
   };
   for (const Case& c : cases) {
     const FaultRun clean = runFailingGrowth(dir, c.arguments, 0);

@@ -103,7 +103,7 @@ TEST(CliManual, PageAndCompletionKnowEveryCommandAndOption) {
   const FactsCliRun help = runFactsCli(dir, "--help");
   ASSERT_EQ(help.exitCode, 0);
   const std::vector<HelpCommand> commands = helpCommands(help.out);
-  ASSERT_EQ(commands.size(), 9u) << help.out;
+  ASSERT_EQ(commands.size(), 10u) << help.out;
   const std::string page = readFile(kSourceDir + "/docs/man/zazozav-cli.1.in");
   const std::string script = readFile(kSourceDir + "/cli/zazozav-cli.bash-completion");
   const Completion completion = completionOf(script);

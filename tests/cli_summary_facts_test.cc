@@ -1,6 +1,7 @@
 // zazozav-cli summary as a whole process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/cli_run_facts.h"
@@ -84,6 +85,22 @@ TEST(SummaryCli, SplitTraceNamesItsParts) {
                            0),
             0u)
       << json.out;
+
+  // The first part names the next in its last line.
+  const std::string first = readFile(sample("hr_two_statements.trc"));
+  writeFile(dir.file("part1.trc"), first + "*** TRACE CONTINUES IN FILE /u01/orcl_ora_42_2.trc ***\n");
+  const int32_t markerLine = static_cast<int32_t>(std::count(first.begin(), first.end(), '\n')) + 1;
+  const FactsCliRun cut = runFactsCli(dir, "summary " + dir.file("part1.trc"));
+  EXPECT_EQ(cut.out.rfind("Continues in file /u01/orcl_ora_42_2.trc (line " + std::to_string(markerLine) +
+                              ")\n\nStatement 1 of 2",
+                          0),
+            0u)
+      << cut.out;
+  const FactsCliRun cutJson = runFactsCli(dir, "summary --json " + dir.file("part1.trc"));
+  EXPECT_NE(cutJson.out.find("\"continues_in\": {\n    \"file\": \"/u01/orcl_ora_42_2.trc\",\n    \"line\": " +
+                             std::to_string(markerLine)),
+            std::string::npos)
+      << cutJson.out.substr(0, 200);
 }
 
 TEST(SummaryCli, UsageAndLoadErrors) {

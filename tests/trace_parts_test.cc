@@ -45,4 +45,42 @@ TEST(TraceParts, FindsEachMarkerLineAndItsName) {
   for (const auto& c : cases) EXPECT_EQ(partsOf(c.text), c.parts) << c.text;
 }
 
+// The part a trace continues in, as "line:name", or "" when it names none.
+std::string continuationOf(const std::string& text) {
+  TracePart part;
+  if (!findTraceContinuation(text.data(), text.size(), part)) return "";
+  return std::to_string(part.line) + ":" + text.substr(part.name.offset, part.name.length);
+}
+
+TEST(TraceParts, FindsTheNextPartInTheLastLines) {
+  const std::string marker = "*** TRACE CONTINUES IN FILE ";
+  const std::string body(kContinuationTailBytes, 'x');
+  const struct {
+    std::string text;
+    std::string next;
+  } cases[] = {
+      {"", ""},
+      {"kkoqbc\n" + marker + "/u01/orcl_ora_42_2.trc ***\n", "2:/u01/orcl_ora_42_2.trc"},
+      {marker + "C:\\t\\orcl_ora_42_2.trc *** \r\n\r\n", "1:C:\\t\\orcl_ora_42_2.trc"},
+      // The backward marker is not the forward one.
+      {"*** TRACE CONTINUED FROM FILE p1.trc ***\n", ""},
+      // Joined parts: the last one named.
+      {marker + "p2.trc ***\n" + marker + "p3.trc ***\n", "2:p3.trc"},
+      // Far from the end it is not the trace's own continuation; lines
+      // still count from the start when the tail begins mid-line.
+      {marker + "p2.trc ***\n" + body + "\n", ""},
+      {body + "\n" + marker + "p2.trc ***\n", "2:p2.trc"},
+      {"a\n" + body + marker + "p2.trc ***\n", ""},
+      {marker + "p2.trc\n", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(continuationOf(c.text), c.next) << c.text.substr(0, 80);
+}
+
+TEST(TraceParts, FileNameIsTheLastComponent) {
+  EXPECT_EQ(tracePartFileName("/u01/diag/orcl_ora_42_1.trc"), "orcl_ora_42_1.trc");
+  EXPECT_EQ(tracePartFileName("C:\\diag\\orcl_ora_42_1.trc"), "orcl_ora_42_1.trc");
+  EXPECT_EQ(tracePartFileName("orcl_ora_42_1.trc"), "orcl_ora_42_1.trc");
+  EXPECT_EQ(tracePartFileName("/u01/diag/"), "");
+}
+
 }  // namespace

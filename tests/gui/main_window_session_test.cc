@@ -40,7 +40,11 @@ void closeNextMessage(QString& text) {
 QStringList recentEntries(TForm1& window) {
   QStringList entries;
   emit window.recentMenu()->aboutToShow();
-  for (QAction* action : window.recentMenu()->actions()) entries << action->text();
+  // The recent files come first; the separator sets the menu's commands apart.
+  for (QAction* action : window.recentMenu()->actions()) {
+    if (action->isSeparator()) break;
+    entries << action->text();
+  }
   return entries;
 }
 
