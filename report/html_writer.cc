@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "base/json_writer.h"
+#include "base/byte_text.h"
 
 namespace {
 
@@ -53,17 +53,17 @@ int appendHtmlText(SVString& out, std::string_view bytes) {
       continue;
     }
     flush(i);
-    char latin1[2] = {static_cast<char>(0xC0 | (b >> 6)), static_cast<char>(0x80 | (b & 0x3F))};
+    char single[3];
     if (const char* ref = b < 0x80 ? reference(b) : nullptr) {
       failed |= out.append(ref);
     } else if (b < 0x80) {
       failed |= out.append(" ", 1);  // a control
     } else if (length >= 2) {
       failed |= out.append("\xEF\xBF\xBD", 3);
-    } else if (b >= 0xA0) {
-      failed |= out.append(latin1, 2);
-    } else {
+    } else if (isUndefinedInWindows1252(b)) {
       failed |= out.append("?", 1);
+    } else {
+      failed |= out.append(single, windows1252ToUtf8(b, single));
     }
     i += length >= 2 ? static_cast<size_t>(length) : 1;
     plain = i;

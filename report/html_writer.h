@@ -7,7 +7,8 @@
 // any bytes: they come out as valid UTF-8 without the characters an HTML5
 // parser rejects (controls other than TAB and line feed become blanks,
 // noncharacters U+FFFD), a byte that starts no UTF-8 sequence standing for
-// its Latin-1 character ('?' for the C1 range), and & < > " ' as
+// its Windows-1252 character, as the viewer shows it ('?' for the five
+// the code page leaves undefined), and & < > " ' as
 // character references.
 #pragma once
 

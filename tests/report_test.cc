@@ -37,13 +37,13 @@ TEST(HtmlWriter, EscapesMarkupAndKeepsTheTextValid) {
       {"a & b", "a &amp; b"},
       // TAB and line feed stay; other controls and DEL become blanks.
       {"a\tb\nc\rd\x1b[2J\x7f", "a\tb\nc d [2J "},
-      // Well-formed UTF-8 stays; a lone byte is its Latin-1 character,
-      // '?' in the C1 range; C1 and noncharacters written as UTF-8 are
-      // replaced.
+      // Well-formed UTF-8 stays; a lone byte is its Windows-1252
+      // character, '?' for the undefined ones; C1 and noncharacters written
+      // as UTF-8 are replaced.
       {"caf\xc3\xa9 \xe2\x86\x92", "caf\xc3\xa9 \xe2\x86\x92"},
-      {"caf\xe9 \x9b", "caf\xc3\xa9 ?"},
+      {"caf\xe9 \x9b \x8d", "caf\xc3\xa9 \xe2\x80\xba ?"},
       {"\xc2\x9b\xef\xbf\xbe\xef\xb7\x90\xf4\x8f\xbf\xbf", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
-      {"\xed\xa0\x80", "\xc3\xad\xc2\xa0?"},  // a surrogate is not UTF-8
+      {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xe2\x82\xac"},  // a surrogate is not UTF-8
   };
   for (const auto& c : cases) EXPECT_EQ(escaped(c.in), c.out) << c.in;
 }
