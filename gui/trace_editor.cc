@@ -156,16 +156,18 @@ void TraceEditor::wheelEvent(QWheelEvent* event) {
 }
 
 void TraceEditor::keyPressEvent(QKeyEvent* event) {
-  if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
-    QsciScintilla::keyPressEvent(event);
-    widenToShownLines();
-    return;
-  }
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
   const bool extend = (modifiers & Qt::ShiftModifier) != 0;
   const Qt::KeyboardModifiers others = modifiers & ~Qt::ShiftModifier;
   const bool control = others == Qt::ControlModifier;
   const bool plain = others == Qt::NoModifier;
+  if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
+    const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    QsciScintilla::keyPressEvent(event);
+    if (plain && event->key() == Qt::Key_PageDown) stopPagingAtTheEnd(top);
+    widenToShownLines();
+    return;
+  }
   switch (event->key()) {
     case Qt::Key_End:
     case Qt::Key_Home:
@@ -200,19 +202,31 @@ void TraceEditor::moveCaret(long position, bool extend) {
   if (row < top) {
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(row));
   } else if (row + SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line)) > top + onScreen) {
-    // The line goes to the foot of the view. The rows of the lines above
-    // it are counted from their layout: the editor may not have wrapped
-    // them yet, and does so only when they show.
-    long first = line;
-    long rows = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line));
-    while (first > 0) {
-      const long above = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(first - 1));
-      if (rows + above > onScreen) break;
-      rows += above;
-      --first;
-    }
-    SendScintilla(SCI_SETFIRSTVISIBLELINE, SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(first)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(topShowingAtFoot(line)));
   }
+}
+
+long TraceEditor::topShowingAtFoot(long line) {
+  // The rows of the lines above it are counted from their layout: the
+  // editor may not have wrapped them yet, and does so only when they show.
+  const long onScreen = std::max(1L, SendScintilla(SCI_LINESONSCREEN));
+  long first = line;
+  long rows = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line));
+  while (first > 0) {
+    const long above = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(first - 1));
+    if (rows + above > onScreen) break;
+    rows += above;
+    --first;
+  }
+  return SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(first));
+}
+
+void TraceEditor::stopPagingAtTheEnd(long topBefore) {
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+  if (top <= topBefore) return;
+  const long lastLine = std::max(0L, SendScintilla(SCI_GETLINECOUNT) - 1);
+  const long stop = std::max(topBefore, topShowingAtFoot(lastLine));
+  if (top > stop) SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(stop));
 }
 
 void TraceEditor::moveByRows(long rows, bool page, bool extend) {
@@ -231,6 +245,7 @@ void TraceEditor::moveByRows(long rows, bool page, bool extend) {
     // The view moves a page and the caret keeps its place on the screen;
     // at either end of the text it goes to that end.
     SendScintilla(SCI_LINESCROLL, 0UL, rows * onScreen);
+    if (rows > 0) stopPagingAtTheEnd(top);
     if (SendScintilla(SCI_GETFIRSTVISIBLELINE) == top) {
       moveCaret(rows > 0 ? SendScintilla(SCI_GETLENGTH) : 0, extend);
       return;

@@ -51,6 +51,15 @@ class TraceEditor : public QsciScintilla {
   void moveCaret(long position, bool extend);
   // The caret one row (`rows` = +1 or -1) or one page up or down.
   void moveByRows(long rows, bool page, bool extend);
+  // The first visible row that puts document line `line` at the foot of
+  // the view.
+  long topShowingAtFoot(long line);
+  // Paging down ends with the last line at the foot of the view: the room
+  // below the end is for the jumps that put a line near the end on the
+  // second row, not for paging into. Moves the view back up to that stop
+  // when a page from first visible row `topBefore` went past it (never
+  // above `topBefore`: a view already past it stays).
+  void stopPagingAtTheEnd(long topBefore);
 
   QObject* idleTimer_ = nullptr;
   // The line last measured by widen(), with what its width depends on, so

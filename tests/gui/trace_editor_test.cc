@@ -225,6 +225,57 @@ class TraceEditorTest : public QObject {
     press(Qt::Key_PageDown);
     QVERIFY(caretLine() > 0);
   }
+
+  // Paging down stops with the last line at the foot of the view, with
+  // wrapping on or off; the room below the end stays for the jumps that
+  // put a line near the end on the second row, and Page Up pages as ever.
+  void pageDownStopsWithTheLastLineAtTheFoot_data() {
+    QTest::addColumn<bool>("wrap");
+    QTest::newRow("unwrapped") << false;
+    QTest::newRow("wrapped") << true;
+  }
+  void pageDownStopsWithTheLastLineAtTheFoot() {
+    QFETCH(bool, wrap);
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 300; ++line) {
+      text += "line " + QByteArray::number(line) + (line % 9 == 0 ? QByteArray(" word").repeated(50) : "") + "\n";
+    }
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    if (wrap) editor.SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    editor.resize(500, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setFocus();
+    QCoreApplication::processEvents();
+    auto top = [&] { return editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE); };
+    const long onScreen = editor.SendScintilla(Sci::SCI_LINESONSCREEN);
+    const long lastLine = editor.SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+    auto lastRowShown = [&] {
+      editor.viewport()->repaint();
+      return editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(top() + onScreen - 1));
+    };
+    for (int page = 0; page < 40; ++page) QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QCOMPARE(lastRowShown(), lastLine);
+    // The row above the last line's is a line of the text: no blank room.
+    QVERIFY(editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(top() + onScreen - 2)) < lastLine);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), editor.SendScintilla(Sci::SCI_GETLENGTH));
+    const long stop = top();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp);
+    // A page up: the editor's own keeps a row of the page before.
+    QVERIFY(top() == stop - onScreen || top() == stop - onScreen + 1);
+    // Shift+Page Down stops there too.
+    for (int page = 0; page < 3; ++page) QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ShiftModifier);
+    QCOMPARE(top(), stop);
+    // A jump may put a line near the end on the second row; paging down
+    // from there leaves the view where it is.
+    const long nearEnd = editor.SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(lastLine - 2)) - 1;
+    editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(nearEnd));
+    QCOMPARE(top(), nearEnd);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QCOMPARE(top(), nearEnd);
+  }
 };
 
 QTEST_MAIN(TraceEditorTest)
