@@ -7,7 +7,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <unordered_map>
 
 #include "gui/editor_accessible.h"
 
@@ -132,17 +134,61 @@ bool TraceEditor::widen() {
   }
   ++widthMeasurements_;
   // A line of more bytes than a screen could ever show side by side is
-  // not laid out, which takes seconds for megabytes: its bytes in digit
-  // widths are as wide as it is in the fixed-pitch face (wider, for
-  // characters of several bytes), and scrolling past its end is allowed.
+  // not laid out, which takes seconds for megabytes: its width is
+  // reckoned from its characters instead.
   const long widest = longestBytes > kLongestMeasuredLine
-                          ? longestBytes * now.digitWidth
+                          ? reckonedWidth(now.start, end, now.digitWidth)
                           : SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end) + xOffset - textStart;
   now.scrollWidth = std::max(before, widest);
   measured_ = now;
   if (widest <= before) return false;
   SendScintilla(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(widest));
   return true;
+}
+
+long TraceEditor::reckonedWidth(long start, long end, long digitWidth) {
+  const long length = end - start;
+  const auto* text = reinterpret_cast<const unsigned char*>(
+      SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), length));
+  if (text == nullptr || length <= 0) return std::max(0L, length) * digitWidth;
+  const long tab = std::max(1L, SendScintilla(SCI_GETTABWIDTH)) *
+                   SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), " ");
+  // In the fixed-pitch face every printable ASCII character is a digit
+  // wide; a tab goes on to the next stop; any other character (one of
+  // several bytes, or a control character drawn as its name) is measured
+  // once per line and kind.
+  std::unordered_map<uint32_t, long> widths;
+  long x = 0;
+  for (long i = 0; i < length;) {
+    const unsigned char c = text[i];
+    if (c >= 0x20 && c < 0x7F) {
+      x += digitWidth;
+      ++i;
+      continue;
+    }
+    if (c == '\t') {
+      x = tab > 0 ? (x / tab + 1) * tab : x;
+      ++i;
+      continue;
+    }
+    const long bytes = std::min(length - i, c >= 0xF0 ? 4L : c >= 0xE0 ? 3L : c >= 0xC0 ? 2L : 1L);
+    char character[5] = {};
+    uint32_t key = 0;
+    for (long b = 0; b < bytes; ++b) {
+      character[b] = static_cast<char>(text[i + b]);
+      key = key << 8 | text[i + b];
+    }
+    auto found = widths.find(key);
+    if (found == widths.end()) {
+      const long width = c < 0x20 || c == 0x7F
+                             ? 3 * digitWidth
+                             : SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), character);
+      found = widths.emplace(key, width).first;
+    }
+    x += found->second;
+    i += bytes;
+  }
+  return x;
 }
 
 void TraceEditor::paintEvent(QPaintEvent* event) {
@@ -191,9 +237,15 @@ void TraceEditor::keyPressEvent(QKeyEvent* event) {
 }
 
 void TraceEditor::moveCaret(long position, bool extend) {
-  // Neither message scrolls; the view follows below.
-  if (!extend) SendScintilla(SCI_SETANCHOR, static_cast<unsigned long>(position));
-  SendScintilla(SCI_SETCURRENTPOS, static_cast<unsigned long>(position));
+  // Neither message scrolls; the view follows below. A move that does not
+  // extend sets caret and anchor at once: the anchor set first would
+  // select everything in between for a moment, and the editor hands every
+  // new selection to the system (the whole text, for Ctrl+End).
+  if (extend) {
+    SendScintilla(SCI_SETCURRENTPOS, static_cast<unsigned long>(position));
+  } else {
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+  }
   SendScintilla(SCI_CHOOSECARETX);
   const long line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
   const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);

@@ -21,7 +21,7 @@ class TraceEditor : public QsciScintilla {
   void widenToShownLines();
 
   // How many times the widest line in view was measured (laid out, or
-  // for a very long line reckoned from its bytes) since construction:
+  // for a very long line reckoned from its characters) since construction:
   // for tests.
   int64_t widthMeasurements() const { return widthMeasurements_; }
 
@@ -47,6 +47,10 @@ class TraceEditor : public QsciScintilla {
   void findIdleTimer();
   // Widens as widenToShownLines does; true when it did.
   bool widen();
+  // The width of the text [start, end) (one line) in the editor's
+  // fixed-pitch face, reckoned from its characters without laying it out;
+  // `digitWidth` is the face's digit width.
+  long reckonedWidth(long start, long end, long digitWidth);
   // Moves the caret to `position`, extending the selection when `extend`.
   void moveCaret(long position, bool extend);
   // The caret one row (`rows` = +1 or -1) or one page up or down.
