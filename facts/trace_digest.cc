@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 void TraceDigest::reset() {
@@ -100,7 +99,7 @@ class DigestBuilder {
     }
     for (const AccessCandidateFact& c : f_.accessCandidates) total += size(c.path) + size(c.index) + size(c.cost);
     for (const StatementFacts& s : f_.statements) {
-      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit) + 3;
+      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit);
     }
     for (const QueryBlockFact& b : f_.queryBlocks) {
       total += size(b.name) + size(b.number) + 4 + size(b.plan) + size(b.bestJoinOrder) + size(b.cost) +
@@ -165,14 +164,15 @@ class DigestBuilder {
   void close(DigestText& text) const { text.length = d_.pool.length() - text.offset; }
 
   // Appends bytes to the open text, control bytes as blanks, at most
-  // `limit` of them (cut on a character boundary, "..." marking the cut).
-  bool put(std::string_view bytes, int32_t limit = std::numeric_limits<int32_t>::max()) {
-    bool cut = false;
+  // `limit` of them (cut on a character boundary; `cut`, when given, says
+  // whether it was).
+  bool put(std::string_view bytes, int32_t limit = std::numeric_limits<int32_t>::max(), bool* cut = nullptr) {
+    if (cut) *cut = false;
     if (bytes.size() > static_cast<size_t>(limit)) {
       size_t keep = static_cast<size_t>(limit);
       while (keep > 0 && (static_cast<unsigned char>(bytes[keep]) & 0xC0) == 0x80) --keep;
       bytes = bytes.substr(0, keep);
-      cut = true;
+      if (cut) *cut = true;
     }
     const int64_t need = static_cast<int64_t>(d_.pool.length()) + static_cast<int64_t>(bytes.size()) + 4;
     if (need >= std::numeric_limits<int32_t>::max() || d_.pool.ensureCapacity(need) != 0) return false;
@@ -182,20 +182,17 @@ class DigestBuilder {
       const auto u = static_cast<unsigned char>(c);
       *out++ = u < 0x20 || u == 0x7F ? ' ' : c;
     }
-    if (cut) {
-      std::memcpy(out, "...", 3);
-      out += 3;
-    }
     d_.pool.setLength(static_cast<int32_t>(out - d_.pool.data()));
     return true;
   }
 
   // The whole text, absent when the fact is.
-  bool copyText(std::string_view bytes, DigestText& out, int32_t limit = std::numeric_limits<int32_t>::max()) {
+  bool copyText(std::string_view bytes, DigestText& out, int32_t limit = std::numeric_limits<int32_t>::max(),
+                bool* cut = nullptr) {
     out = DigestText{};
     if (bytes.data() == nullptr) return true;
     DigestText text = open();
-    if (!put(bytes, limit)) return false;
+    if (!put(bytes, limit, cut)) return false;
     close(text);
     out = text;
     return true;
@@ -260,7 +257,7 @@ class DigestBuilder {
     }
     out->rows.count = d_.rows.count() - out->rows.first;
     return copySpan(s.sqlId, out->sqlId) && copySpan(s.planHashValue, out->planHashValue) &&
-           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit));
+           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit, &out->sqlTextCut));
   }
 
   bool copyQueryBlock(int32_t statement, const QueryBlockFact& b) {
@@ -369,11 +366,47 @@ int32_t digestLine(const TraceDigest& digest, const DigestRow& row, const KeyPoi
   return row.line + (shown[row.anchor].line + 1 - row.anchorLine);
 }
 
-int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown) {
+namespace {
+
+// The shift of key point k (its line shown less its line as scanned) and
+// the one after it, for digestShownLine and digestFileLine.
+struct KeyPointShift {
+  int32_t fileLine = 0;  // 1-based
+  int32_t shift = 0;
+  int32_t next = 0;
+};
+
+KeyPointShift shiftAt(const TraceDigest& digest, int32_t k, const KeyPoints_c& shown, int32_t gainAtEnd) {
+  const auto& lines = digest.keyPointLines;
+  KeyPointShift at;
+  at.fileLine = lines[k];
+  at.shift = shown[k].line + 1 - lines[k];
+  at.next = k + 1 < lines.count() ? shown[k + 1].line + 1 - lines[k + 1] : gainAtEnd;
+  return at;
+}
+
+}  // namespace
+
+int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd) {
   const auto& lines = digest.keyPointLines;
   if (shown.count() != lines.count() || line <= 0) return line;
   const int32_t after = firstWhere(lines.count(), [&](int32_t k) { return lines[k] > line; });
-  return after == 0 ? line : line + (shown[after - 1].line + 1 - lines[after - 1]);
+  if (after == 0) return line;
+  const KeyPointShift at = shiftAt(digest, after - 1, shown, gainAtEnd);
+  // Past a formatted query on the line after the marker: its gain too.
+  return line + (at.next > at.shift && line > at.fileLine + 1 ? at.next : at.shift);
+}
+
+int32_t digestFileLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd) {
+  const auto& lines = digest.keyPointLines;
+  if (shown.count() != lines.count() || line <= 0) return line;
+  const int32_t after = firstWhere(shown.count(), [&](int32_t k) { return shown[k].line + 1 > line; });
+  if (after == 0) return line;
+  const KeyPointShift at = shiftAt(digest, after - 1, shown, gainAtEnd);
+  const int32_t query = at.fileLine + 1;
+  if (at.next <= at.shift || line - at.shift <= query) return std::max(1, line - at.shift);
+  // Within the formatted query's rows, or below them.
+  return line <= query + at.next ? query : line - at.next;
 }
 
 int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
