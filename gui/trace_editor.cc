@@ -7,8 +7,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 
 #include "gui/editor_accessible.h"
@@ -151,23 +153,30 @@ long TraceEditor::reckonedWidth(long start, long end, long digitWidth) {
   const auto* text = reinterpret_cast<const unsigned char*>(
       SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), length));
   if (text == nullptr || length <= 0) return std::max(0L, length) * digitWidth;
-  const long tab = std::max(1L, SendScintilla(SCI_GETTABWIDTH)) *
-                   SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), " ");
+  // Widths to a fraction of a pixel, from runs of 64: a rounded width,
+  // summed over a million characters, would be off by screens.
+  const std::string zeros(64, '0');
+  const std::string blanks(64, ' ');
+  const double digit = static_cast<double>(SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT),
+                                                         zeros.c_str())) / 64;
+  const double tab = static_cast<double>(std::max(1L, SendScintilla(SCI_GETTABWIDTH))) *
+                     static_cast<double>(SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT),
+                                                       blanks.c_str())) / 64;
   // In the fixed-pitch face every printable ASCII character is a digit
   // wide; a tab goes on to the next stop; any other character (one of
   // several bytes, or a control character drawn as its name) is measured
   // once per line and kind.
   std::unordered_map<uint32_t, long> widths;
-  long x = 0;
+  double x = 0;
   for (long i = 0; i < length;) {
     const unsigned char c = text[i];
     if (c >= 0x20 && c < 0x7F) {
-      x += digitWidth;
+      x += digit;
       ++i;
       continue;
     }
     if (c == '\t') {
-      x = tab > 0 ? (x / tab + 1) * tab : x;
+      x = tab > 0 ? (std::floor(x / tab) + 1) * tab : x;
       ++i;
       continue;
     }
@@ -185,10 +194,10 @@ long TraceEditor::reckonedWidth(long start, long end, long digitWidth) {
                              : SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), character);
       found = widths.emplace(key, width).first;
     }
-    x += found->second;
+    x += static_cast<double>(found->second);
     i += bytes;
   }
-  return x;
+  return std::lround(std::ceil(x));
 }
 
 void TraceEditor::paintEvent(QPaintEvent* event) {

@@ -147,7 +147,9 @@ class TraceEditorTest : public QObject {
   void aVeryLongLineIsReachableToItsEnd() {
     QFETCH(QByteArray, piece);
     TraceEditor editor;
-    // The trace editor's face: fixed-pitch.
+    // The trace editor's face: fixed-pitch. (Offscreen, the editor's own
+    // text measure gives a digit one pixel, so its sideways range comes
+    // from what it lays out; on a display the range is the reckoned one.)
     QFont face(QStringLiteral("Courier New"));
     face.setStyleHint(QFont::Monospace);
     face.setPixelSize(13);
