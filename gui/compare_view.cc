@@ -84,6 +84,8 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
   legend_->setText(swatch(kDifferingBackground, "differs") + QStringLiteral("&nbsp;&nbsp; ") +
                    swatch(kChosenDifferingBackground, "differs, chosen") + QStringLiteral("&nbsp;&nbsp; ") +
                    swatch(kNoiseBackground, "left out (time stamps, addresses)"));
+  // It gives way in a narrow window rather than widening it.
+  legend_->setMinimumWidth(1);
   legend_->setToolTip("Line backgrounds: the lines that differ, those of the chosen difference, and the lines\n"
                       "inside a run of differing lines that the comparison leaves out as noise");
   auto* bar = new QHBoxLayout;
