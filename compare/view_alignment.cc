@@ -1,5 +1,7 @@
 #include "compare/view_alignment.h"
 
+#include <algorithm>
+
 namespace {
 
 int32_t alignedTop(const TraceComparison& c, int32_t top, bool fromA) {
@@ -43,6 +45,39 @@ int differingLines(const TraceComparison& comparison, bool inA, int32_t first, i
     int32_t* line = out.append();
     if (!line) return -1;
     *line = table.lines[seq].line;
+  }
+  return 0;
+}
+
+int noiseLinesInRuns(const TraceComparison& comparison, bool inA, int32_t first, int32_t last,
+                     PackedRecords<int32_t>& out) {
+  const LineTable& table = inA ? comparison.aLines : comparison.bLines;
+  const PackedRecords<TextHunk>& hunks = comparison.hunks;
+  auto start = [inA](const TextHunk& h) { return inA ? h.aLine : h.bLine; };
+  auto end = [inA](const TextHunk& h) { return inA ? h.aLine + h.aCount : h.bLine + h.bCount; };
+  // The first hunk that ends after `first`: hunks come in line order.
+  int32_t low = 0;
+  int32_t high = hunks.count();
+  while (low < high) {
+    const int32_t mid = low + (high - low) / 2;
+    if (end(hunks[mid]) <= first) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  for (int32_t h = low; h < hunks.count() && start(hunks[h]) <= last; ++h) {
+    const int32_t from = std::max(first, start(hunks[h]));
+    const int32_t to = std::min(last, end(hunks[h]) - 1);
+    // A hunk's lines are its entries and the noise between them.
+    int32_t seq = table.firstAtOrAfter(from);
+    for (int32_t line = from; line <= to; ++line) {
+      while (seq < table.lines.count() && table.lines[seq].line < line) ++seq;
+      if (seq < table.lines.count() && table.lines[seq].line == line) continue;
+      int32_t* noise = out.append();
+      if (!noise) return -1;
+      *noise = line;
+    }
   }
   return 0;
 }

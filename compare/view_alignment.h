@@ -23,3 +23,10 @@ int32_t alignedTopInA(const TraceComparison& comparison, int32_t bTop);
 // Returns 0 or -1 (out of memory).
 int differingLines(const TraceComparison& comparison, bool inA, int32_t first, int32_t last,
                    PackedRecords<int32_t>& out);
+// Appends to `out` the 1-based lines in [first, last] of A (`inA`) or of B
+// that lie inside a run of differing lines but are left out of the
+// comparison as noise (a time stamp, an address, a heap figure): the view
+// tells them apart from the lines that differ. In increasing order.
+// Returns 0 or -1 (out of memory).
+int noiseLinesInRuns(const TraceComparison& comparison, bool inA, int32_t first, int32_t last,
+                     PackedRecords<int32_t>& out);

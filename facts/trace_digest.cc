@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "outline/line_shift.h"
@@ -85,7 +84,7 @@ class DigestBuilder {
     }
     for (const AccessCandidateFact& c : f_.accessCandidates) total += size(c.path) + size(c.index) + size(c.cost);
     for (const StatementFacts& s : f_.statements) {
-      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit) + 3;
+      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit);
     }
     for (const QueryBlockFact& b : f_.queryBlocks) {
       total += size(b.name) + size(b.number) + 4 + size(b.plan) + size(b.bestJoinOrder) + size(b.cost) +
@@ -150,14 +149,15 @@ class DigestBuilder {
   void close(DigestText& text) const { text.length = d_.pool.length() - text.offset; }
 
   // Appends bytes to the open text, control bytes as blanks, at most
-  // `limit` of them (cut on a character boundary, "..." marking the cut).
-  bool put(std::string_view bytes, int32_t limit = std::numeric_limits<int32_t>::max()) {
-    bool cut = false;
+  // `limit` of them (cut on a character boundary; `cut`, when given, says
+  // whether it was).
+  bool put(std::string_view bytes, int32_t limit = std::numeric_limits<int32_t>::max(), bool* cut = nullptr) {
+    if (cut) *cut = false;
     if (bytes.size() > static_cast<size_t>(limit)) {
       size_t keep = static_cast<size_t>(limit);
       while (keep > 0 && (static_cast<unsigned char>(bytes[keep]) & 0xC0) == 0x80) --keep;
       bytes = bytes.substr(0, keep);
-      cut = true;
+      if (cut) *cut = true;
     }
     const int64_t need = static_cast<int64_t>(d_.pool.length()) + static_cast<int64_t>(bytes.size()) + 4;
     if (need >= std::numeric_limits<int32_t>::max() || d_.pool.ensureCapacity(need) != 0) return false;
@@ -167,20 +167,17 @@ class DigestBuilder {
       const auto u = static_cast<unsigned char>(c);
       *out++ = u < 0x20 || u == 0x7F ? ' ' : c;
     }
-    if (cut) {
-      std::memcpy(out, "...", 3);
-      out += 3;
-    }
     d_.pool.setLength(static_cast<int32_t>(out - d_.pool.data()));
     return true;
   }
 
   // The whole text, absent when the fact is.
-  bool copyText(std::string_view bytes, DigestText& out, int32_t limit = std::numeric_limits<int32_t>::max()) {
+  bool copyText(std::string_view bytes, DigestText& out, int32_t limit = std::numeric_limits<int32_t>::max(),
+                bool* cut = nullptr) {
     out = DigestText{};
     if (bytes.data() == nullptr) return true;
     DigestText text = open();
-    if (!put(bytes, limit)) return false;
+    if (!put(bytes, limit, cut)) return false;
     close(text);
     out = text;
     return true;
@@ -228,7 +225,7 @@ class DigestBuilder {
     }
     out->rows.count = d_.rows.count() - out->rows.first;
     return copySpan(s.sqlId, out->sqlId) && copySpan(s.planHashValue, out->planHashValue) &&
-           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit));
+           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit, &out->sqlTextCut));
   }
 
   bool copyQueryBlock(int32_t statement, const QueryBlockFact& b) {
@@ -331,8 +328,12 @@ int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPo
   return 0;
 }
 
-int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown) {
-  return shownLineOf(digest.keyPointLines, shown, line);
+int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd) {
+  return shownLineOf(digest.keyPointLines, shown, line, gainAtEnd);
+}
+
+int32_t digestFileLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd) {
+  return fileLineOf(digest.keyPointLines, shown, line, gainAtEnd);
 }
 
 int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {

@@ -31,6 +31,7 @@ struct DigestStatement {
   DigestText sqlId;
   DigestText planHashValue;
   DigestText sqlText;  // the first line of its SQL text, cut when very long
+  bool sqlTextCut = false;  // it was: the viewer marks the cut
   FactRange rows;
   double cost = 0;  // of its most expensive query block; NaN when none has one
 };
@@ -117,10 +118,22 @@ int buildTraceDigest(TraceDigest& digest, const char* text, int32_t length, cons
 // number of key points they were built from.
 int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPointCount);
 
-// Line `line` of the text as scanned in the text shown, given that text's
-// key points (the same records, lines moved by re-formatting): it moves
-// with the last key point at or above it.
-int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown);
+// The two numberings of a trace's lines, both 1-based: the file's (the
+// text as scanned, as the command line and the comparison give them) and
+// the text shown's, where each formatted final query takes more lines than
+// its one line in the file. Where the shift between them grows from one
+// key point to the next, a formatted query lies on the line after the
+// earlier one (its «Final query after transformations:» marker); `gainAtEnd`
+// is the shift after the last key point (the text shown's lines less the
+// file's).
+//
+// File line `line` in the text shown, given that text's key points: lines
+// up to a formatted query keep the shift of the key point above them, the
+// query moves to its first row, and the lines after it take its gain too.
+int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd);
+// The file line that line `line` of the text shown stands for: every row
+// of a formatted query stands for the query's line.
+int32_t digestFileLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd);
 
 // The statement whose stretch holds key point `keyPoint`, or kNoFact.
 int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint);

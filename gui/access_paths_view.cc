@@ -60,11 +60,11 @@ void AccessPathsView::showRow(int32_t row) {
 
 void AccessPathsView::addSection(const AccessPathFact& p) {
   const TraceDigest& d = frame_.digest();
-  // The line shown is the editor's, which re-formatted final queries move.
+  // The file's line, as everywhere outside the editor's margin.
   auto lines = [&](QTreeWidgetItem* item, int32_t first, int32_t last) {
     item->setData(kPathColumn, kFirstLineRole, first);
     item->setData(kPathColumn, kLastLineRole, std::max(first, last));
-    item->setText(kLineColumn, QString::number(digestShownLine(d, first, frame_.keyPoints())));
+    item->setText(kLineColumn, QString::number(first));
     item->setTextAlignment(kLineColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setTextAlignment(kCostColumn, Qt::AlignRight | Qt::AlignVCenter);
   };

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -45,7 +46,15 @@ using Sci = QsciScintillaBase;
 const QColor kDifferingBackground(255, 238, 204);
 const QColor kChosenDifferingBackground(255, 214, 150);
 const QColor kDifferingBar(230, 140, 30);
+// Noise inside a run: grey, as a thing left out.
+const QColor kNoiseBackground(228, 228, 228);
 constexpr int kBarWidth = 5;
+
+// A swatch of `colour` and what it means, for the legend.
+QString swatch(const QColor& colour, const char* meaning) {
+  return QStringLiteral("<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span>&nbsp;%2")
+      .arg(colour.name(), QString::fromUtf8(meaning));
+}
 
 }  // namespace
 
@@ -68,9 +77,19 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
     const SVString& script = comparison_->tryScript;
     QGuiApplication::clipboard()->setText(QString::fromUtf8(script.c_str(), script.length()));
   });
+  legend_ = new QLabel(this);
+  legend_->setTextFormat(Qt::RichText);
+  legend_->setText(swatch(kDifferingBackground, "differs") + QStringLiteral("&nbsp;&nbsp; ") +
+                   swatch(kChosenDifferingBackground, "differs, chosen") + QStringLiteral("&nbsp;&nbsp; ") +
+                   swatch(kNoiseBackground, "left out (time stamps, addresses)"));
+  // It gives way in a narrow window rather than widening it.
+  legend_->setMinimumWidth(1);
+  legend_->setToolTip("Line backgrounds: the lines that differ, those of the chosen difference, and the lines\n"
+                      "inside a run of differing lines that the comparison leaves out as noise");
   auto* bar = new QHBoxLayout;
   bar->setContentsMargins(6, 2, 2, 2);
   bar->addWidget(summary_, 1);
+  bar->addWidget(legend_);
   bar->addWidget(scriptButton_);
   bar->addWidget(closeButton_);
 
@@ -162,6 +181,8 @@ QWidget* CompareView::makePane(const char* name, Side& side) {
   editor->SendScintilla(Sci::SCI_MARKERSETBACK, kDifferingLineMarker, bgr(kDifferingBackground));
   editor->SendScintilla(Sci::SCI_MARKERDEFINE, kChosenLineMarker, long(Sci::SC_MARK_BACKGROUND));
   editor->SendScintilla(Sci::SCI_MARKERSETBACK, kChosenLineMarker, bgr(kChosenDifferingBackground));
+  editor->SendScintilla(Sci::SCI_MARKERDEFINE, kNoiseLineMarker, long(Sci::SC_MARK_BACKGROUND));
+  editor->SendScintilla(Sci::SCI_MARKERSETBACK, kNoiseLineMarker, bgr(kNoiseBackground));
   editor->SendScintilla(Sci::SCI_MARKERDEFINE, kDifferingBarMarker, long(Sci::SC_MARK_FULLRECT));
   editor->SendScintilla(Sci::SCI_MARKERSETBACK, kDifferingBarMarker, bgr(kDifferingBar));
   editor->SendScintilla(Sci::SCI_SETMARGINTYPEN, kBarMargin, long(Sci::SC_MARGIN_SYMBOL));

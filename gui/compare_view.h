@@ -36,6 +36,7 @@ class DifferenceListModel;
 class ElidedLabel;
 class QAction;
 class QFont;
+class QLabel;
 class QSplitter;
 class QTimer;
 class QToolButton;
@@ -60,6 +61,9 @@ class CompareView : public QWidget {
   static constexpr int kDifferingBarMarker = 3;
   // The differing lines of the chosen difference.
   static constexpr int kChosenLineMarker = 4;
+  // Lines inside a run of differing lines that the comparison leaves out
+  // as noise (time stamps, addresses).
+  static constexpr int kNoiseLineMarker = 5;
   static constexpr int kBarMargin = 1;
   // Lines marked at a time, and the text put into an editor per turn.
   static constexpr int32_t kMarkBlockLines = 1024;
@@ -112,6 +116,8 @@ class CompareView : public QWidget {
   // Copies the comparison's try-script (compare/try_script.h).
   QToolButton* scriptButton() const { return scriptButton_; }
   ElidedLabel* summary() const { return summary_; }
+  // What the editors' line backgrounds mean.
+  QLabel* legend() const { return legend_; }
   // The titles over the editors.
   ElidedLabel* titleA() const { return a_.title; }
   ElidedLabel* titleB() const { return b_.title; }
@@ -172,6 +178,7 @@ class CompareView : public QWidget {
   void dropJob();
 
   ElidedLabel* summary_;
+  QLabel* legend_;
   QToolButton* closeButton_;
   QToolButton* scriptButton_;
   QSplitter* splitter_;

@@ -127,6 +127,11 @@ void CompareView::markBlock(Side& side, int32_t block) {
     side.editor->SendScintilla(Sci::SCI_MARKERADDSET, static_cast<unsigned long>(line - 1),
                                differing | (chosen ? 1L << kChosenLineMarker : 0));
   }
+  PackedRecords<int32_t> noise;
+  if (noiseLinesInRuns(comparison_->comparison, side.isA, first, first + kMarkBlockLines - 1, noise) != 0) return;
+  for (int32_t line : noise) {
+    side.editor->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(line - 1), kNoiseLineMarker);
+  }
 }
 
 void CompareView::setChosen(Side& side, int32_t first, int32_t count) {

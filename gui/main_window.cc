@@ -304,7 +304,9 @@ void TForm1::createSummaryPane() {
   summaryDock_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
   summaryPane_ = new SummaryPane(*TFMarrow1, summaryDock_);
   summaryDock_->setWidget(summaryPane_);
-  addDockWidget(Qt::LeftDockWidgetArea, summaryDock_);
+  // Below the editor: a wide table beside the outline would leave the
+  // editor fewer than 80 columns at the default window size.
+  addDockWidget(Qt::BottomDockWidgetArea, summaryDock_);
   summaryDock_->hide();
 
   acSummary_ = summaryDock_->toggleViewAction();
@@ -437,23 +439,30 @@ void TForm1::goToLine() {
   const bool comparing = comparisonShown();
   if (comparing && compareView_->comparison() == nullptr) return;
   QsciScintilla* editor = comparing ? compareView_->searchedEditor() : TFMarrow1->editor();
+  // The file's lines, as everywhere outside the margin; the comparison's
+  // editors show the files as they are.
   const int32_t lines =
       comparing ? static_cast<int32_t>(std::max(1L, editor->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT)))
-                : TFMarrow1->lineCount();
+                : TFMarrow1->fileLineCount();
   int line = 0;
   int index = 0;
   editor->getCursorPosition(&line, &index);
+  const int32_t current = comparing ? line + 1 : TFMarrow1->fileLineOf(line + 1);
   QInputDialog prompt(this);
   prompt.setWindowTitle("Go to Line");
-  prompt.setLabelText(QStringLiteral("Line number (1 - %1):").arg(lines));
+  QString label = QStringLiteral("Line of the file (1 - %1):").arg(lines);
+  if (!comparing && TFMarrow1->lineCount() != lines) {
+    label += QStringLiteral("\nThe margin numbers the lines shown, formatted final queries included.");
+  }
+  prompt.setLabelText(label);
   prompt.setInputMode(QInputDialog::IntInput);
   prompt.setIntRange(1, lines);
-  prompt.setIntValue(std::min(line + 1, lines));
+  prompt.setIntValue(std::min(current, lines));
   if (prompt.exec() != QDialog::Accepted) return;
   if (comparisonShown()) {
     compareView_->goToLine(prompt.intValue());
   } else {
-    TFMarrow1->goToLine(prompt.intValue());
+    TFMarrow1->goToFileLine(prompt.intValue());
   }
 }
 

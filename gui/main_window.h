@@ -82,8 +82,12 @@ class TForm1 : public QMainWindow {
   // `path`, with their differences. A file that cannot be read gives the
   // message Open gives and the one-trace view.
   void compareWith(const QString& path);
-  // Back to the one-trace view, as it was when the comparison opened.
+  // Back to the one-trace view as it was when the comparison opened, its
+  // editor where side A was.
   void closeComparison();
+  // Puts 1-based file line `top` at the top of the frame's editor and the
+  // caret `caretOffset` bytes into file line `caretLine`.
+  void showFileLinesAt(int32_t top, int32_t caretLine, int32_t caretOffset);
   bool comparisonShown() const;
   CompareView* compareView() const { return compareView_; }
 

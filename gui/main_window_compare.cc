@@ -14,9 +14,12 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
+
 #include "gui/compare_view.h"
 #include "gui/main_window.h"
 #include "gui/trace_dialog.h"
+#include "gui/trace_editor.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -111,7 +114,21 @@ void TForm1::compareWith(const QString& path) {
 
 void TForm1::closeComparison() {
   if (!comparisonShown()) return;
+  // Side A shows the frame's trace as the file has it: the frame takes up
+  // the place the reader had come to there.
+  const bool placed = compareView_->comparison() != nullptr && !compareView_->busy();
+  QsciScintilla* a = compareView_->editorA();
+  const long topA = a->SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE,
+                                     static_cast<unsigned long>(a->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)));
+  const long caretA = a->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+  const long caretLineA = a->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<unsigned long>(caretA));
+  const long caretOffsetA =
+      caretA - a->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(caretLineA));
   compareView_->clear();
+  if (placed) {
+    showFileLinesAt(static_cast<int32_t>(topA) + 1, static_cast<int32_t>(caretLineA) + 1,
+                    static_cast<int32_t>(caretOffsetA));
+  }
   centralStack_->setCurrentWidget(TFMarrow1);
   setSingleTraceCommandsEnabled(true);
   noteOpened(currentTrace_);
@@ -121,6 +138,22 @@ void TForm1::closeComparison() {
   } else {
     TFMarrow1->editor()->setFocus(Qt::OtherFocusReason);
   }
+}
+
+void TForm1::showFileLinesAt(int32_t top, int32_t caretLine, int32_t caretOffset) {
+  TFMarrow1->completeText();
+  QsciScintilla* editor = TFMarrow1->editor();
+  const long caretShown = TFMarrow1->shownLineOf(caretLine) - 1;
+  const long lineStart = editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(caretShown));
+  const long lineEnd = editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(caretShown));
+  // Neither scrolls: the view goes to the top line after.
+  editor->SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION,
+                        static_cast<unsigned long>(std::min(lineEnd, lineStart + std::max(0, caretOffset))));
+  editor->SendScintilla(QsciScintillaBase::SCI_CHOOSECARETX);
+  const long topShown = TFMarrow1->shownLineOf(top) - 1;
+  editor->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE,
+                        static_cast<unsigned long>(
+                            editor->SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(topShown))));
 }
 
 void TForm1::traceOpenedForComparison() {

@@ -32,7 +32,7 @@ constexpr const char* kHeaderTips[kDigestColumnCount] = {
     "Join orders tried for the query block",
     "Join orders aborted",
     "The kind of plan the cost is for",
-    "The line of the final cost",
+    "The line of the final cost in the file",
 };
 
 bool isNumberColumn(int column) {
@@ -89,10 +89,9 @@ QString SummaryModel::display(const DigestRow& row, int column) const {
       return statementOnly ? QString() : QString::number(row.tried);
     case kColumnAborted:
       return statementOnly ? QString() : QString::number(row.aborted);
-    case kColumnLine: {
-      const int32_t line = digestShownLine(d, row.line, frame_.keyPoints());
-      return line > 0 ? QString::number(line) : QString();
-    }
+    case kColumnLine:
+      // The file's line, whatever form the final queries are shown in.
+      return row.line > 0 ? QString::number(row.line) : QString();
     default:
       return QString();
   }
@@ -108,7 +107,7 @@ QString SummaryModel::toolTip(const DigestRow& row) const {
   };
   add("sql_id", text(s.sqlId));
   add("Plan hash value", text(s.planHashValue));
-  add("SQL", text(s.sqlText));
+  add("SQL", shownSqlText(frame_, d, s));
   if (row.flags & kRowStatementOnly) {
     add("Query block", QStringLiteral("no final cost in this statement"));
   } else {
@@ -200,11 +199,6 @@ void SummaryModel::clear() {
   endResetModel();
 }
 
-void SummaryModel::linesMoved() {
-  if (order_.empty()) return;
-  emit dataChanged(index(0, kColumnLine), index(rowCount() - 1, kColumnLine), {Qt::DisplayRole});
-}
-
 SummaryPane::SummaryPane(TFMarrow& frame, QWidget* parent) : QWidget(parent), frame_(frame) {
   model_ = new SummaryModel(frame, this);
   heading_ = new QLabel(this);
@@ -239,7 +233,7 @@ SummaryPane::SummaryPane(TFMarrow& frame, QWidget* parent) : QWidget(parent), fr
   stale_ = true;
 }
 
-QSize SummaryPane::sizeHint() const { return QSize(520, 400); }
+QSize SummaryPane::sizeHint() const { return QSize(520, 240); }
 
 void SummaryPane::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -254,10 +248,9 @@ void SummaryPane::onShownTextChanged() {
     if (d.build != shownBuild_) model_->clear();
     return;
   }
-  if (d.build == shownBuild_) {
-    model_->linesMoved();
-    return;
-  }
+  // The same trace with its final queries in another form: the rows
+  // give the file's lines, which stay.
+  if (d.build == shownBuild_) return;
   shownBuild_ = d.build;
   chosen_ = kNoFact;
   model_->reload();
@@ -343,6 +336,6 @@ void SummaryPane::chooseRow(int viewRow) {
   }
   const DigestRow& row = frame_.digest().rows[r];
   if (row.line <= 0) return;
-  frame_.goToLine(digestShownLine(frame_.digest(), row.line, frame_.keyPoints()));
+  frame_.goToLine(frame_.shownLineOf(row.line));
   table_->setFocus(Qt::OtherFocusReason);
 }

@@ -41,8 +41,6 @@ class SummaryModel : public QAbstractTableModel {
   void reload();
   // No rows, until reload.
   void clear();
-  // The line column again, for lines the final-query option moved.
-  void linesMoved();
 
   // The digest row shown in view row `row`, or kNoFact.
   int32_t digestRow(int row) const;

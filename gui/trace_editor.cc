@@ -7,7 +7,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "gui/editor_accessible.h"
 
@@ -132,17 +136,68 @@ bool TraceEditor::widen() {
   }
   ++widthMeasurements_;
   // A line of more bytes than a screen could ever show side by side is
-  // not laid out, which takes seconds for megabytes: its bytes in digit
-  // widths are as wide as it is in the fixed-pitch face (wider, for
-  // characters of several bytes), and scrolling past its end is allowed.
+  // not laid out, which takes seconds for megabytes: its width is
+  // reckoned from its characters instead.
   const long widest = longestBytes > kLongestMeasuredLine
-                          ? longestBytes * now.digitWidth
+                          ? reckonedWidth(now.start, end, now.digitWidth)
                           : SendScintilla(SCI_POINTXFROMPOSITION, 0UL, end) + xOffset - textStart;
   now.scrollWidth = std::max(before, widest);
   measured_ = now;
   if (widest <= before) return false;
   SendScintilla(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(widest));
   return true;
+}
+
+long TraceEditor::reckonedWidth(long start, long end, long digitWidth) {
+  const long length = end - start;
+  const auto* text = reinterpret_cast<const unsigned char*>(
+      SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), length));
+  if (text == nullptr || length <= 0) return std::max(0L, length) * digitWidth;
+  // Widths to a fraction of a pixel, from runs of 64: a rounded width,
+  // summed over a million characters, would be off by screens.
+  const std::string zeros(64, '0');
+  const std::string blanks(64, ' ');
+  const double digit = static_cast<double>(SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT),
+                                                         zeros.c_str())) / 64;
+  const double tab = static_cast<double>(std::max(1L, SendScintilla(SCI_GETTABWIDTH))) *
+                     static_cast<double>(SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT),
+                                                       blanks.c_str())) / 64;
+  // In the fixed-pitch face every printable ASCII character is a digit
+  // wide; a tab goes on to the next stop; any other character (one of
+  // several bytes, or a control character drawn as its name) is measured
+  // once per line and kind.
+  std::unordered_map<uint32_t, long> widths;
+  double x = 0;
+  for (long i = 0; i < length;) {
+    const unsigned char c = text[i];
+    if (c >= 0x20 && c < 0x7F) {
+      x += digit;
+      ++i;
+      continue;
+    }
+    if (c == '\t') {
+      x = tab > 0 ? (std::floor(x / tab) + 1) * tab : x;
+      ++i;
+      continue;
+    }
+    const long bytes = std::min(length - i, c >= 0xF0 ? 4L : c >= 0xE0 ? 3L : c >= 0xC0 ? 2L : 1L);
+    char character[5] = {};
+    uint32_t key = 0;
+    for (long b = 0; b < bytes; ++b) {
+      character[b] = static_cast<char>(text[i + b]);
+      key = key << 8 | text[i + b];
+    }
+    auto found = widths.find(key);
+    if (found == widths.end()) {
+      const long width = c < 0x20 || c == 0x7F
+                             ? 3 * digitWidth
+                             : SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), character);
+      found = widths.emplace(key, width).first;
+    }
+    x += static_cast<double>(found->second);
+    i += bytes;
+  }
+  return std::lround(std::ceil(x));
 }
 
 void TraceEditor::paintEvent(QPaintEvent* event) {
@@ -156,16 +211,18 @@ void TraceEditor::wheelEvent(QWheelEvent* event) {
 }
 
 void TraceEditor::keyPressEvent(QKeyEvent* event) {
-  if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
-    QsciScintilla::keyPressEvent(event);
-    widenToShownLines();
-    return;
-  }
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
   const bool extend = (modifiers & Qt::ShiftModifier) != 0;
   const Qt::KeyboardModifiers others = modifiers & ~Qt::ShiftModifier;
   const bool control = others == Qt::ControlModifier;
   const bool plain = others == Qt::NoModifier;
+  if (SendScintilla(SCI_GETWRAPMODE) == SC_WRAP_NONE) {
+    const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    QsciScintilla::keyPressEvent(event);
+    if (plain && event->key() == Qt::Key_PageDown) stopPagingAtTheEnd(top);
+    widenToShownLines();
+    return;
+  }
   switch (event->key()) {
     case Qt::Key_End:
     case Qt::Key_Home:
@@ -189,9 +246,15 @@ void TraceEditor::keyPressEvent(QKeyEvent* event) {
 }
 
 void TraceEditor::moveCaret(long position, bool extend) {
-  // Neither message scrolls; the view follows below.
-  if (!extend) SendScintilla(SCI_SETANCHOR, static_cast<unsigned long>(position));
-  SendScintilla(SCI_SETCURRENTPOS, static_cast<unsigned long>(position));
+  // Neither message scrolls; the view follows below. A move that does not
+  // extend sets caret and anchor at once: the anchor set first would
+  // select everything in between for a moment, and the editor hands every
+  // new selection to the system (the whole text, for Ctrl+End).
+  if (extend) {
+    SendScintilla(SCI_SETCURRENTPOS, static_cast<unsigned long>(position));
+  } else {
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+  }
   SendScintilla(SCI_CHOOSECARETX);
   const long line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
   const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
@@ -200,19 +263,31 @@ void TraceEditor::moveCaret(long position, bool extend) {
   if (row < top) {
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(row));
   } else if (row + SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line)) > top + onScreen) {
-    // The line goes to the foot of the view. The rows of the lines above
-    // it are counted from their layout: the editor may not have wrapped
-    // them yet, and does so only when they show.
-    long first = line;
-    long rows = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line));
-    while (first > 0) {
-      const long above = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(first - 1));
-      if (rows + above > onScreen) break;
-      rows += above;
-      --first;
-    }
-    SendScintilla(SCI_SETFIRSTVISIBLELINE, SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(first)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(topShowingAtFoot(line)));
   }
+}
+
+long TraceEditor::topShowingAtFoot(long line) {
+  // The rows of the lines above it are counted from their layout: the
+  // editor may not have wrapped them yet, and does so only when they show.
+  const long onScreen = std::max(1L, SendScintilla(SCI_LINESONSCREEN));
+  long first = line;
+  long rows = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(line));
+  while (first > 0) {
+    const long above = SendScintilla(SCI_WRAPCOUNT, static_cast<unsigned long>(first - 1));
+    if (rows + above > onScreen) break;
+    rows += above;
+    --first;
+  }
+  return SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(first));
+}
+
+void TraceEditor::stopPagingAtTheEnd(long topBefore) {
+  const long top = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+  if (top <= topBefore) return;
+  const long lastLine = std::max(0L, SendScintilla(SCI_GETLINECOUNT) - 1);
+  const long stop = std::max(topBefore, topShowingAtFoot(lastLine));
+  if (top > stop) SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(stop));
 }
 
 void TraceEditor::moveByRows(long rows, bool page, bool extend) {
@@ -231,6 +306,7 @@ void TraceEditor::moveByRows(long rows, bool page, bool extend) {
     // The view moves a page and the caret keeps its place on the screen;
     // at either end of the text it goes to that end.
     SendScintilla(SCI_LINESCROLL, 0UL, rows * onScreen);
+    if (rows > 0) stopPagingAtTheEnd(top);
     if (SendScintilla(SCI_GETFIRSTVISIBLELINE) == top) {
       moveCaret(rows > 0 ? SendScintilla(SCI_GETLENGTH) : 0, extend);
       return;

@@ -21,7 +21,7 @@ class TraceEditor : public QsciScintilla {
   void widenToShownLines();
 
   // How many times the widest line in view was measured (laid out, or
-  // for a very long line reckoned from its bytes) since construction:
+  // for a very long line reckoned from its characters) since construction:
   // for tests.
   int64_t widthMeasurements() const { return widthMeasurements_; }
 
@@ -47,10 +47,23 @@ class TraceEditor : public QsciScintilla {
   void findIdleTimer();
   // Widens as widenToShownLines does; true when it did.
   bool widen();
+  // The width of the text [start, end) (one line) in the editor's
+  // fixed-pitch face, reckoned from its characters without laying it out;
+  // `digitWidth` is the face's digit width.
+  long reckonedWidth(long start, long end, long digitWidth);
   // Moves the caret to `position`, extending the selection when `extend`.
   void moveCaret(long position, bool extend);
   // The caret one row (`rows` = +1 or -1) or one page up or down.
   void moveByRows(long rows, bool page, bool extend);
+  // The first visible row that puts document line `line` at the foot of
+  // the view.
+  long topShowingAtFoot(long line);
+  // Paging down ends with the last line at the foot of the view: the room
+  // below the end is for the jumps that put a line near the end on the
+  // second row, not for paging into. Moves the view back up to that stop
+  // when a page from first visible row `topBefore` went past it (never
+  // above `topBefore`: a view already past it stays).
+  void stopPagingAtTheEnd(long topBefore);
 
   QObject* idleTimer_ = nullptr;
   // The line last measured by widen(), with what its width depends on, so

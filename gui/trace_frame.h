@@ -146,6 +146,16 @@ class TFMarrow : public QWidget {
   void showLines(int32_t first, int32_t last);
   // Number of lines of the shown text, at least 1.
   int32_t lineCount() const;
+  // The lines outside the editor's margin (the summary, the panes, going
+  // to a line) are the file's, as the command line and the comparison give
+  // them; the margin numbers the text shown, where a formatted final query
+  // takes more lines. Both 1-based; a row of a formatted query stands for
+  // the query's line.
+  int32_t fileLineCount() const;
+  int32_t shownLineOf(int32_t fileLine) const;
+  int32_t fileLineOf(int32_t shownLine) const;
+  // goToLine for a line of the file.
+  void goToFileLine(int32_t line);
   // What the summary pane and the outline's tooltips show, made at load.
   const TraceDigest& digest() const { return digest_; }
 
@@ -289,6 +299,7 @@ class TFMarrow : public QWidget {
   int32_t fontHeight_;
   int32_t highlightStart_ = -1;
   int32_t highlightEnd_ = -1;
+  int32_t fileLines_ = 1;  // of the trace as loaded
   bool applyingOptions_ = true;
   std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
   std::unique_ptr<PendingText> pending_;

@@ -98,6 +98,7 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
     return LoadNoMemory;
   }
   facts_ = counted.facts;
+  fileLines_ = static_cast<int32_t>(std::min<int64_t>(INT32_MAX, counted.lineFeeds + 1));
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
   showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds);

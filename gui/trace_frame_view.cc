@@ -42,6 +42,19 @@ int32_t TFMarrow::lineCount() const {
   return static_cast<int32_t>(std::max<int64_t>(1, send(editor(), Sci::SCI_GETLINECOUNT) + linesToCome()));
 }
 
+int32_t TFMarrow::fileLineCount() const { return std::max<int32_t>(1, fileLines_); }
+
+int32_t TFMarrow::shownLineOf(int32_t fileLine) const {
+  return std::clamp(digestShownLine(digest_, fileLine, keyPoints_, lineCount() - fileLineCount()), 1, lineCount());
+}
+
+int32_t TFMarrow::fileLineOf(int32_t shownLine) const {
+  return std::clamp(digestFileLine(digest_, shownLine, keyPoints_, lineCount() - fileLineCount()), 1,
+                    fileLineCount());
+}
+
+void TFMarrow::goToFileLine(int32_t line) { goToLine(shownLineOf(std::clamp(line, 1, fileLineCount()))); }
+
 void TFMarrow::goToLine(int32_t line) {
   completeText();
   QsciScintilla* text = editor();

@@ -20,6 +20,11 @@ QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, DigestT
   return shownTraceText(frame, digest.view(text));
 }
 
+QString shownSqlText(const TFMarrow& frame, const TraceDigest& digest, const DigestStatement& statement) {
+  const QString text = shownTraceText(frame, digest, statement.sqlText);
+  return statement.sqlTextCut ? text + QChar(0x2026) : text;
+}
+
 int32_t statementOfRoot(const TFMarrow& frame, int32_t keyPoint) {
   const KeyPoints_c& keyPoints = frame.keyPoints();
   if (keyPoint < 0 || keyPoint >= keyPoints.count()) return kNoFact;
@@ -44,7 +49,7 @@ QStringList statementLines(const TFMarrow& frame, const TraceDigest& d, int32_t 
   const DigestStatement& statement = d.statements[s];
   addLine(lines, "sql_id", shownTraceText(frame, d, statement.sqlId));
   addLine(lines, "Plan hash value", shownTraceText(frame, d, statement.planHashValue));
-  addLine(lines, "SQL", shownTraceText(frame, d, statement.sqlText));
+  addLine(lines, "SQL", shownSqlText(frame, d, statement));
   return lines;
 }
 

@@ -19,6 +19,9 @@ class TFMarrow;
 // the frame's single-byte mode.
 QString shownTraceText(const TFMarrow& frame, std::string_view bytes);
 QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, DigestText text);
+// The first line of the statement's SQL text as shown, "…" ending it
+// where the digest cut it.
+QString shownSqlText(const TFMarrow& frame, const TraceDigest& digest, const DigestStatement& statement);
 
 // The statement of an outline root with key point `keyPoint`, or kNoFact.
 // A root opens at its entry line, which may stand in the stretch of the

@@ -127,8 +127,7 @@ void WhyPane::refresh() {
 void WhyPane::goToLines(int32_t first, int32_t last) {
   const TraceDigest& d = frame_.digest();
   if (d.build != build_) return;
-  const KeyPoints_c& shown = frame_.keyPoints();
-  frame_.showLines(digestShownLine(d, first, shown), digestShownLine(d, last, shown));
+  frame_.showLines(frame_.shownLineOf(first), frame_.shownLineOf(last));
 }
 
 void WhyPane::ask() {

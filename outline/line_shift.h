@@ -26,11 +26,25 @@ int32_t firstNotBefore(const PackedRecords<Record>& list, Before before) {
 // the key points in order: the last at or above it, or -1 when none is.
 int32_t lineAnchor(const PackedRecords<int32_t>& scanned, int32_t line);
 
-// 1-based line `line` of the text as scanned, in the text shown: `scanned`
-// holds each key point's line as scanned (1-based), `shown` the same key
-// points with their lines as shown. Unmoved when the two lists are not of
-// the same scan (their counts differ) or the line has no anchor.
-int32_t shownLineOf(const PackedRecords<int32_t>& scanned, const KeyPoints_c& shown, int32_t line);
+// The two numberings of a trace's lines, both 1-based: the file's (the
+// text as scanned, as the command line and the comparison give them) and
+// the text shown's. `scanned` holds each key point's line as scanned,
+// `shown` the same key points with their lines as shown; `gainAtEnd` is
+// the shift after the last key point (the text shown's lines less the
+// file's). Where the shift grows from one key point to the next, a
+// formatted query lies on the line after the earlier one (its «Final query
+// after transformations:» marker). Both give `line` unmoved when the two
+// lists are not of the same scan (their counts differ).
+//
+// File line `line` in the text shown: a line up to a formatted query keeps
+// the shift of its anchor, the query moves to its first row, and the lines
+// after it take its gain too.
+int32_t shownLineOf(const PackedRecords<int32_t>& scanned, const KeyPoints_c& shown, int32_t line,
+                    int32_t gainAtEnd = 0);
+// The file line that line `line` of the text shown stands for: every row of
+// a formatted query stands for the query's line.
+int32_t fileLineOf(const PackedRecords<int32_t>& scanned, const KeyPoints_c& shown, int32_t line,
+                   int32_t gainAtEnd = 0);
 
 // A line held across a change of the key points' lines (re-formatting
 // switched, or the trace read again): its anchor as the key points stood.

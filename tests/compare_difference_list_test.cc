@@ -243,4 +243,29 @@ TEST(ViewAlignment, DifferingLinesOfAStretch) {
   EXPECT_EQ(pieces, lines(false, 1, 62));
 }
 
+// The noise lines inside a run of differing lines, and none outside one.
+TEST(ViewAlignment, NoiseLinesInsideRuns) {
+  const std::string stamp = "*** 2021-03-15T09:41:07.118204+01:00\n";
+  const std::string other = "*** 2022-01-01T00:00:00.000001+01:00\n";
+  const std::string a = "x\n" + stamp + "a1\n" + stamp + stamp + "a2\ny\n" + stamp + "z\na3\n";
+  const std::string b = "x\n" + other + "b1\n" + other + "b2\ny\n" + other + "z\nb3\n" + other + "b4\n";
+  FileComparison files;
+  TracePair pair(a, b);
+  int32_t side = -1;
+  ASSERT_EQ(compareFiles(pair.path("a.trc").c_str(), pair.path("b.trc").c_str(), files, side), LoadOk);
+  const TraceComparison& c = files.comparison;
+  auto lines = [&](bool inA, int32_t first, int32_t last) {
+    PackedRecords<int32_t> out;
+    EXPECT_EQ(noiseLinesInRuns(c, inA, first, last, out), 0);
+    std::vector<int32_t> v(out.begin(), out.end());
+    return v;
+  };
+  // A: 3 a1, 4-5 stamps, 6 a2 differ as a run; 2 and 8 are noise outside one.
+  EXPECT_EQ(lines(true, 1, 20), (std::vector<int32_t>{4, 5}));
+  EXPECT_EQ(lines(true, 5, 20), (std::vector<int32_t>{5}));
+  EXPECT_EQ(lines(true, 1, 4), (std::vector<int32_t>{4}));
+  EXPECT_EQ(lines(false, 1, 20), (std::vector<int32_t>{4, 10}));
+  EXPECT_EQ(lines(false, 11, 20), std::vector<int32_t>{});
+}
+
 }  // namespace

@@ -216,8 +216,10 @@ TEST(TraceDigest, StatementWithoutFinalCostControlBytesAndLongSql) {
   ASSERT_EQ(d.statements.count(), 2);
   const std::string sql = str(d, d.statements[0].sqlText);
   EXPECT_EQ(sql.substr(0, 10), "select   '");
-  EXPECT_EQ(static_cast<int32_t>(sql.size()), kDigestSqlTextLimit - 1 + 3);
-  EXPECT_EQ(sql.substr(sql.size() - 6), "aaa...");
+  EXPECT_EQ(static_cast<int32_t>(sql.size()), kDigestSqlTextLimit - 1);
+  EXPECT_EQ(sql.substr(sql.size() - 3), "aaa");
+  EXPECT_TRUE(d.statements[0].sqlTextCut);
+  EXPECT_FALSE(d.statements[1].sqlTextCut);
   ASSERT_EQ(d.rows.count(), 3);
   const DigestRow& only = d.rows[2];
   EXPECT_EQ(only.flags, kRowStatementOnly);
@@ -247,9 +249,9 @@ TEST(TraceDigest, LinesAndLookupsAgreeWithTheFacts) {
   EXPECT_EQ(d.finalCostRows.count(), facts.queryBlocks.count());
   for (int32_t r = 0; r < d.rows.count(); ++r) {
     const DigestRow& row = d.rows[r];
-    EXPECT_EQ(digestShownLine(d, row.line, x.keyPoints), row.line);
+    EXPECT_EQ(digestShownLine(d, row.line, x.keyPoints, 0), row.line);
     if (row.keyPoint != kNoFact) {
-      EXPECT_EQ(digestShownLine(d, row.line, shown) - row.line,
+      EXPECT_EQ(digestShownLine(d, row.line, shown, 0) - row.line,
                 shown[row.keyPoint].line - x.keyPoints[row.keyPoint].line)
           << r;
       EXPECT_EQ(digestRowOfKeyPoint(d, row.keyPoint), r);
@@ -269,7 +271,69 @@ TEST(TraceDigest, LinesAndLookupsAgreeWithTheFacts) {
   }
   // Key points of another scan leave the lines as they are.
   KeyPoints_c fewer;
-  EXPECT_EQ(digestShownLine(d, d.rows[1].line, fewer), d.rows[1].line);
+  EXPECT_EQ(digestShownLine(d, d.rows[1].line, fewer, 0), d.rows[1].line);
+}
+
+std::vector<std::string> linesOf(const char* text, int64_t length) {
+  std::vector<std::string> lines(1);
+  for (int64_t i = 0; i < length; ++i) {
+    if (text[i] == '\n') {
+      lines.emplace_back();
+    } else {
+      lines.back() += text[i];
+    }
+  }
+  return lines;
+}
+
+// The file's numbering and the shown one with the final queries formatted
+// map into each other: every line but a formatted query's lands on the
+// same text, a query on its first row, every row of it back on its line;
+// lines between a query and the next key point take the query's gain.
+TEST(TraceDigest, FileAndShownLinesMapBothWays) {
+  buildSqlDispatch();
+  std::string text = sampleText("sh_four_statements.trc") + statementTrace(StatementSpec{});
+  // A line of plain text after each final query, before the next marker.
+  for (size_t at = text.find("UNPARSED QUERY IS"); at != std::string::npos; at = text.find("UNPARSED QUERY IS", at)) {
+    at = text.find('\n', text.find('\n', at) + 1) + 1;
+    text.insert(at, "a line between\n");
+  }
+  Digest x(text);
+  KeyPoints_c shown;
+  scanKeyPoints(shown, x.text.c_str(), static_cast<int32_t>(x.text.size()));
+  SVString formatted;
+  formatted.append(x.text.c_str(), static_cast<int64_t>(x.text.size()));
+  ASSERT_EQ(reformatFinalQueries(formatted, shown), 0);
+  const std::vector<std::string> file = linesOf(x.text.c_str(), static_cast<int64_t>(x.text.size()));
+  const std::vector<std::string> rows = linesOf(formatted.c_str(), formatted.length());
+  const auto gain = static_cast<int32_t>(rows.size() - file.size());
+  ASSERT_GT(gain, 20);
+  const TraceDigest& d = x.digest;
+  int32_t queries = 0;
+  for (int32_t f = 1; f <= static_cast<int32_t>(file.size()); ++f) {
+    const int32_t s = digestShownLine(d, f, shown, gain);
+    ASSERT_GE(s, f);
+    ASSERT_LE(s, static_cast<int32_t>(rows.size()));
+    EXPECT_EQ(digestFileLine(d, s, shown, gain), f) << f;
+    if (file[f - 1] != rows[s - 1]) {
+      ++queries;
+      EXPECT_NE(file[f - 2].find("UNPARSED QUERY IS"), std::string::npos) << f;
+    }
+  }
+  EXPECT_EQ(queries, 5);
+  int32_t last = 0;
+  for (int32_t s = 1; s <= static_cast<int32_t>(rows.size()); ++s) {
+    const int32_t f = digestFileLine(d, s, shown, gain);
+    ASSERT_GE(f, last);
+    last = f;
+    if (digestShownLine(d, f, shown, gain) != s) {
+      EXPECT_NE(file[f - 2].find("UNPARSED QUERY IS"), std::string::npos) << s;
+    }
+  }
+  EXPECT_EQ(last, static_cast<int32_t>(file.size()));
+  // The scan's own key points: one numbering.
+  EXPECT_EQ(digestShownLine(d, 700, x.keyPoints, 0), 700);
+  EXPECT_EQ(digestFileLine(d, 700, x.keyPoints, 0), 700);
 }
 
 TEST(TraceDigest, EmptyText) {

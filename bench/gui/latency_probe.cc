@@ -432,8 +432,12 @@ std::vector<Action> actions() {
       // presses a button for 100 ms before it acts (the toolkit's way).
       {"wrap on in mid-file, check box clicked",
        {{"viewer", {{vText, "click:-8,400,2", vText}, kWrapBox}}}},
+      // Wrapping is on from the row before; the next one turns it off in
+      // mid-file again.
+      {"Ctrl+End, wrap on",
+       {{"viewer", {{vText, "key:ctrl+Home"}, "key:ctrl+End"}}}},
       {"wrap off in mid-file, check box clicked",
-       {{"viewer", {{}, kWrapBox}}}},
+       {{"viewer", {{vText, "click:-8,400,2", vText}, kWrapBox}}}},
   };
 }
 

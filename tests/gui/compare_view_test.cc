@@ -232,6 +232,23 @@ class CompareViewTest : public QObject {
     QVERIFY(!(send(c.b(), Sci::SCI_MARKERGET, kNoiseOnlyLine - 1) & (1L << CompareView::kDifferingLineMarker)));
   }
 
+  // A noise line inside a run of differing lines has a colour of its own,
+  // which the legend names; the lines that differ keep theirs.
+  void noiseInsideARunIsToldApart() {
+    QList<QByteArray> lines = readFile(kTwoStatements).split('\n');
+    lines[kChangedLine - 1].replace("= 8", "= 16");
+    lines[kChangedLine].append(" changed");
+    lines.insert(kChangedLine, "*** 2021-03-15T09:41:07.118204+01:00");
+    Comparing c(lines.join('\n'));
+    QVERIFY(c.window && c.open());
+    QCOMPARE(markedLines(c.b(), CompareView::kDifferingLineMarker),
+             (std::set<int32_t>{kChangedLine, kChangedLine + 2}));
+    QCOMPARE(markedLines(c.b(), CompareView::kNoiseLineMarker), (std::set<int32_t>{kChangedLine + 1}));
+    QCOMPARE(markedLines(c.a(), CompareView::kNoiseLineMarker), std::set<int32_t>{});
+    QVERIFY(c.view()->legend()->isVisible());
+    QVERIFY(c.view()->legend()->text().contains("left out (time stamps, addresses)"));
+  }
+
   void markersFollowTheViews() {
     // Four copies of each: B's lines differ in every copy, past the first
     // block of lines the views mark.
@@ -352,6 +369,8 @@ class CompareViewTest : public QObject {
     QTRY_COMPARE(send(c.a(), Sci::SCI_GETXOFFSET), 40L);
   }
 
+  // Closing brings the frame back as it was, but for its editor's place:
+  // where the reader had come to in A.
   void closingBringsBackTheFrameAsItWas_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("Escape") << "Escape";
@@ -373,6 +392,12 @@ class CompareViewTest : public QObject {
     QVERIFY(c.open());
     QVERIFY(!c.window->wrapBox()->isEnabled());
     QVERIFY(!dock->widget()->isEnabled());
+    // The reader goes on in A, below a final query that the frame shows
+    // formatted: the frame takes up that place in the file's lines.
+    QVERIFY(c.window->formatQueryBox()->isChecked());
+    setTop(c.a(), 699);
+    send(c.a(), Sci::SCI_SETEMPTYSELECTION, send(c.a(), Sci::SCI_POSITIONFROMLINE, 705) + 4);
+    const QString caretText = c.a()->text(705);
     if (how == "button") {
       QTest::mouseClick(c.view()->closeButton(), Qt::LeftButton);
     } else {
@@ -384,8 +409,10 @@ class CompareViewTest : public QObject {
     QVERIFY(dock->widget()->isEnabled());
     QVERIFY(frame->findBar()->isVisible());
     const TFMarrow::ViewPlace after = frame->viewPlace();
-    QCOMPARE(after.topLine, before.topLine);
-    QCOMPARE(after.caretLine, before.caretLine);
+    QVERIFY(after.topLine > 699);
+    QCOMPARE(frame->fileLineOf(after.topLine + 1), 700);
+    QCOMPARE(frame->editor()->text(after.caretLine), caretText);
+    QCOMPARE(after.caretOffset, 4);
     QCOMPARE(after.chosenNode, before.chosenNode);
     QVERIFY(after.chosenNode >= 0);
     // Both traces are gone from the comparison's editors.

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTreeView>
@@ -225,29 +226,58 @@ class MainWindowKeysTest : public QObject {
     QCOMPARE(dates, QHeaderView::ResizeToContents);
   }
 
-  void ctrlGGoesToALine() {
+  // Ctrl+G asks for a line of the file, as the comparison and the command
+  // line number them, and proposes the caret's: with the final queries
+  // formatted (a query above the line takes more lines in the editor) it
+  // lands on the same text as with them as in the file.
+  void ctrlGGoesToALineOfTheFile_data() {
+    QTest::addColumn<bool>("formatted");
+    QTest::newRow("final queries formatted") << true;
+    QTest::newRow("final queries as in the file") << false;
+  }
+  void ctrlGGoesToALineOfTheFile() {
+    QFETCH(bool, formatted);
     Shown s;
     QVERIFY(s.editor != nullptr);
+    if (s.window->formatQueryBox()->isChecked() != formatted) s.window->formatQueryBox()->click();
+    s.editor->setFocus();
+    s.editor->setCursorPosition(15, 5);
+    QFile file(kTwoStatements);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> fileLines = file.readAll().split('\n');
     QString label;
     int proposed = 0;
-    const bool seen = onModal<QInputDialog>([] { press(Qt::Key_G, Qt::ControlModifier); },
-                                            [&label, &proposed](QInputDialog* dialog) {
-                                              label = dialog->labelText();
-                                              proposed = dialog->intValue();
-                                              dialog->setIntValue(600);
-                                              dialog->accept();
-                                            });
-    QVERIFY(seen);
+    auto goTo = [&](int line) {
+      return onModal<QInputDialog>([] { press(Qt::Key_G, Qt::ControlModifier); },
+                                   [&label, &proposed, line](QInputDialog* dialog) {
+                                     label = dialog->labelText();
+                                     proposed = dialog->intValue();
+                                     dialog->setIntValue(line);
+                                     dialog->accept();
+                                   });
+    };
+    QVERIFY(goTo(600));
     // The caret's line is proposed.
     QCOMPARE(proposed, 16);
-    QCOMPARE(label, QString("Line number (1 - %1):").arg(send(s.editor, Sci::SCI_GETLINECOUNT)));
-    QCOMPARE(caretLine(s.editor), 599);
-    QCOMPARE(send(s.editor, Sci::SCI_GETCURRENTPOS), send(s.editor, Sci::SCI_POSITIONFROMLINE, 599));
+    const int32_t lines = s.window->frame()->fileLineCount();
+    QCOMPARE(lines, int32_t(fileLines.size() + 1));
+    QCOMPARE(label, QString("Line of the file (1 - %1):").arg(lines) +
+                        (formatted ? "\nThe margin numbers the lines shown, formatted final queries included." : ""));
+    QCOMPARE(send(s.editor, Sci::SCI_GETLINECOUNT) > lines, formatted);
+    const int line = caretLine(s.editor);
+    QCOMPARE(s.editor->text(line).trimmed(), QString::fromUtf8(fileLines[599]).trimmed());
+    QCOMPARE(send(s.editor, Sci::SCI_GETCURRENTPOS), send(s.editor, Sci::SCI_POSITIONFROMLINE, line));
     // Put on the second row, as choosing a node does.
-    QCOMPARE(s.window->frame()->firstVisibleLine(), 598);
+    QCOMPARE(s.window->frame()->firstVisibleLine(), line - 1);
     // The window's focus; the offscreen platform activates no window again
     // after a dialog.
     QCOMPARE(s.window->focusWidget(), static_cast<QWidget*>(s.editor));
+    // Asked again, the caret's line of the file is proposed.
+    QApplication::setActiveWindow(s.window.get());
+    s.editor->setFocus();
+    QVERIFY(goTo(233));
+    QCOMPARE(proposed, 600);
+    QVERIFY(s.editor->text(caretLine(s.editor)).startsWith("SELECT"));
   }
 
   void ctrlQQuitsSavingTheSettings() {

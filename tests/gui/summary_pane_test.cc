@@ -129,14 +129,16 @@ class SummaryPaneTest : public QObject {
     QVERIFY(s.window->summaryPane()->heading()->text().startsWith("4 statements, 6 final costs."));
     QVERIFY(s.window->summaryPane()->heading()->text().contains("Bold"));
     QVERIFY(s.window->summaryPane()->heading()->text().contains("Tinted"));
-    // Lines as the editor shows them: the final queries are formatted, so
-    // each is its final-cost key point's line, not the line as scanned.
+    // Lines of the file: the final queries are formatted, and each row's
+    // line is its final-cost key point's line as scanned, not as shown.
     const TraceDigest& d = s.frame()->digest();
     for (int row = 0; row < s.model()->rowCount(); ++row) {
       const int32_t keyPoint = d.rows[s.model()->digestRow(row)].keyPoint;
-      QCOMPARE(s.cell(row, kColumnLine), QString::number(s.frame()->keyPoints()[keyPoint].line + 1));
+      QCOMPARE(s.cell(row, kColumnLine), QString::number(d.keyPointLines[keyPoint]));
+      QCOMPARE(s.cell(row, kColumnLine),
+               QString::number(s.frame()->fileLineOf(s.frame()->keyPoints()[keyPoint].line + 1)));
     }
-    QVERIFY(s.cell(5, kColumnLine) != "551");
+    QCOMPARE(s.cell(5, kColumnLine), QString("551"));
   }
 
   void headerClicksSortCostsByValue() {
@@ -185,20 +187,26 @@ class SummaryPaneTest : public QObject {
     QCOMPARE(s.frame()->highlightStart(), s.frame()->keyPoints()[s.frame()->digest().rows[2].keyPoint].line);
     s.scrollAway();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(s.frame()->firstVisibleLine() + 1, s.cell(2, kColumnLine).toInt() - 1);
+    QCOMPARE(s.frame()->fileLineOf(s.frame()->firstVisibleLine() + 1), s.cell(2, kColumnLine).toInt() - 1);
   }
 
+  // The line column gives the file's lines whatever form the final
+  // queries are shown in; a row lands on its line in either.
   void linesFollowTheFinalQueryOptionAndReloads() {
     Shown s(kFourStatements);
     QVERIFY(s.ready);
     const QString formatted = s.cell(5, kColumnLine);
+    QCOMPARE(formatted, QString("551"));
     QCheckBox* box = s.window->formatQueryBox();
     s.clickRow(5);
+    QVERIFY(s.frame()->highlightStart() + 1 > 551);
+    QCOMPARE(s.frame()->fileLineOf(s.frame()->highlightStart() + 1), 551);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     QCOMPARE(s.cell(5, kColumnLine), QString("551"));
     QCOMPARE(s.table()->currentIndex().row(), 5);
     s.clickRow(4);
     QCOMPARE(s.frame()->highlightStart(), 421);
+    QCOMPARE(s.cell(4, kColumnLine), QString("422"));
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     QCOMPARE(s.cell(5, kColumnLine), formatted);
     // A reload keeps the order asked for and the lines of the text shown.
@@ -207,7 +215,7 @@ class SummaryPaneTest : public QObject {
     QCOMPARE(s.column(kColumnCost), (QStringList{"1234567.5", "857.93", "845.25", "17.003", "3.0", "2.0010"}));
     QCOMPARE(s.cell(4, kColumnLine), formatted);
     s.clickRow(0);
-    QCOMPARE(s.frame()->highlightStart() + 1, s.cell(0, kColumnLine).toInt());
+    QCOMPARE(s.frame()->fileLineOf(s.frame()->highlightStart() + 1), s.cell(0, kColumnLine).toInt());
   }
 
   // A statement without a final cost chooses its root; a final cost the
@@ -295,7 +303,7 @@ class SummaryPaneTest : public QObject {
     QVERIFY(s.window->summaryDock()->isVisible());
     QCOMPARE(s.column(kColumnStatement), (QStringList{"7hq2m4rzk0x1d", "7hq2m4rzk0x1d", "2cs8wtm0pz3ab"}));
     s.clickRow(2);
-    QCOMPARE(s.frame()->highlightStart() + 1, s.cell(2, kColumnLine).toInt());
+    QCOMPARE(s.frame()->fileLineOf(s.frame()->highlightStart() + 1), s.cell(2, kColumnLine).toInt());
   }
 
   // A trace that is not UTF-8 shows as Windows-1252 in the editor, and so
@@ -319,6 +327,54 @@ class SummaryPaneTest : public QObject {
     const int32_t order = treeNodeWithCaption(s.frame(), "Join Order [1]: #04#- best");
     QVERIFY(order != kNoTreeNode);
     QCOMPARE(outlineToolTipLines(*s.frame(), order).value(0), QString("Tables: PR\u00C4MIEN[P]#0 \u2192 \u20ACURO[E]#1"));
+  }
+
+  // A SQL text cut for its length ends in "…" in the row's tooltip and
+  // the root's; one that fits ends as it is.
+  void aCutSqlTextEndsWithAnEllipsis() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("long_sql.trc");
+    StatementSpec cut;
+    cut.sql = "select '" + std::string(400, 'a') + "' from dual";
+    StatementSpec whole;
+    whole.sql = "select 1 from dual ...";
+    writeFile(path, QByteArray::fromStdString(traceHeader() + statementTrace(cut) + statementTrace(whole)));
+    Shown s(path.toLocal8Bit().constData());
+    QVERIFY(s.ready);
+    const int last = s.model()->rowCount() - 1;
+    QVERIFY(last >= 1);
+    const QString first = s.model()->index(0, kColumnQueryBlock).data(Qt::ToolTipRole).toString();
+    const QString second = s.model()->index(last, kColumnQueryBlock).data(Qt::ToolTipRole).toString();
+    QVERIFY2(first.contains("aaaa\u2026"), qPrintable(first));
+    QVERIFY(!first.contains("aaa..."));
+    QVERIFY2(second.contains("from dual ..."), qPrintable(second));
+    QVERIFY(!second.contains("\u2026"));
+    const int32_t root = s.frame()->tree()->firstTopLevel();
+    QVERIFY(outlineToolTipLines(*s.frame(), root).join("\n").endsWith("aaa\u2026"));
+  }
+
+  // At the default window size the pane leaves the editor at least 80
+  // columns of text, the Why pane shown too or not.
+  void theEditorKeepsEightyColumns_data() {
+    QTest::addColumn<bool>("why");
+    QTest::newRow("summary alone") << false;
+    QTest::newRow("with the Why pane") << true;
+  }
+  void theEditorKeepsEightyColumns() {
+    QFETCH(bool, why);
+    QTemporaryDir dir;
+    writeFile(settingsFile(dir), QByteArray("[Summary]\nVisible=1\n\n[Why]\nVisible=") + (why ? "1" : "0") + "\n");
+    std::unique_ptr<TForm1> window = start(dir, {kFourStatements});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->width() <= int(defaultWidth));
+    QVERIFY(window->summaryDock()->isVisible());
+    QsciScintilla* editor = window->frame()->editor();
+    long margins = 0;
+    for (int margin = 0; margin < 5; ++margin) margins += send(editor, Sci::SCI_GETMARGINWIDTHN, margin);
+    const long columns = (editor->viewport()->width() - margins) /
+                         send(editor, Sci::SCI_TEXTWIDTH, Sci::STYLE_DEFAULT, reinterpret_cast<long>("0"));
+    QVERIFY2(columns >= 80, qPrintable(QString::number(columns)));
   }
 
   void visibilityIsKeptOverARestart() {

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "gui/editor_accessible.h"
@@ -133,6 +134,66 @@ class TraceEditorTest : public QObject {
     QVERIFY(editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH) > width);
   }
 
+  // A line too long to lay out on every paint: its sideways range is its
+  // width, reckoned from its characters (tabs and characters of several
+  // bytes too), so the scroll bar dragged fully right shows its end, not
+  // text before it or blank room past it; End shows the end too.
+  void aVeryLongLineIsReachableToItsEnd_data() {
+    QTest::addColumn<QByteArray>("piece");
+    QTest::newRow("ASCII") << QByteArray("word ");
+    QTest::newRow("tabs") << QByteArray("a\tbc\t");
+    QTest::newRow("several bytes") << QByteArray("caf\xc3\xa9 \xe2\x82\xac ");
+  }
+  void aVeryLongLineIsReachableToItsEnd() {
+    QFETCH(QByteArray, piece);
+    TraceEditor editor;
+    // The trace editor's face: fixed-pitch. (Offscreen, the editor's own
+    // text measure gives a digit one pixel, so its sideways range comes
+    // from what it lays out; on a display the range is the reckoned one.)
+    QFont face(QStringLiteral("Courier New"));
+    face.setStyleHint(QFont::Monospace);
+    face.setPixelSize(13);
+    editor.setFont(face);
+    editor.SendScintilla(Sci::SCI_STYLECLEARALL);
+    const QByteArray text = "first\n" + piece.repeated(100000 / piece.size()) + "END\nlast\n";
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    editor.resize(500, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.viewport()->repaint();
+    // Reckoned, not laid out: within a few percent of the laid-out width,
+    // and not wider (which would scroll into blank room).
+    const long reckoned = editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH);
+    long textStart = editor.SendScintilla(Sci::SCI_GETMARGINLEFT);
+    for (int margin = 0; margin < 5; ++margin) textStart += editor.SendScintilla(Sci::SCI_GETMARGINWIDTHN, margin);
+    const long lineEnd = editor.SendScintilla(Sci::SCI_GETLINEENDPOSITION, 1UL);
+    auto endShown = [&] {
+      const long x = editor.SendScintilla(Sci::SCI_POINTXFROMPOSITION, 0UL, lineEnd);
+      return x >= textStart && x <= editor.viewport()->width();
+    };
+    const long laidOut = editor.SendScintilla(Sci::SCI_POINTXFROMPOSITION, 0UL, lineEnd) - textStart;
+    QVERIFY2(reckoned <= laidOut + laidOut / 50 && reckoned >= laidOut - laidOut / 20,
+             qPrintable(QString("reckoned %1, laid out %2").arg(reckoned).arg(laidOut)));
+    QCoreApplication::processEvents();
+    QScrollBar* bar = editor.horizontalScrollBar();
+    bar->setValue(bar->maximum());
+    editor.viewport()->repaint();
+    QVERIFY2(endShown(), qPrintable(QString("end at %1 of %2, max %3, width %4")
+                                        .arg(editor.SendScintilla(Sci::SCI_POINTXFROMPOSITION, 0UL, lineEnd))
+                                        .arg(editor.viewport()->width())
+                                        .arg(bar->maximum())
+                                        .arg(editor.SendScintilla(Sci::SCI_GETSCROLLWIDTH))));
+    bar->setValue(0);
+    editor.setFocus();
+    editor.SendScintilla(Sci::SCI_GOTOPOS, static_cast<unsigned long>(editor.SendScintilla(Sci::SCI_POSITIONFROMLINE, 1UL)));
+    QTest::keyClick(&editor, Qt::Key_End);
+    editor.viewport()->repaint();
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), lineEnd);
+    QVERIFY(endShown());
+  }
+
   // With wrapping on, only the lines painted are wrapped: the editor's own
   // idle wrapping of every other line would take tens of seconds on a
   // large trace, and start again with every font step.
@@ -197,8 +258,12 @@ class TraceEditorTest : public QObject {
       return editor.SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(editor.SendScintilla(Sci::SCI_GETCURRENTPOS)));
     };
     const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+    // A move that does not extend never selects, not even for a moment:
+    // the editor hands each selection to the system, the whole text here.
+    QSignalSpy selected(&editor, &QsciScintilla::copyAvailable);
     press(Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), length);
+    QVERIFY(!selected.contains(QList<QVariant>{true}));
     editor.viewport()->repaint();
     const long top = editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
     const long lastShown = editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE,
@@ -222,8 +287,63 @@ class TraceEditorTest : public QObject {
     press(Qt::Key_Home, Qt::ControlModifier);
     QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), 0L);
     QCOMPARE(editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 0L);
+    selected.clear();
+    press(Qt::Key_End, Qt::ControlModifier);
+    press(Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(!selected.contains(QList<QVariant>{true}));
     press(Qt::Key_PageDown);
     QVERIFY(caretLine() > 0);
+  }
+
+  // Paging down stops with the last line at the foot of the view, with
+  // wrapping on or off; the room below the end stays for the jumps that
+  // put a line near the end on the second row, and Page Up pages as ever.
+  void pageDownStopsWithTheLastLineAtTheFoot_data() {
+    QTest::addColumn<bool>("wrap");
+    QTest::newRow("unwrapped") << false;
+    QTest::newRow("wrapped") << true;
+  }
+  void pageDownStopsWithTheLastLineAtTheFoot() {
+    QFETCH(bool, wrap);
+    TraceEditor editor;
+    QByteArray text;
+    for (int line = 0; line < 300; ++line) {
+      text += "line " + QByteArray::number(line) + (line % 9 == 0 ? QByteArray(" word").repeated(50) : "") + "\n";
+    }
+    editor.setReadOnly(false);
+    editor.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
+    if (wrap) editor.SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    editor.resize(500, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setFocus();
+    QCoreApplication::processEvents();
+    auto top = [&] { return editor.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE); };
+    const long onScreen = editor.SendScintilla(Sci::SCI_LINESONSCREEN);
+    const long lastLine = editor.SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+    auto lastRowShown = [&] {
+      editor.viewport()->repaint();
+      return editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(top() + onScreen - 1));
+    };
+    for (int page = 0; page < 40; ++page) QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QCOMPARE(lastRowShown(), lastLine);
+    // The row above the last line's is a line of the text: no blank room.
+    QVERIFY(editor.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(top() + onScreen - 2)) < lastLine);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETCURRENTPOS), editor.SendScintilla(Sci::SCI_GETLENGTH));
+    const long stop = top();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp);
+    // A page up: the editor's own keeps a row of the page before.
+    QVERIFY(top() == stop - onScreen || top() == stop - onScreen + 1);
+    // Shift+Page Down stops there too.
+    for (int page = 0; page < 3; ++page) QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ShiftModifier);
+    QCOMPARE(top(), stop);
+    // A jump may put a line near the end on the second row; paging down
+    // from there leaves the view where it is.
+    const long nearEnd = editor.SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(lastLine - 2)) - 1;
+    editor.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(nearEnd));
+    QCOMPARE(top(), nearEnd);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    QCOMPARE(top(), nearEnd);
   }
 };
 
