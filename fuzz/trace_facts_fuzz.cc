@@ -4,6 +4,7 @@
 // beside the key-point scan; the list splitter's fast path must
 // agree with its bytewise one; any bytes must make valid JSON.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -18,9 +19,13 @@
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
+// Aborts, naming the check that failed, so that a finding says what broke.
+void checkAt(bool condition, const char* what, int line) {
+  if (condition) return;
+  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
+  std::abort();
 }
+#define check(condition) checkAt((condition), #condition, __LINE__)
 
 struct Bounds {
   const TraceFacts& f;
