@@ -182,18 +182,28 @@ class DecisionComparer {
   }
 
   // Records of one range matched by a name: calls `same(i, j)` for each
-  // pair and `alone(i, j)` with kNoFact for the side without it.
+  // pair and `alone(i, j)` with kNoFact for the side without it. A name may
+  // stand more than once (a section read twice): the k-th record of a name
+  // on one side goes with the k-th of that name on the other.
   template <class NameA, class NameB, class Same, class Alone>
   static bool matchByName(FactRange ra, FactRange rb, NameA nameA, NameB nameB, Same same, Alone alone) {
-    for (int32_t i = ra.first; i < ra.first + ra.count; ++i) {
+    const int32_t aEnd = ra.first + ra.count;
+    const int32_t bEnd = rb.first + rb.count;
+    for (int32_t i = ra.first; i < aEnd; ++i) {
+      int32_t rank = 0;  // earlier records of A with this name
+      for (int32_t p = ra.first; p < i; ++p) rank += nameA(p) == nameA(i);
       int32_t j = rb.first;
-      while (j < rb.first + rb.count && nameB(j) != nameA(i)) ++j;
-      if (!(j < rb.first + rb.count ? same(i, j) : alone(i, kNoFact))) return false;
+      for (; j < bEnd; ++j) {
+        if (nameB(j) == nameA(i) && rank-- == 0) break;
+      }
+      if (!(j < bEnd ? same(i, j) : alone(i, kNoFact))) return false;
     }
-    for (int32_t j = rb.first; j < rb.first + rb.count; ++j) {
-      int32_t i = ra.first;
-      while (i < ra.first + ra.count && nameA(i) != nameB(j)) ++i;
-      if (i == ra.first + ra.count && !alone(kNoFact, j)) return false;
+    for (int32_t j = rb.first; j < bEnd; ++j) {
+      int32_t rank = 0;  // earlier records of B with this name
+      for (int32_t p = rb.first; p < j; ++p) rank += nameB(p) == nameB(j);
+      int32_t inA = 0;
+      for (int32_t i = ra.first; i < aEnd && inA <= rank; ++i) inA += nameA(i) == nameB(j);
+      if (inA <= rank && !alone(kNoFact, j)) return false;
     }
     return true;
   }

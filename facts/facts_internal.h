@@ -70,8 +70,12 @@ class JoinOrderReader {
   int32_t stretchStart_ = 0;    // first join order after the statement's last final cost
   int32_t stamp_ = 0;        // statement generation for byNumber_
   // The last join order with number K (K small) in this statement, valid
-  // when its stamp matches: {stamp, index} pairs, made on first use.
+  // when its stamp matches: {stamp, index} pairs for K below numbered_,
+  // grown as larger numbers come. Once it could not grow, lookups walk
+  // back instead.
   SVString byNumber_;
+  int32_t numbered_ = 0;
+  bool tableFailed_ = false;
 };
 
 // The single-table sections of a query block's stretch text[from, to),

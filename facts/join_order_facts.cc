@@ -9,6 +9,7 @@ namespace {
 // Join-order numbers below this are looked up in a table; others (never
 // seen in real traces) by a bounded walk back.
 constexpr int32_t kNumbered = 65536;
+constexpr int32_t kFirstNumbered = 256;  // the table's first size, a power of two as kNumbered
 constexpr int32_t kMaxWalkBack = 4096;
 constexpr int kMaxContinuationLines = 64;
 // The method and cost chosen for a join order's last step.
@@ -69,10 +70,20 @@ void JoinOrderReader::startStatement(const StatementFacts&) {
 
 void JoinOrderReader::rememberNumber(TextSpan number, int32_t index) {
   const int32_t k = smallNumber(c_.text, number);
-  if (k < 0) return;
-  if (!byNumber_.data()) {
-    if (byNumber_.reserve(int64_t{kNumbered} * 2 * sizeof(int32_t)) != 0) return;
-    std::memset(byNumber_.data(), 0, static_cast<size_t>(kNumbered) * 2 * sizeof(int32_t));
+  if (k < 0 || tableFailed_) return;
+  if (k >= numbered_) {
+    // Grown by doubling to the largest number seen: join orders are
+    // numbered from 1 up and stay small, and zeroing the whole range for
+    // every trace cost more than reading a short trace's join orders.
+    int32_t slots = numbered_ > 0 ? numbered_ : kFirstNumbered;
+    while (slots <= k) slots *= 2;
+    if (byNumber_.reserve(int64_t{slots} * 2 * sizeof(int32_t)) != 0) {
+      tableFailed_ = true;
+      return;
+    }
+    std::memset(reinterpret_cast<int32_t*>(byNumber_.data()) + 2 * numbered_, 0,
+                static_cast<size_t>(slots - numbered_) * 2 * sizeof(int32_t));
+    numbered_ = slots;
   }
   int32_t* slot = reinterpret_cast<int32_t*>(byNumber_.data()) + 2 * k;
   slot[0] = stamp_;
@@ -81,7 +92,8 @@ void JoinOrderReader::rememberNumber(TextSpan number, int32_t index) {
 
 int32_t JoinOrderReader::lastWithNumber(TextSpan number) {
   const int32_t k = smallNumber(c_.text, number);
-  if (k >= 0 && byNumber_.data()) {
+  if (k >= 0 && !tableFailed_) {
+    if (k >= numbered_) return kNoFact;
     const int32_t* slot = reinterpret_cast<const int32_t*>(byNumber_.data()) + 2 * k;
     return slot[0] == stamp_ ? slot[1] : kNoFact;
   }

@@ -113,6 +113,7 @@ class FactsBuilder {
     StatementFacts* s = appendFact(c_.facts.statements);
     if (!s) return false;
     current_ = c_.facts.statements.count() - 1;
+    openedAt_ = lineStartOfKeyPoint(keyPoints_[keyPoint]);
     dumped_ = false;
     dumpFrom_ = -1;
     contextAt_ = -1;
@@ -175,6 +176,10 @@ class FactsBuilder {
     bool opens = current_ == kNoFact;
     if (!opens && role == Role::kContent) opens = dumped_;
     if (!opens && role == Role::kDump) opens = current().sqlDumpKeyPoint != kNoFact;
+    // Statements hold whole lines: a key point on the line of the one that
+    // opened the current statement stays in it (else that statement would
+    // end before its own first key point, or be empty).
+    if (opens && current_ != kNoFact && lineStartOfKeyPoint(k) <= openedAt_) opens = false;
     if (opens && !openStatement(i)) return false;
     StatementFacts& s = current();
     const int32_t limit = limitAfter(i);
@@ -307,6 +312,7 @@ class FactsBuilder {
   const KeyPoints_c& keyPoints_;
   JoinOrderReader joinOrders_;
   int32_t current_ = kNoFact;
+  int32_t openedAt_ = 0;     // where the line of the current statement's first key point starts
   bool dumped_ = false;
   int32_t dumpFrom_ = -1;    // the current statement's last dump key point, -1 before a dump
   int32_t contextAt_ = -1;   // where the query block being worked on is named

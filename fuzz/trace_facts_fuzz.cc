@@ -5,6 +5,7 @@
 // agree with its bytewise one; any bytes must make valid JSON, and a
 // report whose markup is only the writer's own, in valid UTF-8.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "facts/facts_internal.h"
 #include "facts/list_lines.h"
 #include "facts/trace_facts.h"
+#include "fuzz/input_window.h"
 #include "outline/key_points.h"
 #include "report/trace_report.h"
 #include "tests/json_check_facts.h"
@@ -20,9 +22,18 @@
 
 namespace {
 
-void check(bool condition) {
-  if (!condition) std::abort();
+// The bytes the list splitter and the JSON writer are checked on (see
+// input_window.h); both checks cost more per byte than the facts pass.
+constexpr int32_t kSplitWindow = 8192;
+constexpr int32_t kJsonWindow = 4096;
+
+// Aborts, naming the check that failed, so that a finding says what broke.
+void checkAt(bool condition, const char* what, int line) {
+  if (condition) return;
+  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
+  std::abort();
 }
+#define check(condition) checkAt((condition), #condition, __LINE__)
 
 struct Bounds {
   const TraceFacts& f;
@@ -144,9 +155,15 @@ void checkFacts(const TraceFacts& f, int32_t lines) {
   for (const OutlineHintFact& h : f.outlineHints) b.span(h.text), b.line(h.line, false);
 }
 
-void checkListSplit(const char* text, int32_t length) {
-  int lines = 0;
-  for (int32_t pos = 0; pos < length && lines < 4096; ++lines) {
+// The list splitter from each line start of `window` (at most 4096
+// lines): the fast path and the bytewise one agree.
+void checkListSplit(const char* text, int32_t length, InputWindow window) {
+  int32_t pos = window.begin;
+  if (pos > 0) {
+    const void* feed = std::memchr(text + pos - 1, '\n', static_cast<size_t>(length - (pos - 1)));
+    pos = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - text) + 1 : length;
+  }
+  for (int lines = 0; pos < length && pos < window.end && lines < 4096; ++lines) {
     ListLine fast;
     ListLine slow;
     splitListLine(text, pos, length, fast);
@@ -207,12 +224,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t lines = 1;
   for (int32_t i = 0; i < text.length(); ++i) lines += text.c_str()[i] == '\n';
   checkFacts(facts, lines);
-  checkListSplit(text.c_str(), text.length());
+  // The two checks below hold for any stretch of bytes: on a long input
+  // they look at a window of it (fuzz/input_window.h).
+  checkListSplit(text.c_str(), text.length(), inputWindow(data, size, kSplitWindow));
   SVString page;
   if (writeTraceReport(ReportedTrace{"fuzz.trc", text.c_str(), text.length(), &facts}, page) == 0) checkReport(page);
 
+  const InputWindow bytes = inputWindow(data, size, kJsonWindow);
   SVString json;
-  if (appendJsonString(json, std::string_view(reinterpret_cast<const char*>(data), size)) == 0) {
+  if (appendJsonString(json, std::string_view(reinterpret_cast<const char*>(data) + bytes.begin,
+                                              static_cast<size_t>(bytes.end - bytes.begin))) == 0) {
     check(JsonCheck::valid(std::string_view(json.c_str(), static_cast<size_t>(json.length()))));
   }
   return 0;

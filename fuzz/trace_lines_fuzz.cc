@@ -13,10 +13,14 @@
 
 #include "base/packed_records.h"
 #include "base/sv_string.h"
+#include "fuzz/input_window.h"
 #include "trace/trace_highlighter.h"
 #include "trace/trace_scanner.h"
 
 namespace {
+
+// How far past its first line the fresh pass reads (see below).
+constexpr int32_t kFreshWindow = 8192;
 
 // Aborts, naming the check that failed, so that a finding says what broke.
 void checkAt(bool condition, const char* what, int line) {
@@ -50,34 +54,38 @@ void wholeTextKinds(const char* text, int32_t length, uint8_t* kinds) {
   }
 }
 
-// Styles lines [first, count) into `styles` from `mode`, as the lexer
-// does; checks each token's text on the way. Returns the mode after the
-// last line and stores each line's end mode in `modes`.
-int32_t styleLines(ZAzozav_Hiliter_c& h, const char* text, const Line* lines, int32_t first, int32_t count,
-                   int32_t mode, uint8_t* styles, int32_t* modes) {
-  for (int32_t i = first; i < count; ++i) {
+// Styles `count` lines into `styles` from mode 0, as the lexer does, and
+// stores each line's end mode in `modes`.
+void styleLines(ZAzozav_Hiliter_c& h, const char* text, const Line* lines, int32_t count, uint8_t* styles,
+                int32_t* modes) {
+  int32_t mode = 0;
+  for (int32_t i = 0; i < count; ++i) {
     const Line& line = lines[i];
     h.restoreRange(mode);
     fillTraceLineStyles(h, text + line.start, line.textLength, line.eolLength, 0, styles + line.start);
     mode = h.saveRange();
     modes[i] = mode;
   }
-  return mode;
 }
 
-// The token texts of one line are its own bytes, one token after another.
-void checkTokenTexts(ZAzozav_Hiliter_c& h, const char* text, const Line& line, int32_t mode) {
+// Reads line `line` token by token with `h` from `mode`: the token texts
+// are the line's own bytes, one token after another, and each token's
+// kind goes into `kinds` (the line's bytes). Returns the mode after it.
+int32_t readTokens(ZAzozav_Hiliter_c& h, const char* text, const Line& line, int32_t mode, uint8_t* kinds) {
   h.restoreRange(mode);
   h.beginLine(text + line.start, line.textLength, 0);
   int32_t expectedStart = 0;
   while (!h.isLineEnd()) {
     const std::string_view token = h.currentTokenText();
     check(h.currentTokenStart() == expectedStart && !token.empty());
+    check(expectedStart + static_cast<int32_t>(token.size()) <= line.textLength);
     check(std::memcmp(token.data(), text + line.start + expectedStart, token.size()) == 0);
+    std::memset(kinds + expectedStart, h.currentTokenKind(), token.size());
     expectedStart += static_cast<int32_t>(token.size());
     h.advance();
   }
   check(expectedStart == line.textLength);
+  return h.saveRange();
 }
 
 }  // namespace
@@ -116,21 +124,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ZAzozav_Hiliter_c h;
   h.clearRange();
-  styleLines(h, text, &lines[0], 0, count, 0, styles, &modes[0]);
-  for (int32_t i = 0; i < length; ++i) check(styles[i] == kinds[i]);
+  styleLines(h, text, &lines[0], count, styles, &modes[0]);
+  if (std::memcmp(styles, kinds, static_cast<size_t>(length)) != 0) {
+    for (int32_t i = 0; i < length; ++i) check(styles[i] == kinds[i]);
+  }
 
-  // A pass from a line chosen by the input, with a highlighter that has
-  // seen no line before, given only the mode the line before ended in.
-  const int32_t first = size ? data[0] % count : 0;
-  const int32_t startMode = first > 0 ? modes[first - 1] : 0;
-  ZAzozav_Hiliter_c fresh;
+  // A pass token by token from a line the input's hash picks, with a
+  // highlighter that has seen no line before, given only the mode the line
+  // before ended in: the same kinds and modes, and token texts that are
+  // the line's bytes. It covers the lines that start within kFreshWindow
+  // bytes of that line (to the end on a short input); a short input also
+  // has its lines above read. Over a run every line is a start: see
+  // input_window.h.
+  const int32_t pick = length > 0 ? static_cast<int32_t>(inputHash(data, size) % static_cast<uint32_t>(length)) : 0;
+  int32_t first = 0;
+  for (int32_t low = 0, high = count - 1; low <= high;) {  // the last line starting at or before `pick`
+    const int32_t mid = low + (high - low) / 2;
+    if (lines[mid].start <= pick) {
+      first = mid;
+      low = mid + 1;
+    } else {
+      high = mid - 1;
+    }
+  }
   std::memcpy(again, styles, static_cast<size_t>(length));
-  PackedRecords<int32_t> freshModes;
-  for (int32_t i = 0; i < count; ++i) check(freshModes.append() != nullptr);
-  styleLines(fresh, text, &lines[0], first, count, startMode, again, &freshModes[0]);
+  ZAzozav_Hiliter_c fresh;
+  int32_t mode = first > 0 ? modes[first - 1] : 0;
+  int32_t last = first;
+  for (; last < count && (last == first || lines[last].start - lines[first].start < kFreshWindow); ++last) {
+    mode = readTokens(fresh, text, lines[last], mode, again + lines[last].start);
+    check(mode == modes[last]);
+  }
+  if (length <= kFreshWindow) {
+    for (int32_t i = 0; i < first; ++i) readTokens(h, text, lines[i], i > 0 ? modes[i - 1] : 0, again + lines[i].start);
+  }
   check(std::memcmp(again, styles, static_cast<size_t>(length)) == 0);
-  for (int32_t i = first; i < count; ++i) check(freshModes[i] == modes[i]);
-
-  for (int32_t i = 0; i < count; ++i) checkTokenTexts(h, text, lines[i], i > 0 ? modes[i - 1] : 0);
   return 0;
 }

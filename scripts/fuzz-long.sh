@@ -3,7 +3,8 @@
 # each one in turn for a given time, at the lowest priority and on one core,
 # on a work corpus kept outside git (seeded from fuzz/corpus/NAME and, for
 # trace targets, the sample traces; new inputs are merged into it). Prints a
-# table of executions, speed, coverage, corpus size and findings per target.
+# table of executions, speed, the CPU time the run got, coverage, corpus
+# size and findings per target.
 #
 #   scripts/fuzz-long.sh [SECONDS_PER_TARGET] [TARGET...]
 #
@@ -43,8 +44,8 @@ fi
 
 report="$work/report.md"
 {
-  echo "| target | seconds | execs | exec/s | cov | ft | corpus (files / KiB) | findings |"
-  echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+  echo "| target | seconds | CPU s | execs | exec/s | cov | ft | corpus (files / KiB) | findings |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 } > "$report"
 findings_total=0
 slow_total=0
@@ -64,8 +65,13 @@ run() {
   for seed in $seeds; do [[ $seed == /* ]] && inputs+=("$seed") || inputs+=("$root/$seed"); done
   echo "== $row: ${time} s (log $log)"
   # A finding ends the target's run early; it is kept in $artifacts.
-  (cd "$work" && nice -n 19 taskset -c 0 "$root/$target" -max_total_time="$time" -rss_limit_mb=2048 -timeout=30 \
-    -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "${inputs[@]}" >"$log" 2>&1) || true
+  # The CPU time it got, beside the wall-clock speed libFuzzer reports: on
+  # a shared machine a niced run gets a share of its core.
+  local TIMEFORMAT='%U %S'
+  { time (cd "$work" && nice -n 19 taskset -c 0 "$root/$target" -max_total_time="$time" -rss_limit_mb=2048 -timeout=30 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "${inputs[@]}" >"$log" 2>&1) || true; } 2>"$log.cpu"
+  local cpu
+  cpu=$(awk '{printf "%.0f", $1 + $2}' "$log.cpu")
   local execs speed last cov ft files kib found
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
@@ -78,7 +84,7 @@ run() {
   found=$(find "$artifacts" -type f ! -name 'slow-unit-*' | wc -l)
   slow_total=$((slow_total + $(find "$artifacts" -type f -name 'slow-unit-*' | wc -l)))
   findings_total=$((findings_total + found))
-  echo "| $row | $time | ${execs:-?} | ${speed:-?} | ${cov:-?} | ${ft:-?} | $files / $kib | $found |" >> "$report"
+  echo "| $row | $time | ${cpu:-?} | ${execs:-?} | ${speed:-?} | ${cov:-?} | ${ft:-?} | $files / $kib | $found |" >> "$report"
 }
 
 for name in "$@"; do

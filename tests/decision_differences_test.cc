@@ -43,6 +43,26 @@ std::vector<std::string> decisions(const Side& a, const Side& b, const TraceComp
   return out;
 }
 
+// A name that stands twice in a list (here an index of one table) pairs
+// in order: a trace compared with itself differs in nothing, and a change
+// to the second record is found on the second record.
+TEST(DecisionDifferences, ARepeatedNamePairsInOrder) {
+  const std::string text =
+      "BASE STATISTICAL INFORMATION\nTable:\nIndex:EMP_DEPARTMENT_IX\nLVLS:g\nIndex:EMP_DEPARTMENT_IX\n"
+      "Final cost for query block";
+  Side a(text);
+  TraceComparison self;
+  ASSERT_EQ(compareTraces(a.compared(), a.compared(), self), 0);
+  EXPECT_EQ(decisions(a, a, self), std::vector<std::string>{});
+  EXPECT_FALSE(self.differs());
+  Side b(lastReplaced(text, "IX\n", "IX\nLVLS:h\n"));
+  TraceComparison c;
+  ASSERT_EQ(compareTraces(a.compared(), b.compared(), c), 0);
+  ASSERT_EQ(decisions(a, b, c), std::vector<std::string>{"- EMP_DEPARTMENT_IX index_levels first"});
+  EXPECT_EQ(c.decisions[0].aLine, 5);
+  EXPECT_EQ(c.decisions[0].bLine, 5);
+}
+
 TEST(DecisionDifferences, ACardThatChangesThePathComesFirst) {
   const std::string text = sample();
   std::string changed = lastReplaced(text, "  Rounded: 1  Computed: 0.42", "  Rounded: 5  Computed: 4.60");

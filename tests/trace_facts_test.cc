@@ -213,6 +213,52 @@ TEST(TraceFacts, SeveralStatementsEachEndWithTheirDump) {
   }
 }
 
+// «Best join order: K» names the last join order numbered K in the
+// statement, whatever the size of K: small numbers are looked up in a
+// table grown as larger ones come, others by a walk back.
+TEST(TraceFacts, BestJoinOrderFoundByItsNumber) {
+  struct Case {
+    std::vector<std::string> numbers;
+    std::string best;
+    int32_t found;  // index among the join orders, kNoFact for none
+  };
+  for (const Case& c : {Case{{"1", "2", "3"}, "2", 1}, Case{{"1", "300", "2"}, "300", 1},
+                        Case{{"1", "300", "5000", "300"}, "300", 3}, Case{{"1", "5000"}, "4999", kNoFact},
+                        Case{{"70000", "1"}, "70000", 0}, Case{{"65535", "2"}, "65535", 0},
+                        Case{{"1", "2"}, "256", kNoFact}}) {
+    std::string text = "kkoqbc: optimizing query block SEL$1 (#0)\n";
+    for (const std::string& n : c.numbers) text += "Join order[" + n + "]:  EMPLOYEES[E]#0\n";
+    text += "Final cost for query block SEL$1 (#0) - All Rows Plan:\n  Best join order: " + c.best +
+            "\n  Cost: 3.0  Degree: 1  Card: 1.0  Bytes: 7.0";
+    Facts f(text);
+    ASSERT_EQ(f.facts.queryBlocks.count(), 1) << text;
+    EXPECT_EQ(f.facts.queryBlocks[0].bestJoinOrderFact, c.found) << text;
+  }
+}
+
+// A statement holds whole lines: markers that would open the next one on
+// the line its first marker stands on stay in it, and no statement is
+// left empty.
+TEST(TraceFacts, OneLineNeverHoldsTwoStatements) {
+  struct Case {
+    const char* text;
+    int32_t statements;
+  };
+  for (const Case& c : {Case{"Optimizer state dump:Join order", 1},
+                        Case{"header\nExplain Plan Dump Join order[1]:  T[T]#0", 1},
+                        Case{"Optimizer state dump:Join order\nJoin order[2]:  T[T]#0", 2}}) {
+    Facts f(c.text);
+    const auto& s = f.facts.statements;
+    EXPECT_EQ(s.count(), c.statements) << c.text;
+    int32_t previousEnd = 0;
+    for (int32_t i = 0; i < s.count(); ++i) {
+      EXPECT_TRUE(s[i].beginOffset >= previousEnd && s[i].beginOffset < s[i].endOffset) << c.text << " " << i;
+      EXPECT_LE(s[i].firstLine, s[i].lastLine) << c.text << " " << i;
+      previousEnd = s[i].endOffset;
+    }
+  }
+}
+
 TEST(TraceFacts, FirstRowsPlanIsAQueryBlockOfItsOwn) {
   Facts f(statementTrace(spec([](StatementSpec& s) { s.firstRowsPlan = true; })));
   const std::vector<std::string> d = describe(f.facts);
