@@ -224,11 +224,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t lines = 1;
   for (int32_t i = 0; i < text.length(); ++i) lines += text.c_str()[i] == '\n';
   checkFacts(facts, lines);
+  SVString page;
+  if (writeTraceReport(ReportedTrace{"fuzz.trc", text.c_str(), text.length(), &facts}, page) == 0) checkReport(page);
   // The two checks below hold for any stretch of bytes: on a long input
   // they look at a window of it (fuzz/input_window.h).
   checkListSplit(text.c_str(), text.length(), inputWindow(data, size, kSplitWindow));
-  SVString page;
-  if (writeTraceReport(ReportedTrace{"fuzz.trc", text.c_str(), text.length(), &facts}, page) == 0) checkReport(page);
 
   const InputWindow bytes = inputWindow(data, size, kJsonWindow);
   SVString json;
