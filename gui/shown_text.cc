@@ -457,6 +457,28 @@ void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<Fo
   ShownTextAppender(editor, text, pieces, facts, giveBack).appendSlice(INT64_MAX);
 }
 
+namespace {
+
+struct StringSink {
+  std::string& out;
+  void append(const char* p, int64_t n) { out.append(p, static_cast<size_t>(n)); }
+};
+
+}  // namespace
+
+void convertShownText(const SVString& text, const TraceTextFacts& facts, std::string& out) {
+  CountSink count;
+  Converter<CountSink> counter(count, facts);
+  counter.put(text.data(), text.length());
+  counter.finish();
+  out.clear();
+  out.reserve(static_cast<size_t>(count.bytes));
+  StringSink sink{out};
+  Converter<StringSink> converter(sink, facts);
+  converter.put(text.data(), text.length());
+  converter.finish();
+}
+
 int64_t shownLength(const char* bytes, int64_t length, const TraceTextFacts& facts) {
   if (facts.validUtf8) return length;
   CountSink count;
