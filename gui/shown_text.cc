@@ -93,7 +93,17 @@ class Converter {
 
   void put(const char* bytes, int64_t n) {
     int64_t run = 0;  // start of the bytes passed through unchanged
+    // Eight bytes at a time where none of them changes: no carriage
+    // return, and no byte above 0x7F unless the text is valid UTF-8.
+    const uint64_t changing = windows1252_ ? kHighBits : 0;
     for (int64_t i = 0; i < n; ++i) {
+      while (!pendingCr_ && i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & changing) != 0 || hasCarriageReturn(word)) break;
+        i += 8;
+      }
+      if (i >= n) break;
       const unsigned char c = static_cast<unsigned char>(bytes[i]);
       if (pendingCr_) {
         pendingCr_ = false;
