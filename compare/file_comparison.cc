@@ -6,12 +6,6 @@
 
 namespace {
 
-// Loads one side; 0 or a LoadResult code.
-int load(const char* path, ComparedFile& file) {
-  if (const int code = loadFromFile(file.text, path); code != LoadOk) return code;
-  return file.text.append("\r\n", 2) == 0 ? LoadOk : LoadNoMemory;
-}
-
 // Scans one side and reads its facts; 0 or LoadNoMemory.
 int prepare(ComparedFile& file) {
   resetKeyPoints(file.keyPoints);
@@ -30,6 +24,11 @@ ComparedTrace comparedTrace(const ComparedFile& file) {
 
 }  // namespace
 
+int loadComparedFile(const char* path, ComparedFile& file) {
+  if (const int code = loadFromFile(file.text, path); code != LoadOk) return code;
+  return file.text.append("\r\n", 2) == 0 ? LoadOk : LoadNoMemory;
+}
+
 void FileComparison::dropFacts() {
   for (ComparedFile* side : {&a, &b}) {
     side->facts = TraceFacts();
@@ -39,9 +38,9 @@ void FileComparison::dropFacts() {
 
 int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {
   failedSide = kComparedB;
-  if (const int code = load(pathB, out.b); code != LoadOk) return code;
+  if (const int code = loadComparedFile(pathB, out.b); code != LoadOk) return code;
   failedSide = kComparedA;
-  return load(pathA, out.a);
+  return loadComparedFile(pathA, out.a);
 }
 
 int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {

@@ -44,6 +44,9 @@ enum ComparedSide : int32_t {
 // LoadNoMemory for side A.
 int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide);
 
+// Reads one side's file as Open loads it; 0 or a LoadResult code.
+int loadComparedFile(const char* path, ComparedFile& file);
+
 // compareFiles in two steps: the texts read (B first), then compared.
 // The second step only reads the texts, so others may read them meanwhile.
 int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide);

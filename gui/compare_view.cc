@@ -15,12 +15,9 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStringList>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include <malloc.h>
 
 #include <algorithm>
 #include <vector>
@@ -29,6 +26,7 @@
 #include "gui/aligned_scrolling.h"
 #include "gui/comparison_job.h"
 #include "gui/difference_list_model.h"
+#include "gui/document_loader.h"
 #include "gui/editor_colour.h"
 #include "gui/editor_search.h"
 #include "gui/elided_label.h"
@@ -151,10 +149,6 @@ CompareView::CompareView(QWidget* parent) : QWidget(parent) {
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now == a_.editor || now == b_.editor) lastEditor_ = static_cast<TraceEditor*>(now);
   });
-  fillTimer_ = new QTimer(this);
-  fillTimer_->setSingleShot(true);
-  fillTimer_->setInterval(0);
-  connect(fillTimer_, &QTimer::timeout, this, [this] { fillStep(); });
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WidgetWithChildrenShortcut);
   connect(escape, &QShortcut::activated, this, [this] { emit closeRequested(); });
@@ -174,7 +168,9 @@ QWidget* CompareView::makePane(const char* name, Side& side) {
   // after the window's drop filter watched its children.
   editor->setAcceptDrops(false);
   editor->viewport()->setAcceptDrops(false);
-  side.eventMask = editor->SendScintilla(Sci::SCI_GETMODEVENTMASK);
+  // No annotations: with them shown, the editor visits every line of a
+  // document it is given.
+  editor->setAnnotationDisplay(QsciScintilla::AnnotationHidden);
   // The differing lines: a background and a bar in the margin. Of two
   // background markers on a line the higher-numbered one shows.
   editor->SendScintilla(Sci::SCI_MARKERDEFINE, kDifferingLineMarker, long(Sci::SC_MARK_BACKGROUND));
@@ -260,21 +256,17 @@ void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
   b_.title->setFullText("B: " + nameB);
   a_.title->setToolTip(QString::fromLocal8Bit(pathA));
   b_.title->setToolTip(QString::fromLocal8Bit(pathB));
-  job_ = new ComparisonJob(pathA, pathB, this);
-  connect(job_, &ComparisonJob::textsRead, this, [this] { textsRead(); });
+  // Empty documents, made here and filled by the job.
+  job_ = new ComparisonJob(pathA, pathB, std::make_unique<DocumentLoader>(*a_.editor),
+                           std::make_unique<DocumentLoader>(*b_.editor), this);
+  connect(job_, &ComparisonJob::documentsLoaded, this, [this] { showDocuments(); });
   connect(job_, &ComparisonJob::finished, this, [this] { jobFinished(); });
   setBusyCursor(true);
-  // The editors are not painted while their texts go in: a paint per
-  // chunk would cost more than the chunks.
-  editors_->setUpdatesEnabled(false);
   job_->start();
 }
 
 void CompareView::clear() {
   dropJob();
-  fillTimer_->stop();
-  filling_.reset();
-  editors_->setUpdatesEnabled(true);
   scrolling_->setMaps({}, {});
   model_->setList(nullptr);
   comparison_.reset();
@@ -282,13 +274,6 @@ void CompareView::clear() {
   emptyEditor(a_);
   emptyEditor(b_);
   summary_->setFullText(QString());
-}
-
-void CompareView::textsRead() {
-  // The texts go in while the worker compares them.
-  filling_ = std::make_unique<Filling>();
-  filling_->source = job_->result();
-  fillStep();
 }
 
 void CompareView::jobFinished() {
@@ -301,26 +286,13 @@ void CompareView::jobFinished() {
     emit failed(job->code(), path);
     return;
   }
-  if (!filling_) return;
-  filling_->owned = job->takeResult();
-  if (filling_->filled) present();
+  comparison_ = job->takeResult();
+  present();
 }
 
 void CompareView::present() {
-  // The list's cells are made and the texts are in the editors: the
-  // texts and the facts that describe them go.
-  FileComparison& files = filling_->owned->files;
-  files.a.text.release();
-  files.b.text.release();
-  files.dropFacts();
-  // Most of that was allocated on the worker's heap, which keeps freed
-  // memory unless asked to give it back.
-  malloc_trim(0);
-  comparison_ = std::make_unique<FileComparison>(std::move(files));
   scriptButton_->setEnabled(comparison_->tryScript.length() > 0);
-  filling_.reset();
   setBusyCursor(false);
-  editors_->setUpdatesEnabled(true);
 
   a_.title->setFullText(QStringLiteral("A: %1 (%2 statements)")
                        .arg(QFileInfo(QString::fromLocal8Bit(pathA_)).fileName())
@@ -333,7 +305,6 @@ void CompareView::present() {
     const long lines = side->editor->SendScintilla(Sci::SCI_GETLINECOUNT);
     side->markedBlocks.assign(static_cast<size_t>(lines / kMarkBlockLines + 1), 0);
   }
-  updateGutters();
   model_->setList(&comparison_->differences);
   const int width = std::max(200, list_->viewport()->width());
   list_->setColumnWidth(DifferenceListModel::kWhatColumn, width * 2 / 5);

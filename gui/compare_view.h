@@ -5,17 +5,19 @@
 // difference puts its lines on the second row of both and shades them as
 // a chosen outline node is shaded; scrolling one editor keeps the other
 // aligned. The files are read and compared on a worker thread
-// (ComparisonJob) while a busy cursor shows; as soon as they are read,
-// their texts go into the editors a few mebibytes per turn of the event
-// loop, while the worker compares them, so the window keeps answering
-// (compare_view_text.cc).
+// (ComparisonJob) while a busy cursor shows. The worker also builds each
+// editor's document with its text (DocumentLoader): the editors swap the
+// documents in and show the texts as soon as they are built, while the
+// worker compares them; the markers and the list follow the comparison.
+// No full-size text or room for one is touched on the GUI thread, so the
+// window keeps answering throughout (compare_view_text.cc).
 //
-// Each editor holds its trace once: the loaded texts are freed once they
-// are in the editors and compared, and what the view keeps of the
-// comparison (line tables, equal runs, hunks, the list's rows) needs no
-// trace text. The differing lines are marked a block of lines at a time
-// as the views come to them: two unrelated traces differ in every line,
-// and a marker costs the editor an allocation per line.
+// Each editor holds its trace once: the texts the worker read are freed
+// once they are compared, and what the view keeps of the comparison (line
+// tables, equal runs, hunks, the list's rows) needs no trace text. The
+// differing lines are marked a block of lines at a time as the views come
+// to them: two unrelated traces differ in every line, and a marker costs
+// the editor an allocation per line.
 #pragma once
 
 #include <QByteArray>
@@ -33,19 +35,17 @@ class AlignedScrolling;
 class QsciScintilla;
 class ComparisonJob;
 class DifferenceListModel;
+class DocumentLoader;
 class ElidedLabel;
 class QAction;
 class QFont;
 class QLabel;
 class QSplitter;
-class QTimer;
 class QToolButton;
 class QTreeView;
 class TFFind;
 class TraceEditor;
 class TraceLexer;
-struct ComparisonResult;
-struct TraceTextFacts;
 
 // Takes the keys of `actions`' shortcuts from `editor`'s own bindings, so
 // that the window's shortcuts work while the editor has the focus.
@@ -65,9 +65,8 @@ class CompareView : public QWidget {
   // as noise (time stamps, addresses).
   static constexpr int kNoiseLineMarker = 5;
   static constexpr int kBarMargin = 1;
-  // Lines marked at a time, and the text put into an editor per turn.
+  // Lines marked at a time.
   static constexpr int32_t kMarkBlockLines = 1024;
-  static constexpr int64_t kFillChunkBytes = 2 << 20;
 
   explicit CompareView(QWidget* parent = nullptr);
   ~CompareView() override;
@@ -78,8 +77,8 @@ class CompareView : public QWidget {
   void start(const QByteArray& pathA, const QByteArray& pathB);
   // Drops the comparison, or the one under way, and frees both traces.
   void clear();
-  // Reading, comparing or filling the editors.
-  bool busy() const { return job_ != nullptr || filling_ != nullptr; }
+  // Reading or comparing.
+  bool busy() const { return job_ != nullptr; }
   // The comparison shown (its texts and facts already given away), or null.
   const FileComparison* comparison() const;
 
@@ -131,44 +130,42 @@ class CompareView : public QWidget {
   void shown();
 
  private:
-  // One trace's pane: its title, editor and lexer, the blocks of lines
-  // whose markers are set, and the chosen lines.
+  // One trace's pane: its title, editor and lexer, the document it shows
+  // (held so that it can be freed away from the GUI thread), the blocks of
+  // lines whose markers are set, and the chosen lines.
   struct Side {
     bool isA = true;
     ElidedLabel* title = nullptr;
     TraceEditor* editor = nullptr;
     TraceLexer* lexer = nullptr;
-    long eventMask = 0;  // the editor's change notices, off while a text goes in
+    std::unique_ptr<DocumentLoader> document;
     std::vector<uint8_t> markedBlocks;
     int32_t chosenFirst = 0;  // 0-based
     int32_t chosenCount = 0;
   };
-  // The texts going into the editors, read from the job's result while
-  // it compares them, then from the result once it is handed over.
-  struct Filling {
-    const ComparisonResult* source = nullptr;
-    std::unique_ptr<ComparisonResult> owned;  // once the comparison is done
-    bool intoA = true;
-    int64_t done = 0;  // bytes of the text in
-    bool filled = false;
-  };
-
   QWidget* makePane(const char* name, Side& side);
-  void textsRead();
   void jobFinished();
-  // Shows the comparison once both editors hold their texts.
+  // Shows the comparison once it is done (the texts show already).
   void present();
 
-  // compare_view_text.cc: the texts into the editors, and the markers.
-  void fillStep();
-  void beginFill(Side& side, int64_t shownBytes);
-  void endFill(Side& side);
+  // compare_view_text.cc: the texts' documents into the editors, and the
+  // markers.
+  void showDocuments();
+  void showDocument(Side& side, std::unique_ptr<DocumentLoader> document);
+  // Makes the editor's room for markers, one pointer per line, which its
+  // first marker would make (tens of milliseconds for a large trace): one
+  // side per turn of the event loop, A first, so that neither turn is long.
+  void makeMarkerRoom(Side& side);
+  // Gives the editor an empty document; its own is freed on another thread.
   void emptyEditor(Side& side);
   // Sets the markers of the blocks of lines around the side's view.
   void markAround(Side& side);
   void markBlock(Side& side, int32_t block);
   // Shows the 0-based lines [first, first + count) of the side as chosen.
   void setChosen(Side& side, int32_t first, int32_t count);
+  // Sets (or with `add` false clears) the chosen marker on the differing
+  // lines among the side's chosen lines, in the blocks marked so far.
+  void markChosen(Side& side, bool add);
   // Puts 1-based `line` on the second row of the side's view and shows
   // [line, line + count) as chosen.
   void placeChosen(Side& side, int32_t line, int32_t count);
@@ -192,8 +189,6 @@ class CompareView : public QWidget {
   AlignedScrolling* scrolling_;
 
   ComparisonJob* job_ = nullptr;  // the comparison under way, a child of the view
-  std::unique_ptr<Filling> filling_;
-  QTimer* fillTimer_;
   std::unique_ptr<FileComparison> comparison_;
   QByteArray pathA_;
   QByteArray pathB_;

@@ -1,20 +1,18 @@
-// The comparison view's texts and markers: the two traces go into their
-// editors a chunk per turn of the event loop, and the differing lines get
-// their markers a block at a time, as the views come to them.
+// The comparison view's texts and markers: the editors swap in the
+// documents the job built, and the differing lines get their markers a
+// block at a time, as the views come to them.
 #include <Qsci/qscidocument.h>
 
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
-#include "app/trace_file.h"
 #include "compare/view_alignment.h"
 #include "gui/aligned_scrolling.h"
 #include "gui/compare_view.h"
 #include "gui/comparison_job.h"
-#include "gui/shown_text.h"
+#include "gui/document_loader.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
 
@@ -27,76 +25,43 @@ constexpr int32_t kRowsAbove = 1;
 
 }  // namespace
 
-void CompareView::beginFill(Side& side, int64_t shownBytes) {
+void CompareView::showDocument(Side& side, std::unique_ptr<DocumentLoader> document) {
   TraceEditor* editor = side.editor;
+  document->showIn(*editor);
+  releaseAway(std::move(side.document));
+  side.document = std::move(document);
+  // What belongs to the document starts afresh: its code page (with the
+  // whole text in, setting it costs nothing: the line ends stay), its
+  // read-only state, and its styles, which the lexer makes for the lines
+  // the view shows.
   editor->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
-  editor->setReadOnly(false);
-  // No undo record (a second copy of the text) and no change notices (one
-  // object each); the lexer is told once at the end.
-  editor->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0L);
-  editor->SendScintilla(Sci::SCI_SETMODEVENTMASK, 0L);
-  // Room for the whole text at once: growing by chunks would copy it. The
-  // editor fills the room it makes, so it is not much more than is needed.
-  editor->SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(shownBytes + 64));
-}
-
-void CompareView::endFill(Side& side) {
-  TraceEditor* editor = side.editor;
-  editor->SendScintilla(Sci::SCI_SETMODEVENTMASK, side.eventMask);
-  editor->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
-  editor->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1L);
-  editor->SendScintilla(Sci::SCI_SETSAVEPOINT);
   editor->setReadOnly(true);
   side.lexer->textChanged();
 }
 
-void CompareView::fillStep() {
-  if (!filling_) return;
-  Filling& f = *filling_;
-  Side& side = f.intoA ? a_ : b_;
-  const ComparisonResult& source = f.owned ? *f.owned : *f.source;
-  const ComparedFile& file = f.intoA ? source.files.a : source.files.b;
-  const TraceTextFacts& facts = f.intoA ? source.shownA : source.shownB;
-  const char* text = file.text.c_str();
-  const int64_t length = file.text.length();
-  if (f.done == 0) beginFill(side, f.intoA ? source.shownBytesA : source.shownBytesB);
-  // A chunk ends after a line feed, so that a carriage return and its line
-  // feed stay together.
-  int64_t end = std::min(length, f.done + kFillChunkBytes);
-  if (end < length) {
-    const void* feed = std::memchr(text + end, '\n', static_cast<size_t>(length - end));
-    end = feed ? static_cast<const char*>(feed) - text + 1 : length;
-  }
-  SVString chunk;
-  if (chunk.append(text + f.done, end - f.done) != 0) {
-    const QByteArray path = f.intoA ? pathA_ : pathB_;
-    clear();
-    emit failed(LoadNoMemory, path);
-    return;
-  }
-  std::vector<FormattedPiece> none;
-  appendShownText(*side.editor, chunk, none, facts, false);
-  f.done = end;
-  if (f.done < length) {
-    fillTimer_->start();
-    return;
-  }
-  endFill(side);
-  if (f.intoA) {
-    f.intoA = false;
-    f.done = 0;
-    fillTimer_->start();
-    return;
-  }
-  f.filled = true;
-  if (f.owned) present();
+void CompareView::showDocuments() {
+  showDocument(a_, job_->takeDocument(kComparedA));
+  showDocument(b_, job_->takeDocument(kComparedB));
+  updateGutters();
+  QTimer::singleShot(0, this, [this] {
+    makeMarkerRoom(a_);
+    QTimer::singleShot(0, this, [this] { makeMarkerRoom(b_); });
+  });
+}
+
+void CompareView::makeMarkerRoom(Side& side) {
+  TraceEditor* editor = side.editor;
+  const long last = std::max(0L, editor->SendScintilla(Sci::SCI_GETLINECOUNT) - 1);
+  if (editor->SendScintilla(Sci::SCI_MARKERGET, static_cast<unsigned long>(last)) != 0) return;
+  editor->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(last), kChosenLineMarker);
+  editor->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(last), kChosenLineMarker);
 }
 
 void CompareView::emptyEditor(Side& side) {
   // A document of its own frees the old text whole; clearing it would
   // keep its buffer.
   side.editor->setDocument(QsciDocument());
-  side.editor->SendScintilla(Sci::SCI_SETMODEVENTMASK, side.eventMask);
+  releaseAway(std::move(side.document));
   side.editor->setReadOnly(true);
   side.markedBlocks.clear();
   side.chosenCount = 0;
@@ -135,8 +100,9 @@ void CompareView::markBlock(Side& side, int32_t block) {
 }
 
 void CompareView::setChosen(Side& side, int32_t first, int32_t count) {
-  TraceEditor* editor = side.editor;
-  editor->SendScintilla(Sci::SCI_MARKERDELETEALL, kChosenLineMarker);
+  // Only the lines chosen before carry the chosen marker: clearing it
+  // from every line would visit every line of the trace.
+  markChosen(side, false);
   side.chosenFirst = first;
   side.chosenCount = std::max(0, count);
   if (side.chosenCount == 0) {
@@ -144,9 +110,14 @@ void CompareView::setChosen(Side& side, int32_t first, int32_t count) {
     return;
   }
   side.lexer->setHighlightedLines(first, first + count);
-  // The chosen marker on the differing lines of the blocks marked so far;
-  // blocks marked later take it as they are marked.
-  const int32_t last = first + count - 1;
+  markChosen(side, true);
+}
+
+void CompareView::markChosen(Side& side, bool add) {
+  if (side.chosenCount == 0 || !comparison_) return;
+  // Blocks marked later take the chosen marker as they are marked.
+  const int32_t first = side.chosenFirst;
+  const int32_t last = first + side.chosenCount - 1;
   for (int32_t block = first / kMarkBlockLines;
        block <= last / kMarkBlockLines && block < static_cast<int32_t>(side.markedBlocks.size()); ++block) {
     if (!side.markedBlocks[block]) continue;
@@ -155,7 +126,8 @@ void CompareView::setChosen(Side& side, int32_t first, int32_t count) {
     const int32_t to = std::min(last, (block + 1) * kMarkBlockLines - 1) + 1;
     if (differingLines(comparison_->comparison, side.isA, from, to, lines) != 0) return;
     for (int32_t line : lines) {
-      editor->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(line - 1), kChosenLineMarker);
+      side.editor->SendScintilla(add ? Sci::SCI_MARKERADD : Sci::SCI_MARKERDELETE, static_cast<unsigned long>(line - 1),
+                                 kChosenLineMarker);
     }
   }
 }

@@ -1,30 +1,36 @@
 #include "gui/comparison_job.h"
 
+#include <malloc.h>
+
 #include "app/trace_file.h"
+#include "gui/shown_text.h"
 
 namespace {
 
-// Room for `text` as the editor shows it: a byte above 0x7F or a lone
-// carriage return may become three bytes when the text is converted.
-int64_t shownBytes(const SVString& text, const TraceTextFacts& facts) {
-  if (facts.validUtf8 && facts.loneCarriageReturns == 0) return text.length();
-  int64_t high = 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(text.c_str());
-  for (int32_t i = 0; i < text.length(); ++i) high += p[i] >> 7;
-  return text.length() + 2 * (high + facts.loneCarriageReturns);
+bool loadDocument(DocumentLoader& document, const SVString& text) {
+  return loadShownText(document, text, traceTextFacts(text.c_str(), text.length()));
 }
 
 }  // namespace
 
-ComparisonJob::ComparisonJob(QByteArray pathA, QByteArray pathB, QObject* parent)
-    : QObject(parent), pathA_(std::move(pathA)), pathB_(std::move(pathB)) {}
+ComparisonJob::ComparisonJob(QByteArray pathA, QByteArray pathB, std::unique_ptr<DocumentLoader> documentA,
+                             std::unique_ptr<DocumentLoader> documentB, QObject* parent)
+    : QObject(parent),
+      pathA_(std::move(pathA)),
+      pathB_(std::move(pathB)),
+      documentA_(std::move(documentA)),
+      documentB_(std::move(documentB)) {}
 
 ComparisonJob::~ComparisonJob() {
   if (thread_.joinable()) thread_.join();
+  // Documents not shown (a comparison dropped or failed) go away from
+  // the GUI thread.
+  releaseAway(std::move(documentA_));
+  releaseAway(std::move(documentB_));
 }
 
 void ComparisonJob::start() {
-  result_ = std::make_unique<ComparisonResult>();
+  result_ = std::make_unique<FileComparison>();
   thread_ = std::thread([this] { run(); });
 }
 
@@ -34,16 +40,34 @@ void ComparisonJob::post(Call call) {
 }
 
 void ComparisonJob::run() {
-  ComparisonResult& r = *result_;
-  code_ = loadComparedFiles(pathA_.constData(), pathB_.constData(), r.files, failedSide_);
+  FileComparison& r = *result_;
+  // B is read first, then A while B's document fills: filling a document
+  // makes its room (first touch of every page) and its line index, most
+  // of the time before the texts can show. Both threads only read the
+  // texts.
+  failedSide_ = kComparedB;
+  code_ = loadComparedFile(pathB_.constData(), r.b);
   if (code_ == LoadOk) {
-    r.shownA = traceTextFacts(r.files.a.text.c_str(), r.files.a.text.length());
-    r.shownB = traceTextFacts(r.files.b.text.c_str(), r.files.b.text.length());
-    r.shownBytesA = shownBytes(r.files.a.text, r.shownA);
-    r.shownBytesB = shownBytes(r.files.b.text, r.shownB);
-    post([this] { emit textsRead(); });
+    bool loadedB = false;
+    std::thread sideB([&] { loadedB = loadDocument(*documentB_, r.b.text); });
     failedSide_ = kComparedA;
-    code_ = compareLoadedFiles(r.files);
+    code_ = loadComparedFile(pathA_.constData(), r.a);
+    const bool loadedA = code_ == LoadOk && loadDocument(*documentA_, r.a.text);
+    sideB.join();
+    if (code_ == LoadOk && (!loadedA || !loadedB)) {
+      code_ = LoadNoMemory;
+      failedSide_ = loadedA ? kComparedB : kComparedA;
+    }
+    if (code_ == LoadOk) {
+      post([this] { emit documentsLoaded(); });
+      code_ = compareLoadedFiles(r);
+    }
+    r.a.text.release();
+    r.b.text.release();
+    r.dropFacts();
+    // Most of that was allocated on this thread's heap, which keeps freed
+    // memory unless asked to give it back.
+    malloc_trim(0);
   }
   // The last thing the thread does: the GUI thread joins it, then tells.
   // A job destroyed first drops the notice with its other posted events.

@@ -1,11 +1,11 @@
 // ComparisonJob: one comparison of two trace files, read and compared on
-// a thread of its own so that the window keeps painting meanwhile. The
-// thread touches no widget and no Qt object: it fills the job's result,
+// a thread of its own so that the window keeps answering meanwhile. The
+// thread touches no widget and no Qt object: it reads both files, fills
+// the two editor documents it was given with their texts (on two threads,
+// one per side), and then compares the texts into the job's result,
 // which the job owns until the GUI thread takes it, once `finished` is
-// emitted. Between `textsRead` and `finished` the thread only reads the
-// texts, and the GUI thread may read them too (to put them into the
-// editors while the comparison runs). Signals come on the GUI thread.
-// Destroying the job waits for the thread.
+// emitted. Signals come on the GUI thread. Destroying the job waits for
+// the thread.
 #pragma once
 
 #include <QByteArray>
@@ -16,45 +16,42 @@
 #include <thread>
 
 #include "compare/file_comparison.h"
-#include "gui/shown_text.h"
-
-// What the thread makes: the comparison and how each text is to be shown.
-struct ComparisonResult {
-  FileComparison files;
-  TraceTextFacts shownA;
-  TraceTextFacts shownB;
-  // At least the bytes each text takes in the editor (a byte it shows as
-  // a character of its own takes up to three), and not many more.
-  int64_t shownBytesA = 0;
-  int64_t shownBytesB = 0;
-};
+#include "gui/document_loader.h"
 
 class ComparisonJob : public QObject {
   Q_OBJECT
 
  public:
-  // Paths in the local 8-bit encoding, as Open reads them.
-  ComparisonJob(QByteArray pathA, QByteArray pathB, QObject* parent = nullptr);
+  // Paths in the local 8-bit encoding, as Open reads them; the documents
+  // to fill with the texts of A and B, made on the GUI thread.
+  ComparisonJob(QByteArray pathA, QByteArray pathB, std::unique_ptr<DocumentLoader> documentA,
+                std::unique_ptr<DocumentLoader> documentB, QObject* parent = nullptr);
   ~ComparisonJob() override;
   ComparisonJob(const ComparisonJob&) = delete;
   ComparisonJob& operator=(const ComparisonJob&) = delete;
 
-  // Starts the thread; `finished` follows once it is done.
+  // Starts the thread; `documentsLoaded` (unless a file fails) and then
+  // `finished` follow.
   void start();
 
   // After `finished`: 0 or the LoadResult code, and the side it concerns.
   int code() const { return code_; }
   int32_t failedSide() const { return failedSide_; }
   const QByteArray& path(int32_t side) const { return side == kComparedA ? pathA_ : pathB_; }
-  // From `textsRead` on: the result, whose texts and shown facts (and
-  // nothing else) may be read until `finished`.
-  const ComparisonResult* result() const { return result_.get(); }
-  // After `finished` with code 0: the result, handed over once.
-  std::unique_ptr<ComparisonResult> takeResult() { return std::move(result_); }
+  // From `documentsLoaded` on, on the GUI thread: the side's document,
+  // filled, for an editor to show (DocumentLoader::showIn), handed over
+  // once.
+  std::unique_ptr<DocumentLoader> takeDocument(int32_t side) {
+    return std::move(side == kComparedA ? documentA_ : documentB_);
+  }
+  // After `finished` with code 0: the comparison, handed over once. Its
+  // texts, key points and facts are already freed: the editors hold the
+  // texts, and what the view keeps of the comparison needs none of them.
+  std::unique_ptr<FileComparison> takeResult() { return std::move(result_); }
 
  signals:
-  // Both texts are read and their shown facts known.
-  void textsRead();
+  // Both documents hold their texts; the comparison goes on.
+  void documentsLoaded();
   void finished();
 
  private:
@@ -65,7 +62,9 @@ class ComparisonJob : public QObject {
 
   QByteArray pathA_;
   QByteArray pathB_;
-  std::unique_ptr<ComparisonResult> result_;
+  std::unique_ptr<DocumentLoader> documentA_;
+  std::unique_ptr<DocumentLoader> documentB_;
+  std::unique_ptr<FileComparison> result_;
   int code_ = 0;
   int32_t failedSide_ = kComparedA;
   std::thread thread_;

@@ -35,7 +35,17 @@ class Converter {
 
   void put(const char* bytes, int64_t n) {
     int64_t run = 0;  // start of the bytes passed through unchanged
+    // Eight bytes at a time where none of them changes: no carriage
+    // return, and no byte above 0x7F unless the text is valid UTF-8.
+    const uint64_t changing = windows1252_ ? kHighBits : 0;
     for (int64_t i = 0; i < n; ++i) {
+      while (!pendingCr_ && i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & changing) != 0 || hasCarriageReturn(word)) break;
+        i += 8;
+      }
+      if (i >= n) break;
       const unsigned char c = static_cast<unsigned char>(bytes[i]);
       if (pendingCr_) {
         pendingCr_ = false;
@@ -363,6 +373,28 @@ int64_t shownLineFeeds(const SVString& text, int64_t textLineFeeds, const std::v
 void appendShownText(QsciScintilla& editor, const SVString& text, std::vector<FormattedPiece>& pieces,
                      const TraceTextFacts& facts, bool giveBack) {
   ShownTextAppender(editor, text, pieces, facts, giveBack).appendSlice(INT64_MAX);
+}
+
+namespace {
+
+struct StringSink {
+  std::string& out;
+  void append(const char* p, int64_t n) { out.append(p, static_cast<size_t>(n)); }
+};
+
+}  // namespace
+
+void convertShownText(const SVString& text, const TraceTextFacts& facts, std::string& out) {
+  CountSink count;
+  Converter<CountSink> counter(count, facts);
+  counter.put(text.data(), text.length());
+  counter.finish();
+  out.clear();
+  out.reserve(static_cast<size_t>(count.bytes));
+  StringSink sink{out};
+  Converter<StringSink> converter(sink, facts);
+  converter.put(text.data(), text.length());
+  converter.finish();
 }
 
 int64_t shownLength(const char* bytes, int64_t length, const TraceTextFacts& facts) {

@@ -125,6 +125,11 @@ class ShownTextAppender {
   bool outOfMemory_ = false;
 };
 
+// Sets `out` to `text` (no pieces) as the editor shows it with these
+// facts, converted as appendShownText converts it; `out` is sized exactly
+// first. Throws std::bad_alloc when memory runs out.
+void convertShownText(const SVString& text, const TraceTextFacts& facts, std::string& out);
+
 // Line feeds among `length` bytes.
 int64_t lineFeedsIn(const char* bytes, int64_t length);
 

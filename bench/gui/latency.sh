@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Latency as a user meets it: starts Xvfb and openbox on display :N, writes
-# the 64 MiB trace and runs latency_probe on the viewer beside glogg and
-# gvim. Not part of the test command.
+# the 64 MiB trace (and beside it B, the same with every 4096th line
+# changed, for the comparison rows) and runs latency_probe on the viewer
+# beside glogg and gvim. Not part of the test command.
 #
 #   bench/gui/latency.sh [BUILD_DIR] [DISPLAY_NUMBER] [RUNS]
 set -euo pipefail
@@ -14,6 +15,8 @@ mkdir -p "$work"
 cmake --build "$build" --target zazozav latency_probe >/dev/null
 trace=$work/large_utf8.trc
 [ -f "$trace" ] || "$build/gui/latency_probe" --write-trace "$trace"
+traceB=$work/compared-b.trc  # typed into the chooser: no shifted characters
+[ -f "$traceB" ] || sed '4096~4096 s/.$/#/' "$trace" >"$traceB"  # the same size: the viewer opens 64 MiB at most
 
 Xvfb ":$display" -screen 0 3640x880x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
@@ -22,4 +25,4 @@ sleep 1
 DISPLAY=":$display" openbox >"$work/openbox.log" 2>&1 &
 openbox=$!
 sleep 1
-DISPLAY=":$display" "$build/gui/latency_probe" --runs "$runs" "$build/gui/zazozav" "$trace"
+DISPLAY=":$display" "$build/gui/latency_probe" --runs "$runs" --compare "$traceB" "$build/gui/zazozav" "$trace"

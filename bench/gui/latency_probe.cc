@@ -11,8 +11,20 @@
 // than a caret) are not counted. Runs are interleaved: each round does
 // every action once in every program.
 //
+// With --compare, each round also opens the viewer's comparison with a
+// second trace (Ctrl+D, the path typed, Return) and closes it with Escape
+// 300 ms after Return, while the comparison is still at work. Meanwhile
+// the probe asks the viewer every 5 ms for the targets of the PRIMARY
+// selection, which the viewer owns (a word double-clicked in its editor):
+// the toolkit's GUI thread answers, so the longest wait for an answer is
+// the longest time the GUI thread did not answer (this toolkit ignores
+// the window manager's pings).
+//
 //   latency_probe --write-trace FILE          writes the 64 MiB trace
-//   latency_probe [--runs N] VIEWER TRACE     measures, prints the table
+//   latency_probe [--runs N] [--compare TRACE_B [--compare-only]] VIEWER TRACE
+//                                             measures, prints the table
+//                                             (--compare-only: the viewer's
+//                                             comparison rows alone)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -58,6 +70,53 @@ constexpr int kTimeoutMs = 20000;
 
 Display* dpy = nullptr;
 int damageEvent = 0;
+
+// Asks for the PRIMARY selection's targets, one request at a time, every
+// 5 ms while on; `longest` is the longest wait for an answer (a request
+// still unanswered when the probe stops counts up to then).
+struct StallProbe {
+  Window window = 0;  // ours, for the answers
+  Atom targets = 0;
+  Atom property = 0;
+  bool on = false;
+  bool waiting = false;
+  Clock::time_point sent;
+  Clock::time_point answered;
+  double longest = 0;
+
+  void start() {
+    on = true;
+    waiting = false;
+    longest = 0;
+    answered = Clock::now();
+  }
+  // Sends the next request when one is due; the ms until one is.
+  double tick() {
+    if (!on || waiting) return on ? 5 : -1;
+    const double since = msSince(answered);
+    if (since < 5) return 5 - since;
+    XConvertSelection(dpy, XA_PRIMARY, targets, property, window, CurrentTime);
+    XFlush(dpy);
+    sent = Clock::now();
+    waiting = true;
+    return 5;
+  }
+  // True when `e` was the answer.
+  bool take(const XEvent& e) {
+    if (e.type != SelectionNotify || e.xselection.requestor != window) return false;
+    if (waiting) longest = std::max(longest, msSince(sent));
+    waiting = false;
+    answered = Clock::now();
+    XDeleteProperty(dpy, window, property);
+    return true;
+  }
+  double stop() {
+    if (waiting) longest = std::max(longest, msSince(sent));
+    on = false;
+    return longest;
+  }
+};
+StallProbe stallProbe;
 
 // A grab of one window through shared memory.
 struct Grab {
@@ -149,10 +208,11 @@ Timing watch(Window w, Damage damage, Grab& grab, std::vector<char> previous, Cl
     const double now = msSince(t0);
     const double quietLeft = (t.first < 0 ? firstMs : lastChange + quietMs) - now;
     if (quietLeft <= 0 || now > timeoutMs) break;
-    if (!waitEvent(quietLeft)) continue;
+    const double probeDue = stallProbe.tick();
+    if (!waitEvent(probeDue >= 0 ? std::min(quietLeft, probeDue) : quietLeft)) continue;
     XEvent e;
     XNextEvent(dpy, &e);
-    if (e.type != damageEvent + XDamageNotify) continue;
+    if (stallProbe.take(e) || e.type != damageEvent + XDamageNotify) continue;
     XDamageSubtract(dpy, damage, None, None);
     const double at = msSince(t0);
     std::vector<char> frame = grab.take(w);
@@ -441,6 +501,75 @@ std::vector<Action> actions() {
   };
 }
 
+// The viewer's comparison, measured in one round: Return in the chooser
+// to the last change of the shown comparison, Escape 300 ms after Return
+// to the trace shown again, and the longest GUI-thread stall in each.
+struct ComparisonTimes {
+  Timing shown;
+  double shownStall = -1;
+  Timing escape;
+  double escapeStall = -1;
+};
+
+// Times `step` from now, without waiting for quiet first, until nothing
+// changed for `quietMs`; events drained before it still reach the stall
+// probe.
+Timing measureNow(App& app, const std::string& step, int quietMs) {
+  XSync(dpy, False);
+  while (XPending(dpy)) {
+    XEvent e;
+    XNextEvent(dpy, &e);
+    stallProbe.take(e);
+  }
+  XDamageSubtract(dpy, app.damage, None, None);
+  std::vector<char> before = app.grab.take(app.window);
+  const auto t0 = Clock::now();
+  runStep(app, step);
+  return watch(app.window, app.damage, app.grab, std::move(before), t0, 5000, quietMs, kTimeoutMs);
+}
+
+// Owns PRIMARY through the viewer's editor and opens the chooser with B's
+// name typed in it (the chooser opens in the folder of the viewer's
+// trace, where B must be).
+void chooseForComparison(App& viewer, const std::string& traceB) {
+  activate(viewer.window);
+  settle(viewer);
+  for (const std::string& s : {kViewerText, std::string("key:ctrl+Home")}) {
+    runStep(viewer, s);
+    settle(viewer);
+  }
+  int x = 0, y = 0;
+  std::sscanf(kViewerText.c_str(), "click:%d,%d", &x, &y);
+  sendClick(viewer.window, x, y);
+  sendClick(viewer.window, x, y);  // a double click: a word selected
+  settle(viewer);
+  runStep(viewer, "key:ctrl+d");
+  settle(viewer, 1000);
+  runStep(viewer, "type:" + traceB.substr(traceB.rfind('/') + 1));
+  settle(viewer);
+}
+
+ComparisonTimes measureComparison(App& viewer, const std::string& traceB) {
+  ComparisonTimes c;
+  chooseForComparison(viewer, traceB);
+  if (XGetSelectionOwner(dpy, XA_PRIMARY) == None) std::fprintf(stderr, "nobody owns PRIMARY: no stall probe\n");
+  stallProbe.start();
+  // The texts, then the list, come seconds apart on a loaded machine.
+  c.shown = measureNow(viewer, "key:Return", 5000);
+  c.shownStall = stallProbe.stop();
+  runStep(viewer, "key:Escape");
+  settle(viewer, 1500);
+  chooseForComparison(viewer, traceB);
+  stallProbe.start();
+  runStep(viewer, "key:Return");
+  // The probe goes on while waiting for the moment to press Escape.
+  watch(viewer.window, viewer.damage, viewer.grab, viewer.grab.take(viewer.window), Clock::now(), 300, 300, 300);
+  c.escape = measureNow(viewer, "key:Escape", 1500);
+  c.escapeStall = stallProbe.stop();
+  settle(viewer, 3000);
+  return c;
+}
+
 double median(std::vector<double> v) {
   v.erase(std::remove(v.begin(), v.end(), -1.0), v.end());
   if (v.empty()) return -1;
@@ -462,12 +591,26 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--write-trace") == 0) return writeUtf8Trace(argv[2]) == 0 ? 0 : 1;
   int runs = 5;
   int arg = 1;
-  if (argc > 2 && std::strcmp(argv[1], "--runs") == 0) {
-    runs = std::atoi(argv[2]);
-    arg = 3;
+  std::string traceB;
+  bool compareOnly = false;
+  for (;;) {
+    if (argc > arg && std::strcmp(argv[arg], "--compare-only") == 0) {
+      compareOnly = true;
+      ++arg;
+      continue;
+    }
+    if (argc > arg + 1 && std::strcmp(argv[arg], "--runs") == 0) {
+      runs = std::atoi(argv[arg + 1]);
+      arg += 2;
+    } else if (argc > arg + 1 && std::strcmp(argv[arg], "--compare") == 0) {
+      traceB = argv[arg + 1];
+      arg += 2;
+    } else {
+      break;
+    }
   }
   if (argc - arg != 2) {
-    std::fprintf(stderr, "usage: latency_probe [--runs N] VIEWER TRACE | --write-trace FILE\n");
+    std::fprintf(stderr, "usage: latency_probe [--runs N] [--compare TRACE_B] VIEWER TRACE | --write-trace FILE\n");
     return 2;
   }
   const std::string viewer = argv[arg];
@@ -479,6 +622,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   XSetErrorHandler(onXError);
+  stallProbe.window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+  stallProbe.targets = atom("TARGETS");
+  stallProbe.property = atom("LATENCY_PROBE_TARGETS");
   const std::string workdir = "/tmp/latency_probe_settings/";
   std::system(("mkdir -p " + workdir + " && rm -f " + workdir + "zazozav.ini").c_str());
   std::vector<App> apps(3);
@@ -493,8 +639,17 @@ int main(int argc, char** argv) {
   std::map<std::string, std::vector<double>> opened;
   std::map<std::string, long> peak;
   std::map<std::pair<std::string, std::string>, std::vector<Timing>> results;
+  std::vector<ComparisonTimes> compared;
   const std::vector<Action> list = actions();
-  for (int run = 0; run < runs; ++run) {
+  for (int run = 0; run < runs && compareOnly && !traceB.empty(); ++run) {
+    start(apps[0], false);
+    place(apps[0], 0);
+    settle(apps[0], 3000);
+    compared.push_back(measureComparison(apps[0], traceB));
+    stop(apps[0]);
+    std::fprintf(stderr, "run %d of %d done\n", run + 1, runs);
+  }
+  for (int run = 0; run < runs && !compareOnly; ++run) {
     // Open to painted window, each program alone on the screen.
     for (App& app : apps) {
       opened[app.name].push_back(start(app, true));
@@ -527,6 +682,7 @@ int main(int argc, char** argv) {
         results[{action.name, app.name}].push_back(measure(app, it->second.first, it->second.second));
       }
     }
+    if (!traceB.empty()) compared.push_back(measureComparison(apps[0], traceB));
     for (App& app : apps) {
       peak[app.name] = std::max(peak[app.name], peakKiB(app.pid));
       stop(app);
@@ -566,6 +722,28 @@ int main(int argc, char** argv) {
   std::printf("%-48s %17s %17s %17s %13s\n", "open to painted window (last change)", cell(median(opened["viewer"])).c_str(),
               cell(median(opened["glogg"])).c_str(), cell(median(opened["gvim"])).c_str(),
               cell(median(opened["viewer"]) / median(opened["glogg"])).c_str());
+  if (!compared.empty()) {
+    std::vector<Timing> shown, escape;
+    std::vector<double> shownStall, escapeStall;
+    for (const ComparisonTimes& c : compared) {
+      shown.push_back(c.shown);
+      escape.push_back(c.escape);
+      shownStall.push_back(c.shownStall);
+      escapeStall.push_back(c.escapeStall);
+    }
+    const std::vector<Timing>* perShown[3] = {&shown, nullptr, nullptr};
+    const std::vector<Timing>* perEscape[3] = {&escape, nullptr, nullptr};
+    row("comparison: Return in the chooser to shown", perShown);
+    row("comparison: Escape 300 ms after Return", perEscape);
+    std::printf("%-48s %17s\n", "longest GUI stall, Return to shown", cell(median(shownStall)).c_str());
+    std::printf("%-48s %17s\n", "longest GUI stall, Escape during the comparison", cell(median(escapeStall)).c_str());
+    std::printf("comparison raw (shown last / stall, Escape first / last / stall):");
+    for (const ComparisonTimes& c : compared) {
+      std::printf(" %s/%s %s/%s/%s", cell(c.shown.last).c_str(), cell(c.shownStall).c_str(), cell(c.escape.first).c_str(),
+                  cell(c.escape.last).c_str(), cell(c.escapeStall).c_str());
+    }
+    std::printf("\n");
+  }
   std::printf("%-48s %14.0f MiB %13.0f MiB %13.0f MiB\n", "peak resident size (VmHWM)", peak["viewer"] / 1024.0,
               peak["glogg"] / 1024.0, peak["gvim"] / 1024.0);
   std::printf("\nraw (first/last ms per run):\n");

@@ -182,6 +182,38 @@ class ShownTextTest : public QObject {
     QCOMPARE(QByteArray(back.data(), back.length()), bytes);
   }
 
+  // Whole words of unchanged bytes are skipped eight at a time: the text
+  // converts as it does a byte at a time, wherever a changing byte falls.
+  void wordsConvertAsSingleBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Windows-1252 bytes around word edges")
+        << QByteArray("abcdefg\x93hijklmnop\x94qrstuvw\x80xyz0123456789\xff");
+    QTest::newRow("line ends and lone carriage returns around word edges")
+        << QByteArray("1234567\r\n1234567\rabcdefgh\r\r\n12345678\n\r");
+    QTest::newRow("valid UTF-8 with a lone carriage return") << QByteArray("caf\xc3\xa9 au lait\rcr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e\r\n");
+    QTest::newRow("a lone carriage return at a word's last byte") << QByteArray("abcdefg\rabcdefg\r");
+  }
+  void wordsConvertAsSingleBytes() {
+    QFETCH(QByteArray, bytes);
+    const SVString text = fromBytes(bytes);
+    const TraceTextFacts facts = traceTextFacts(text.data(), text.length());
+    QByteArray expected;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(bytes[i]);
+      if (c == '\r') {
+        expected.append(i + 1 < bytes.size() && bytes[i + 1] == '\n' ? "\r" : "\xe2\x90\x8d");
+      } else if (c >= 0x80 && !facts.validUtf8) {
+        expected.append(shown(fromBytes(QByteArray(1, char(c))), {}));  // a single byte: no word skipped
+      } else {
+        expected.append(char(c));
+      }
+    }
+    QCOMPARE(shown(text, {}), expected);
+    std::string converted;
+    convertShownText(text, facts, converted);
+    QCOMPARE(QByteArray::fromStdString(converted), expected);
+  }
+
   void loneCarriageReturnsKeepTheLine() {
     // A carriage return that ends a formatted piece is followed by the
     // line feed of the kept text: a line end, not a lone one.

@@ -1,0 +1,59 @@
+#include "gui/document_loader.h"
+
+#include <QRunnable>
+#include <QThreadPool>
+
+#include <malloc.h>
+
+#include <new>
+#include <string>
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+}  // namespace
+
+DocumentLoader::DocumentLoader(QsciScintillaBase& editor)
+    : loader_(reinterpret_cast<ScintillaLoader*>(
+          editor.SendScintilla(Sci::SCI_CREATELOADER, 0UL, long(Sci::SC_DOCUMENTOPTION_DEFAULT)))) {}
+
+DocumentLoader::~DocumentLoader() {
+  if (loader_) loader_->Release();
+}
+
+bool DocumentLoader::add(const char* data, int64_t length) {
+  return loader_ && loader_->AddData(data, static_cast<std::ptrdiff_t>(length)) == 0;
+}
+
+void DocumentLoader::showIn(QsciScintillaBase& editor) {
+  // The widget's record of its document still names the one shown
+  // before: it reads that only when another editor is given this
+  // editor's document, which these editors never are.
+  if (loader_) editor.SendScintilla(Sci::SCI_SETDOCPOINTER, 0UL, loader_->ConvertToDocument());
+}
+
+void releaseAway(std::unique_ptr<DocumentLoader> loader) {
+  if (!loader) return;
+  // The pool's jobs are copied: the loader goes with the last copy. The
+  // heaps then give back what they hold freed (the document's line index
+  // and what the comparison freed with it).
+  std::shared_ptr<DocumentLoader> shared(std::move(loader));
+  QThreadPool::globalInstance()->start(QRunnable::create([shared]() mutable {
+    shared.reset();
+    malloc_trim(0);
+  }));
+}
+
+bool loadShownText(DocumentLoader& loader, const SVString& text, const TraceTextFacts& facts) {
+  // One AddData with the whole text: the document then makes its room
+  // once, exactly, instead of growing by steps that copy it.
+  if (facts.validUtf8 && facts.loneCarriageReturns == 0) return loader.add(text.data(), text.length());
+  try {
+    std::string shown;
+    convertShownText(text, facts, shown);
+    return loader.add(shown.data(), static_cast<int64_t>(shown.size()));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}

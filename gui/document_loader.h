@@ -1,0 +1,68 @@
+// DocumentLoader: an editor document built away from the GUI thread. The
+// editor library makes an empty document on the GUI thread (cheaply: no
+// room is made for the text yet); any one thread then fills it, making
+// its room and line index there; the GUI thread finally gives it to an
+// editor, which swaps it in at once instead of taking the text itself.
+#pragma once
+
+#include <Qsci/qsciscintillabase.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "base/sv_string.h"
+#include "gui/shown_text.h"
+
+// The editor library's loader interface, declared here because the
+// library installs no header for it. The declaration must match the
+// library's own exactly, entry for entry: this was checked against the
+// installed library's loader table (three entries in this order, the
+// length a 64-bit signed value, and 0 for success from AddData).
+class ScintillaLoader {
+ public:
+  // Drops one reference to the document; returns the references left.
+  virtual int Release() = 0;
+  // Appends `length` bytes; 0, or a status code (1 failure, 2 no memory).
+  virtual int AddData(const char* data, std::ptrdiff_t length) = 0;
+  // The document itself, with the reference the loader held.
+  virtual void* ConvertToDocument() = 0;
+
+ protected:
+  ~ScintillaLoader() = default;
+};
+
+class DocumentLoader {
+ public:
+  // On the GUI thread: an empty document of `editor`'s library.
+  explicit DocumentLoader(QsciScintillaBase& editor);
+  // Drops this reference to the document (on any thread): the document
+  // goes unless an editor shows it.
+  ~DocumentLoader();
+  DocumentLoader(const DocumentLoader&) = delete;
+  DocumentLoader& operator=(const DocumentLoader&) = delete;
+
+  // On one thread at a time: appends the bytes; false when the editor
+  // library ran out of memory (what it had taken stays).
+  bool add(const char* data, int64_t length);
+
+  // On the GUI thread, once filled: `editor` shows the document, taking a
+  // reference of its own; the loader keeps its reference, so that the
+  // document can be freed away from the GUI thread once the editor lets
+  // go of it (releaseAway). The editor's code page, read-only state and
+  // styling start afresh with it (they belong to the document).
+  void showIn(QsciScintillaBase& editor);
+
+ private:
+  ScintillaLoader* loader_;
+};
+
+// Destroys `loader` on a pool thread: freeing a large document (its text,
+// its styles and its line index) takes tens of milliseconds. No editor
+// may show the document any more.
+void releaseAway(std::unique_ptr<DocumentLoader> loader);
+
+// Fills `loader` with `text` as the trace editor shows a trace with these
+// facts (Windows-1252 without valid UTF-8, lone carriage returns as their
+// symbol); the room is made once. False when memory ran out.
+bool loadShownText(DocumentLoader& loader, const SVString& text, const TraceTextFacts& facts);

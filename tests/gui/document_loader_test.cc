@@ -1,0 +1,91 @@
+// DocumentLoader: a document filled on another thread and swapped into an
+// editor holds the text the trace editor would show for the same bytes.
+#include "gui/document_loader.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QTest>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Sci = QsciScintillaBase;
+
+SVString fromBytes(const QByteArray& bytes) {
+  SVString text;
+  text.append(bytes.constData(), bytes.size());
+  return text;
+}
+
+QByteArray editorText(QsciScintilla& editor) {
+  const long length = editor.SendScintilla(Sci::SCI_GETLENGTH);
+  return QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length);
+}
+
+// The text appendShownText puts into an editor.
+QByteArray appended(const SVString& text) {
+  QsciScintilla editor;
+  editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  std::vector<FormattedPiece> none;
+  appendShownText(editor, text, none, traceTextFacts(text.data(), text.length()), false);
+  return editorText(editor);
+}
+
+}  // namespace
+
+class DocumentLoaderTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void documentHoldsTheShownText_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("ASCII lines") << QByteArray("first line\r\nsecond line\nthird\r\n");
+    QTest::newRow("valid UTF-8") << QByteArray("caf\xc3\xa9 \xe2\x82\xac\r\n");
+    QTest::newRow("Windows-1252") << QByteArray("\x93quoted\x94 \x80 and \xff\r\n");
+    QTest::newRow("lone carriage returns") << QByteArray("a\rb\r\nlast\r");
+    QByteArray zero("before");
+    zero.append('\0');
+    zero.append("after\r\n");
+    QTest::newRow("a zero byte") << zero;
+  }
+  void documentHoldsTheShownText() {
+    QFETCH(QByteArray, bytes);
+    const SVString text = fromBytes(bytes);
+    QsciScintilla editor;
+    editor.setText("the text shown before");
+    DocumentLoader document(editor);
+    bool loaded = false;
+    std::thread filler([&] { loaded = loadShownText(document, text, traceTextFacts(text.data(), text.length())); });
+    filler.join();
+    QVERIFY(loaded);
+    document.showIn(editor);
+    editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+    QCOMPARE(editorText(editor), appended(text));
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETLINECOUNT), long(editorText(editor).count('\n') + 1));
+    // Nothing to undo: the text was not typed in.
+    QCOMPARE(editor.SendScintilla(Sci::SCI_CANUNDO), 0L);
+  }
+
+  // The editor keeps the document when the loader goes, and lets go of it
+  // for the next one.
+  void documentOutlivesItsLoaderInTheEditor() {
+    QsciScintilla editor;
+    const QByteArray big(1 << 20, 'x');
+    for (int round = 0; round < 2; ++round) {
+      auto document = std::make_unique<DocumentLoader>(editor);
+      QVERIFY(document->add(big.constData(), big.size()));
+      QVERIFY(document->add("\nend", 4));
+      document->showIn(editor);
+      document.reset();
+      QCOMPARE(editor.SendScintilla(Sci::SCI_GETLENGTH), long(big.size() + 4));
+      QCOMPARE(editor.SendScintilla(Sci::SCI_GETLINECOUNT), 2L);
+    }
+  }
+};
+
+QTEST_MAIN(DocumentLoaderTest)
+#include "document_loader_test.moc"
