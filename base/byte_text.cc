@@ -5,13 +5,6 @@
 namespace {
 
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
-constexpr uint64_t kLowBits = 0x0101010101010101ull;
-
-// True when one of the eight bytes of `word` is a carriage return.
-bool hasCarriageReturn(uint64_t word) {
-  const uint64_t x = word ^ (kLowBits * '\r');
-  return ((x - kLowBits) & ~x & kHighBits) != 0;
-}
 
 // Windows-1252 bytes 0x80..0x9F as Unicode; the five bytes the code page
 // leaves undefined keep their own number.

@@ -57,6 +57,13 @@ inline constexpr ByteClassTable kByteClasses = makeByteClasses();
 inline bool byteIs(unsigned char c, unsigned classes) { return (kByteClasses.classes[c] & classes) != 0; }
 inline bool byteIs(char c, unsigned classes) { return byteIs(static_cast<unsigned char>(c), classes); }
 
+// True when one of the eight bytes of `word` is a carriage return.
+inline bool hasCarriageReturn(uint64_t word) {
+  constexpr uint64_t kLowBits = 0x0101010101010101ull;
+  const uint64_t x = word ^ (kLowBits * '\r');
+  return ((x - kLowBits) & ~x & 0x8080808080808080ull) != 0;
+}
+
 // The length (2 to 4) of the well-formed UTF-8 sequence that starts at
 // s[i] (a byte of 0x80 or more) within the n bytes at s, or 0 when it is
 // not one: overlong forms, surrogates and values past U+10FFFF are not.
