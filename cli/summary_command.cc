@@ -38,20 +38,13 @@ void printWhy(OutputBuffer& out, const TraceFacts& f, const QueryBlockFact& b) {
   out.printf("  %s, line %d:\n", name.c_str(), b.line);
   if (b.stretchJoinOrders.count > 0) {
     std::string counts;
-    int32_t searches = 0;
-    const int32_t end = b.stretchJoinOrders.first + b.stretchJoinOrders.count;
-    for (int32_t j = b.stretchJoinOrders.first; j < end;) {
-      const int32_t start = j;
-      int32_t aborted = 0;
-      do {
-        aborted += f.joinOrders[j].abortedLines > 0 ? 1 : 0;
-        ++j;
-      } while (j < end && f.view(f.joinOrders[j].number) != "1");
-      counts += (searches > 0 ? ", " : "") + std::to_string(j - start) + " (" + std::to_string(aborted) +
-                " aborted) from line " + std::to_string(f.joinOrders[start].line);
-      ++searches;
+    const std::vector<JoinOrderSearch> searches = joinOrderSearches(f, b.stretchJoinOrders);
+    for (const JoinOrderSearch& s : searches) {
+      counts += (counts.empty() ? "" : ", ") + std::to_string(s.count) + " (" + std::to_string(s.aborted) +
+                " aborted) from line " + std::to_string(f.joinOrders[s.first].line);
     }
-    out.printf("    join orders, %d search%s: %s\n", searches, searches == 1 ? "" : "es", counts.c_str());
+    const auto n = static_cast<int>(searches.size());
+    out.printf("    join orders, %d search%s: %s\n", n, n == 1 ? "" : "es", counts.c_str());
   }
   for (int32_t i = b.accessPaths.first; i < b.accessPaths.first + b.accessPaths.count; ++i) {
     const AccessPathFact& p = f.accessPaths[i];

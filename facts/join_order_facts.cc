@@ -270,3 +270,19 @@ int32_t JoinOrderReader::onFinalCost(int32_t keyPoint, int32_t limit, int32_t st
   }
   return after;
 }
+
+std::vector<JoinOrderSearch> joinOrderSearches(const TraceFacts& facts, FactRange stretch) {
+  std::vector<JoinOrderSearch> searches;
+  const int32_t end = stretch.first + stretch.count;
+  for (int32_t j = stretch.first; j < end;) {
+    JoinOrderSearch search;
+    search.first = j;
+    do {
+      search.aborted += facts.joinOrders[j].abortedLines > 0 ? 1 : 0;
+      ++j;
+    } while (j < end && facts.view(facts.joinOrders[j].number) != "1");
+    search.count = j - search.first;
+    searches.push_back(search);
+  }
+  return searches;
+}

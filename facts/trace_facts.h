@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "base/packed_records.h"
 #include "outline/key_points.h"
@@ -317,6 +318,16 @@ int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 // The join order or final-cost record of a key point, or kNoFact.
 int32_t joinOrderOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 int32_t queryBlockOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
+
+// One search among the join orders of a stretch: each search numbers its
+// join orders from 1 again.
+struct JoinOrderSearch {
+  int32_t first = 0;  // in TraceFacts::joinOrders
+  int32_t count = 0;
+  int32_t aborted = 0;  // of its join orders, those the optimizer gave up
+};
+// The searches of the join orders in `stretch`, in order.
+std::vector<JoinOrderSearch> joinOrderSearches(const TraceFacts& facts, FactRange stretch);
 
 // Indexes of the parameters of `statement` that take effect, one per name:
 // an altered value wins over a default one, the first of a list over later

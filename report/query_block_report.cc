@@ -2,6 +2,7 @@
 // orders, what it estimated for each table alias, and the statistics it
 // started from.
 #include <string>
+#include <vector>
 
 #include "report/report_page.h"
 #include "report/search_map_svg.h"
@@ -12,20 +13,12 @@ namespace {
 // «2 searches: 12 join orders (3 aborted) from line 40, 8 (0 aborted) from line 300».
 std::string searchesText(const TraceFacts& f, FactRange stretch) {
   std::string counts;
-  int32_t searches = 0;
-  const int32_t end = stretch.first + stretch.count;
-  for (int32_t j = stretch.first; j < end;) {
-    const int32_t start = j;
-    int32_t aborted = 0;
-    do {
-      aborted += f.joinOrders[j].abortedLines > 0 ? 1 : 0;
-      ++j;
-    } while (j < end && f.view(f.joinOrders[j].number) != "1");
-    counts += (searches > 0 ? "; " : "") + std::to_string(j - start) + (j - start == 1 ? " join order" : " join orders") +
-              " (" + std::to_string(aborted) + " aborted) from line " + std::to_string(f.joinOrders[start].line);
-    ++searches;
+  const std::vector<JoinOrderSearch> searches = joinOrderSearches(f, stretch);
+  for (const JoinOrderSearch& s : searches) {
+    counts += (counts.empty() ? "" : "; ") + std::to_string(s.count) + (s.count == 1 ? " join order" : " join orders") +
+              " (" + std::to_string(s.aborted) + " aborted) from line " + std::to_string(f.joinOrders[s.first].line);
   }
-  return std::to_string(searches) + (searches == 1 ? " search: " : " searches: ") + counts;
+  return std::to_string(searches.size()) + (searches.size() == 1 ? " search: " : " searches: ") + counts;
 }
 
 void accessPathRow(HtmlWriter& html, const TraceFacts& f, const AccessPathFact& p) {
