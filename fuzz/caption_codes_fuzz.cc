@@ -11,16 +11,9 @@
 
 #include "base/sv_string.h"
 #include "outline/caption_codes.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 bool isDigit0to7(char c) { return c >= '0' && c <= '7'; }
 

@@ -15,16 +15,9 @@
 #include "app/command_line.h"
 #include "app/settings_store.h"
 #include "app/trace_file.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 template <size_t N>
 std::string terminated(const char (&buffer)[N]) {

@@ -12,6 +12,7 @@
 #include "compare/difference_list.h"
 #include "compare/view_alignment.h"
 #include "fuzz/trace_pair_input.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 

@@ -15,16 +15,9 @@
 #include "sql/format_sql.h"
 #include "sql/sql_formatter.h"
 #include "trace/trace_scanner.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 void copyKeyPoints(const KeyPoints_c& from, KeyPoints_c& to) {
   for (const KeyPoint& k : from) {

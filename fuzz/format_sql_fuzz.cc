@@ -9,12 +9,9 @@
 #include "sql/format_sql.h"
 #include "sql/sql_formatter.h"
 #include "sql/sql_tokenizer.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 // Tokenizes the whole input; a zero byte ends one piece and the next
 // piece starts after it, so every byte is visited.

@@ -7,12 +7,9 @@
 
 #include "app/mem_ini_file.h"
 #include "app/viewer_settings.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 // Names both ordinary and odd; the odd ones must be refused or work.
 const char* const kNames[] = {"ZAzozav", "zazozav", "Other", "", "a b", "k;x", "[x", " s",

@@ -13,15 +13,9 @@
 
 #include "app/mem_ini_file.h"
 #include "app/recent_files.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 bool sameLists(const RecentFiles& a, const RecentFiles& b) {
   if (a.count != b.count) return false;

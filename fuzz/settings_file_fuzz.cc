@@ -20,16 +20,9 @@
 #include "app/mem_ini_file.h"
 #include "app/settings_store.h"
 #include "app/viewer_settings.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 // The directory the file lives in: on a memory file system when there is
 // one, so that the save's flush to disk costs nothing. It is named after

@@ -13,16 +13,9 @@
 #include "sql/final_query_reformat.h"
 #include "sql/sql_tokenizer.h"
 #include "tests/same_facts.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 void checkText(const TraceDigest& d, DigestText t) {
   if (!t.present()) return;

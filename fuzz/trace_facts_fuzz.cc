@@ -19,6 +19,7 @@
 #include "report/trace_report.h"
 #include "tests/json_check_facts.h"
 #include "tests/same_facts.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
@@ -26,14 +27,6 @@ namespace {
 // input_window.h); both checks cost more per byte than the facts pass.
 constexpr int32_t kSplitWindow = 8192;
 constexpr int32_t kJsonWindow = 4096;
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 struct Bounds {
   const TraceFacts& f;

@@ -16,19 +16,12 @@
 #include "fuzz/input_window.h"
 #include "trace/trace_highlighter.h"
 #include "trace/trace_scanner.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
 // How far past its first line the fresh pass reads (see below).
 constexpr int32_t kFreshWindow = 8192;
-
-// Aborts, naming the check that failed, so that a finding says what broke.
-void checkAt(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-  std::abort();
-}
-#define check(condition) checkAt((condition), #condition, __LINE__)
 
 // One editor line: its text and the line end after it (CR LF, LF or none).
 struct Line {

@@ -9,12 +9,9 @@
 #include "base/sv_string.h"
 #include "outline/key_points.h"
 #include "outline/outline_model.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 void checkLinks(const NodeMarrow_Array_c& nodes) {
   for (int32_t i = 0; i < nodes.count(); ++i) {

@@ -5,16 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 #include "base/sv_string.h"
 #include "compare/trace_comparison.h"
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
-
-inline void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 struct Trace {
   SVString text;
