@@ -76,8 +76,11 @@ bool isNoiseLine(std::string_view line) {
   size_t i = 0;
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
   const std::string_view rest = line.substr(i);
+  if (rest.empty()) return false;
+  // Most lines start with none of the prefixes' first bytes: one byte
+  // compared instead of nine string comparisons per line.
   for (std::string_view prefix : kNoisePrefixes) {
-    if (rest.starts_with(prefix)) return true;
+    if (rest[0] == prefix[0] && rest.starts_with(prefix)) return true;
   }
   return false;
 }
