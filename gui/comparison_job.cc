@@ -72,6 +72,7 @@ void ComparisonJob::run() {
     failedSide_ = kComparedA;
     code_ = loadComparedFile(pathA_.constData(), r.a);
     const bool loadedA = code_ == LoadOk && loadDocument(*documentA_, r.a.text);
+    goOn = loadedA;  // B is not prepared in vain when A failed before its fill ended
     const bool bothLoaded = loadedB.get() && loadedA;
     if (code_ == LoadOk && !bothLoaded) {
       code_ = LoadNoMemory;
@@ -80,8 +81,6 @@ void ComparisonJob::run() {
     if (code_ == LoadOk) {
       post([this] { emit documentsLoaded(); });
       code_ = prepareComparedSide(r, kComparedA);
-    } else {
-      goOn = false;
     }
     sideB.join();
     if (code_ == LoadOk) code_ = preparedB == LoadOk ? comparePreparedFiles(r) : LoadNoMemory;
