@@ -50,10 +50,26 @@ int compareFiles(const char* pathA, const char* pathB, FileComparison& out, int3
 }
 
 int compareLoadedFiles(FileComparison& out) {
-  if (prepare(out.b) != LoadOk || prepare(out.a) != LoadOk) return LoadNoMemory;
+  if (prepareComparedSide(out, kComparedB) != LoadOk || prepareComparedSide(out, kComparedA) != LoadOk) {
+    return LoadNoMemory;
+  }
+  return comparePreparedFiles(out);
+}
+
+int prepareComparedSide(FileComparison& out, int32_t side) {
+  ComparedFile& file = side == kComparedA ? out.a : out.b;
+  LineTable& lines = side == kComparedA ? out.comparison.aLines : out.comparison.bLines;
+  if (prepare(file) != LoadOk || buildLineTable(file.text.c_str(), file.text.length(), lines) != 0) {
+    return LoadNoMemory;
+  }
+  return LoadOk;
+}
+
+int comparePreparedFiles(FileComparison& out) {
   const ComparedTrace a = comparedTrace(out.a);
   const ComparedTrace b = comparedTrace(out.b);
-  if (compareTraces(a, b, out.comparison) != 0 || buildDifferenceList(a, b, out.comparison, out.differences) != 0 ||
+  if (compareTracesWithLines(a, b, out.comparison) != 0 ||
+      buildDifferenceList(a, b, out.comparison, out.differences) != 0 ||
       buildTryScript(out.comparison, out.a.facts, out.b.facts, out.tryScript) != 0) {
     return LoadNoMemory;
   }

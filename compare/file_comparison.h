@@ -51,3 +51,11 @@ int loadComparedFile(const char* path, ComparedFile& file);
 // The second step only reads the texts, so others may read them meanwhile.
 int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide);
 int compareLoadedFiles(FileComparison& out);
+
+// compareLoadedFiles in two steps again, for a caller with two threads:
+// each side prepared (scanned, its facts, lists and line table made; it
+// reads only that side's text and writes only that side's parts of
+// `out`, so both sides may be prepared at once), then compared. 0 or
+// LoadNoMemory each.
+int prepareComparedSide(FileComparison& out, int32_t side);
+int comparePreparedFiles(FileComparison& out);

@@ -70,17 +70,24 @@ bool wordAt(std::string_view s, size_t i, std::string_view word) {
   return true;
 }
 
+// The bytes that start a noise prefix: most lines start with none.
+struct PrefixStarts {
+  bool of[256] = {};
+  constexpr PrefixStarts() {
+    for (std::string_view prefix : kNoisePrefixes) of[static_cast<unsigned char>(prefix[0])] = true;
+  }
+};
+constexpr PrefixStarts kPrefixStarts;
+
 }  // namespace
 
 bool isNoiseLine(std::string_view line) {
   size_t i = 0;
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
   const std::string_view rest = line.substr(i);
-  if (rest.empty()) return false;
-  // Most lines start with none of the prefixes' first bytes: one byte
-  // compared instead of nine string comparisons per line.
+  if (rest.empty() || !kPrefixStarts.of[static_cast<unsigned char>(rest[0])]) return false;
   for (std::string_view prefix : kNoisePrefixes) {
-    if (rest[0] == prefix[0] && rest.starts_with(prefix)) return true;
+    if (rest.starts_with(prefix)) return true;
   }
   return false;
 }
@@ -103,9 +110,9 @@ struct HashClasses {
 };
 constexpr HashClasses kHashClasses;
 
-// The normalised line is hashed as runs of plain bytes, eight at a time,
-// and single tokens (a byte that may start noise, or a placeholder); each
-// run's length goes in with it, so where runs end cannot alias.
+// The normalised line is hashed as its maximal runs of plain bytes, eight
+// at a time, and the placeholders between them; each run's length goes in
+// with it, so where runs end cannot alias.
 class LineHasher {
  public:
   void run(const char* p, size_t n) {
@@ -145,6 +152,11 @@ uint64_t lineHash(std::string_view s) {
   LineHasher hash;
   int maskNumberWithin = 0;  // bytes left in which the next number is an elapsed time
   size_t plain = 0;          // start of the run of plain bytes not hashed yet
+  // Ends the plain run before `at` with a placeholder for the noise there.
+  auto noise = [&](size_t at, Placeholder kind) {
+    hash.run(s.data() + plain, at - plain);
+    hash.token(kind);
+  };
   for (size_t i = 0; i < s.size();) {
     const char c = s[i];
     const uint8_t classes = kHashClasses.of[static_cast<unsigned char>(c)];
@@ -153,35 +165,36 @@ uint64_t lineHash(std::string_view s) {
       if (maskNumberWithin > 0) --maskNumberWithin;
       continue;
     }
-    hash.run(s.data() + plain, i - plain);
     const bool startsWord = i == 0 || !(kHashClasses.of[static_cast<unsigned char>(s[i - 1])] & kWordByte);
     if (c == '0' && startsWord && i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && isHex(s[i + 2])) {
+      noise(i, kAddress);
       i += 2;
       while (i < s.size() && isHex(s[i])) ++i;
-      hash.token(kAddress);
-    } else if (isDigit(c) && startsWord && dateTimeEnd(s, i)) {
-      i = dateTimeEnd(s, i);
-      hash.token(kDateTime);
+      plain = i;
+    } else if (size_t end = isDigit(c) && startsWord ? dateTimeEnd(s, i) : 0; end != 0) {
+      noise(i, kDateTime);
+      i = plain = end;
     } else if (isDigit(c) && startsWord && maskNumberWithin > 0) {
+      noise(i, kFigure);
       while (i < s.size() && (isDigit(s[i]) || s[i] == '.')) ++i;
-      hash.token(kFigure);
+      plain = i;
       maskNumberWithin = 0;
     } else {
-      hash.token(static_cast<unsigned char>(c));
+      // A byte that starts no noise stays in the plain run.
       ++i;
       if (maskNumberWithin > 0) --maskNumberWithin;
       if (c == '=') {
         for (std::string_view key : kFigureKeys) {
           if (!endsWithKey(s, i - 1, key)) continue;
+          noise(i, kFigure);
           while (i < s.size() && isWord(s[i])) ++i;
-          hash.token(kFigure);
+          plain = i;
           break;
         }
       } else if ((c == 'e' || c == 'E') && startsWord && wordAt(s, i - 1, "elapsed")) {
         maskNumberWithin = 6 + 24;  // the rest of the word, then a little way on
       }
     }
-    plain = i;
   }
   hash.run(s.data() + plain, s.size() - plain);
   return hash.finish();

@@ -15,6 +15,11 @@ bool TraceComparison::differs() const {
 }
 
 int compareTraces(const ComparedTrace& a, const ComparedTrace& b, TraceComparison& out) {
+  if (buildLineTable(a.text, a.length, out.aLines) != 0 || buildLineTable(b.text, b.length, out.bLines) != 0) return -1;
+  return compareTracesWithLines(a, b, out);
+}
+
+int compareTracesWithLines(const ComparedTrace& a, const ComparedTrace& b, TraceComparison& out) {
   out.pairs.reset();
   out.differences.reset();
   out.parameters.reset();
@@ -26,7 +31,6 @@ int compareTraces(const ComparedTrace& a, const ComparedTrace& b, TraceCompariso
   out.equalRuns.reset();
   out.hunks.reset();
   if (pairStatements(*a.facts, *b.facts, out.pairs) != 0 || compareFacts(a, b, out) != 0 ||
-      buildLineTable(a.text, a.length, out.aLines) != 0 || buildLineTable(b.text, b.length, out.bLines) != 0 ||
       compareTexts(a, b, out) != 0 || compareDecisions(a, b, out) != 0) {
     return -1;
   }

@@ -212,6 +212,10 @@ class TraceComparison {
 
 // Compares `a` with `b` into `out`. Returns 0, or -1 when memory ran out.
 int compareTraces(const ComparedTrace& a, const ComparedTrace& b, TraceComparison& out);
+// compareTraces with out.aLines and out.bLines already built from the
+// texts (buildLineTable), as a caller that builds them on two threads has
+// them; the same result.
+int compareTracesWithLines(const ComparedTrace& a, const ComparedTrace& b, TraceComparison& out);
 
 // The line of B aligned with line `aLine` of A: its equal partner, or for
 // a line inside a hunk the line at the same place in B's side of it

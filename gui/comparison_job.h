@@ -1,8 +1,9 @@
 // ComparisonJob: one comparison of two trace files, read and compared on
 // a thread of its own so that the window keeps answering meanwhile. The
 // thread touches no widget and no Qt object: it reads both files, fills
-// the two editor documents it was given with their texts (on two threads,
-// one per side), and then compares the texts into the job's result,
+// the two editor documents it was given with their texts and prepares
+// each side for the comparison (its scan, facts and line table; on two
+// threads, one per side), and then compares the texts into the job's result,
 // which the job owns until the GUI thread takes it, once `finished` is
 // emitted. Signals come on the GUI thread. Destroying the job waits for
 // the thread.

@@ -33,6 +33,8 @@ void DocumentLoader::showIn(QsciScintillaBase& editor) {
   if (loader_) editor.SendScintilla(Sci::SCI_SETDOCPOINTER, 0UL, loader_->ConvertToDocument());
 }
 
+void shareWorkerHeaps() { mallopt(M_ARENA_MAX, 2); }
+
 void releaseAway(std::unique_ptr<DocumentLoader> loader) {
   if (!loader) return;
   // The pool's jobs are copied: the loader goes with the last copy. The

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gui/document_loader.h"
 #include "gui/main_window.h"
 #include "gui/termination_signals.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     std::printf("zazozav %s\n", ZAZOZAV_VERSION);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
+  shareWorkerHeaps();
   QApplication app(argc, argv);
   QApplication::setApplicationName(TForm1::kTitle);
   QApplication::setStyle(new HintDelayStyle);  // the application takes ownership

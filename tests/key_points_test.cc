@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/trace_file.h"
@@ -126,6 +128,25 @@ TEST(KeyPoints, FastScanEqualsReferenceOnSamples) {
     text.append("\r\n", 2);
     expectScansAgree(std::string(text.c_str(), static_cast<size_t>(text.length())));
   }
+}
+
+// Scans on two threads at once (the two sides of a comparison) each
+// prepare the scanner's table first; that must not disturb the other's
+// scan under way.
+TEST(KeyPoints, ScansOnTwoThreadsAtOnceAgree) {
+  SVString loaded;
+  ASSERT_EQ(loadFromFile(loaded, (std::string(ZAZOZAV_SAMPLES_DIR) + "/hr_two_statements.trc").c_str()), 0);
+  const std::string text(loaded.c_str(), static_cast<size_t>(loaded.length()));
+  const std::vector<std::string> expected = keyPointsOf(text);
+  std::atomic<bool> scanning{true};
+  std::thread other([&] {
+    while (scanning) buildTraceDispatch();
+  });
+  int differing = 0;
+  for (int round = 0; round < 200; ++round) differing += keyPointsOf(text) != expected;
+  scanning = false;
+  other.join();
+  EXPECT_EQ(differing, 0);
 }
 
 TEST(KeyPoints, FastScanEqualsReferenceOnRandomTraces) {

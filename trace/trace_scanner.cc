@@ -208,8 +208,14 @@ void buildTraceDispatch() {
       {'O', scanMarker<kPhrasesO>}, {'P', scanMarker<kPhrasesP>}, {'Q', scanMarker<kPhrasesQ>},
       {'R', scanMarker<kPhrasesR>}, {'S', scanMarker<kPhrasesS>}, {'k', scanMarker<kPhrasesK>},
       {'f', scanLowerF},            {'*', scanAsterisk}};
-  for (int c = 0; c < 256; ++c) gDispatch[c] = c <= 0x20 ? scanSpace : scanPlainText;
-  for (const Entry& entry : kMarkerEntries) gDispatch[entry.first] = entry.routine;
+  // Filling it again while another thread scans would hand that scan the
+  // plain routines for a moment, and it would miss markers.
+  static const bool filled = [] {
+    for (int c = 0; c < 256; ++c) gDispatch[c] = c <= 0x20 ? scanSpace : scanPlainText;
+    for (const Entry& entry : kMarkerEntries) gDispatch[entry.first] = entry.routine;
+    return true;
+  }();
+  (void)filled;
 }
 
 bool nextTraceToken(ScanState& state) {

@@ -44,7 +44,8 @@ constexpr int kTraceTokenKindCount = 24;
 constexpr int32_t fileNameMode = 1;
 
 // Fills the dispatch table. Must have run before the first nextTraceToken;
-// running it again rebuilds the same table.
+// the table is filled once, by the first call, so scans may run on several
+// threads at once, each calling it first.
 void buildTraceDispatch();
 
 // Scans one token. Returns false (kind tkEnd, tokenStart unchanged) when no

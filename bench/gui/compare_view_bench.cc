@@ -35,6 +35,7 @@
 
 #include "bench/bench_support.h"
 #include "gui/compare_view.h"
+#include "gui/document_loader.h"
 #include "gui/trace_editor.h"
 #include "gui/main_window.h"
 #include "gui/trace_frame.h"
@@ -231,6 +232,7 @@ int peakMemoryRun() {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  shareWorkerHeaps();  // as the viewer does
   QApplication app(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--peak-memory") == 0) return peakMemoryRun();
   benchmark::Initialize(&argc, argv);

@@ -11,9 +11,16 @@
 // than a caret) are not counted. Runs are interleaved: each round does
 // every action once in every program.
 //
+// glogg runs with a home of its own (it writes its recent files and
+// session there) and with quick find not incremental, so that Return
+// times a search from line 1; gvim's search counts the view moving to
+// the match, not the command line's echo.
+//
 // With --compare, each round also opens the viewer's comparison with a
 // second trace (Ctrl+D, the path typed, Return) and closes it with Escape
-// 300 ms after Return, while the comparison is still at work. Meanwhile
+// 300 ms after Return, while the comparison is still at work; then opens
+// it again and presses Page Down in side A a second after Return, before
+// the list and the markers are in. Meanwhile
 // the probe asks the viewer every 5 ms for the targets of the PRIMARY
 // selection, which the viewer owns (a word double-clicked in its editor):
 // the toolkit's GUI thread answers, so the longest wait for an answer is
@@ -47,6 +54,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -67,6 +75,9 @@ constexpr int kWidth = 1194;
 constexpr int kHeight = 806;
 constexpr int kQuietMs = 600;
 constexpr int kTimeoutMs = 20000;
+// A measured action may take longer: a peer's search through the whole
+// trace takes seconds.
+constexpr int kActionTimeoutMs = 60000;
 
 Display* dpy = nullptr;
 int damageEvent = 0;
@@ -154,6 +165,12 @@ struct Grab {
   }
 };
 
+// The part of a window whose changes count: edges in pixels, negative
+// ones counted from the right or bottom edge (the default is the whole).
+struct Clip {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
 // The box of pixels in which two grabs differ; empty when none does.
 struct Box {
   int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
@@ -162,16 +179,21 @@ struct Box {
   bool caretOnly() const { return !empty() && x1 - x0 < 4 && y1 - y0 < 40; }
 };
 
-Box difference(const std::vector<char>& a, const std::vector<char>& b, int width, int height) {
+// Only the pixels inside `clip` are compared.
+Box difference(const std::vector<char>& a, const std::vector<char>& b, int width, int height, const Clip& clip) {
   Box box;
   const size_t stride = a.size() / static_cast<size_t>(height);
-  for (int y = 0; y < height; ++y) {
+  const int x0 = std::clamp(clip.left, 0, width);
+  const int x1 = std::clamp(clip.right > 0 ? clip.right : width + clip.right, x0, width);
+  const int y0 = std::clamp(clip.top, 0, height);
+  const int y1 = std::clamp(clip.bottom > 0 ? clip.bottom : height + clip.bottom, y0, height);
+  for (int y = y0; y < y1; ++y) {
     const char* ra = a.data() + y * stride;
     const char* rb = b.data() + y * stride;
-    if (std::memcmp(ra, rb, width * 4) == 0) continue;
+    if (std::memcmp(ra + x0 * 4, rb + x0 * 4, (x1 - x0) * 4) == 0) continue;
     box.y0 = std::min(box.y0, y);
     box.y1 = y;
-    for (int x = 0; x < width; ++x) {
+    for (int x = x0; x < x1; ++x) {
       if (std::memcmp(ra + x * 4, rb + x * 4, 4) != 0) {
         box.x0 = std::min(box.x0, x);
         box.x1 = std::max(box.x1, x);
@@ -197,11 +219,11 @@ struct Timing {
   double last = -1;   // ms to the last one before the quiet period
 };
 
-// Watches `w` from `t0`, comparing each grab with the one before, until
-// nothing changed for `quietMs` after the last change, or for `firstMs`
-// when nothing changed at all, or `timeoutMs` passed.
+// Watches `w` from `t0`, comparing each grab with the one before (within
+// `clip`), until nothing changed for `quietMs` after the last change, or
+// for `firstMs` when nothing changed at all, or `timeoutMs` passed.
 Timing watch(Window w, Damage damage, Grab& grab, std::vector<char> previous, Clock::time_point t0,
-             int firstMs, int quietMs, int timeoutMs) {
+             int firstMs, int quietMs, int timeoutMs, const Clip& clip = {}) {
   Timing t;
   double lastChange = 0;
   for (;;) {
@@ -216,7 +238,7 @@ Timing watch(Window w, Damage damage, Grab& grab, std::vector<char> previous, Cl
     XDamageSubtract(dpy, damage, None, None);
     const double at = msSince(t0);
     std::vector<char> frame = grab.take(w);
-    const Box box = difference(previous, frame, grab.width, grab.height);
+    const Box box = difference(previous, frame, grab.width, grab.height, clip);
     if (box.empty()) continue;
     previous.swap(frame);
     if (box.caretOnly()) continue;
@@ -230,15 +252,21 @@ Timing watch(Window w, Damage damage, Grab& grab, std::vector<char> previous, Cl
 struct App {
   std::string name;
   std::vector<std::string> argv;
+  std::vector<std::string> env;  // NAME=VALUE set for it
+  std::function<void()> before;  // run before each start, when set
   pid_t pid = 0;
   Window window = 0;
   Damage damage = 0;
   Grab grab;
 };
 
-pid_t launch(const std::vector<std::string>& argv) {
+pid_t launch(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
   const pid_t pid = fork();
   if (pid == 0) {
+    for (const std::string& e : env) {
+      const size_t eq = e.find('=');
+      setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -357,7 +385,10 @@ void settle(App& app, int quietMs = kQuietMs) {
   watch(app.window, app.damage, app.grab, app.grab.take(app.window), Clock::now(), quietMs, quietMs, kTimeoutMs);
 }
 
-Timing measure(App& app, const std::vector<std::string>& setup, const std::string& step) {
+// Sets up, then times `step` (changes within `clip` only); `firstMs` is how
+// long to wait for its first change.
+Timing measure(App& app, const std::vector<std::string>& setup, const std::string& step, const Clip& clip,
+               int firstMs) {
   activate(app.window);
   settle(app);
   for (const std::string& s : setup) {
@@ -373,7 +404,7 @@ Timing measure(App& app, const std::vector<std::string>& setup, const std::strin
   std::vector<char> before = app.grab.take(app.window);
   const auto t0 = Clock::now();
   runStep(app, step);
-  return watch(app.window, app.damage, app.grab, std::move(before), t0, 5000, kQuietMs, kTimeoutMs);
+  return watch(app.window, app.damage, app.grab, std::move(before), t0, firstMs, kQuietMs, kActionTimeoutMs, clip);
 }
 
 long peakKiB(pid_t pid) {
@@ -389,8 +420,9 @@ long peakKiB(pid_t pid) {
 // returns the time from the start to the last change of that painting.
 // Timed starts wait longer for quiet, since a peer may load in steps.
 double start(App& app, bool timed) {
+  if (app.before) app.before();
   const auto t0 = Clock::now();
-  app.pid = launch(app.argv);
+  app.pid = launch(app.argv, app.env);
   while (!(app.window = windowOf(app.pid)) && msSince(t0) < kTimeoutMs) usleep(1000);
   if (!app.window) return -1;
   XSelectInput(dpy, app.window, StructureNotifyMask);
@@ -434,10 +466,14 @@ void place(App& app, int x) {
 }
 
 // What one action is in each program: the steps that set it up and the
-// measured step. A program without an entry does not take part.
+// measured step. A program without an entry does not take part. A
+// program's clip leaves out changes that are not the answer (a command
+// line's echo); `firstMs` is how long the first change may take.
 struct Action {
   std::string name;
   std::map<std::string, std::pair<std::vector<std::string>, std::string>> in;
+  std::map<std::string, Clip> clip = {};
+  int firstMs = 5000;
 };
 
 // Positions in the viewer's window: a point in the editor's text, the
@@ -449,6 +485,17 @@ const std::string kRoot2 = "click:60,76";
 const std::string kWrapBox = "click:190,16";
 // A point in glogg's upper (whole file) view.
 const std::string kGloggText = "click:500,200";
+// The height of gvim's command line at the window's foot, with a margin.
+constexpr int kGvimCommandLine = 40;
+
+// glogg's settings in a home of its own (it writes its recent files and
+// session there): quick find searches when Return is pressed, not as the
+// word is typed, and no earlier session is opened again.
+void writeGloggSettings(const std::string& home) {
+  std::system(("mkdir -p " + home + ".config/glogg").c_str());
+  std::ofstream conf(home + ".config/glogg/glogg.conf", std::ios::trunc);
+  conf << "[General]\nquickfind.incremental=false\nsession.loadLast=false\n";
+}
 
 std::vector<Action> actions() {
   const std::string vText = kViewerText;
@@ -480,10 +527,19 @@ std::vector<Action> actions() {
        {{"viewer", {{kRoot1, vText}, kRoot2}}}},
       {"outline End key: last node, caret at the top",
        {{"viewer", {{vText, "key:ctrl+Home", kRoot1}, "key:End"}}}},
+      // glogg's quick find is not incremental (its settings): Return
+      // searches from line 1. gvim's command line echoes Return at once;
+      // the view moving to the match is the answer.
       {"search for a word on the last line, from the top",
        {{"viewer", {{vText, "key:ctrl+Home"}, "key:ctrl+n"}},
         {"glogg", {{gText, "key:ctrl+Home", "key:ctrl+f"}, "key:Return"}},
-        {"gvim", {{"key:Escape", "key:ctrl+Home", "type:/zyzzyva"}, "key:Return"}}}},
+        {"gvim", {{"key:Escape", "key:ctrl+Home", "type:/zyzzyva"}, "key:Return"}}},
+       {{"gvim", Clip{0, 0, 0, -kGvimCommandLine}}},
+       40000},
+      {"wrap on at the end of the trace",
+       {{"viewer", {{vText, "key:ctrl+End"}, "key:alt+w"}}}},
+      {"wrap off at the end of the trace",
+       {{"viewer", {{}, "key:alt+w"}}}},
       {"wrap on in mid-file",
        {{"viewer", {{vText, "click:-8,400,2", vText}, "key:alt+w"}}}},
       {"wrap off in mid-file",
@@ -509,7 +565,17 @@ struct ComparisonTimes {
   double shownStall = -1;
   Timing escape;
   double escapeStall = -1;
+  Timing key;  // a key pressed in editor A while the comparison is at work
+  double keyStall = -1;
 };
+
+// Editor A's text in the comparison (the left half above the list), in
+// the probe's window geometry: where a key pressed in A shows.
+const Clip kCompareEditorA{60, 100, 560, -200};
+const std::string kCompareTextA = "click:300,300";
+// When the key goes after Return: the texts show by then on a quiet
+// machine, the list and the markers do not.
+constexpr int kKeyAfterReturnMs = 1000;
 
 // Times `step` from now, without waiting for quiet first, until nothing
 // changed for `quietMs`; events drained before it still reach the stall
@@ -549,6 +615,35 @@ void chooseForComparison(App& viewer, const std::string& traceB) {
   settle(viewer);
 }
 
+// Return in the chooser, a click in editor A at kKeyAfterReturnMs, and
+// Page Down in A 200 ms later: the time from the key to the first change
+// in A's text, and the longest stall from Return until the view is quiet.
+// Escape closes the comparison afterwards.
+void measureKeyDuringComparison(App& viewer, const std::string& traceB, ComparisonTimes& c) {
+  chooseForComparison(viewer, traceB);
+  stallProbe.start();
+  runStep(viewer, "key:Return");
+  watch(viewer.window, viewer.damage, viewer.grab, viewer.grab.take(viewer.window), Clock::now(), kKeyAfterReturnMs,
+        kKeyAfterReturnMs, kKeyAfterReturnMs);
+  runStep(viewer, kCompareTextA);
+  watch(viewer.window, viewer.damage, viewer.grab, viewer.grab.take(viewer.window), Clock::now(), 200, 200, 200);
+  XSync(dpy, False);
+  while (XPending(dpy)) {
+    XEvent e;
+    XNextEvent(dpy, &e);
+    stallProbe.take(e);
+  }
+  XDamageSubtract(dpy, viewer.damage, None, None);
+  std::vector<char> before = viewer.grab.take(viewer.window);
+  const auto t0 = Clock::now();
+  runStep(viewer, "key:Page_Down");
+  c.key = watch(viewer.window, viewer.damage, viewer.grab, std::move(before), t0, 5000, 1500, kTimeoutMs,
+                kCompareEditorA);
+  c.keyStall = stallProbe.stop();
+  runStep(viewer, "key:Escape");
+  settle(viewer, 3000);
+}
+
 ComparisonTimes measureComparison(App& viewer, const std::string& traceB) {
   ComparisonTimes c;
   chooseForComparison(viewer, traceB);
@@ -567,6 +662,7 @@ ComparisonTimes measureComparison(App& viewer, const std::string& traceB) {
   c.escape = measureNow(viewer, "key:Escape", 1500);
   c.escapeStall = stallProbe.stop();
   settle(viewer, 3000);
+  measureKeyDuringComparison(viewer, traceB, c);
   return c;
 }
 
@@ -625,13 +721,17 @@ int main(int argc, char** argv) {
   stallProbe.window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
   stallProbe.targets = atom("TARGETS");
   stallProbe.property = atom("LATENCY_PROBE_TARGETS");
-  const std::string workdir = "/tmp/latency_probe_settings/";
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string workdir = std::string(tmp && *tmp ? tmp : "/tmp") + "/latency_probe_settings/";
   std::system(("mkdir -p " + workdir + " && rm -f " + workdir + "zazozav.ini").c_str());
   std::vector<App> apps(3);
   apps[0].name = "viewer";
   apps[0].argv = {viewer, trace, "workdir=" + workdir};
   apps[1].name = "glogg";
   apps[1].argv = {"glogg", "--multi", trace};
+  const std::string gloggHome = workdir + "glogg-home/";
+  apps[1].env = {"HOME=" + gloggHome, "XDG_CONFIG_HOME=" + gloggHome + ".config"};
+  apps[1].before = [gloggHome] { writeGloggSettings(gloggHome); };
   apps[2].name = "gvim";
   apps[2].argv = {"gvim", "-f", "-u", "NONE", "-U", "NONE", "-N", "-n", "-R", "-c", "set guicursor=a:blinkon0",
                   trace};
@@ -679,7 +779,10 @@ int main(int argc, char** argv) {
       for (App& app : apps) {
         auto it = action.in.find(app.name);
         if (it == action.in.end()) continue;
-        results[{action.name, app.name}].push_back(measure(app, it->second.first, it->second.second));
+        const auto clip = action.clip.find(app.name);
+        results[{action.name, app.name}].push_back(measure(app, it->second.first, it->second.second,
+                                                           clip == action.clip.end() ? Clip{} : clip->second,
+                                                           action.firstMs));
       }
     }
     if (!traceB.empty()) compared.push_back(measureComparison(apps[0], traceB));
@@ -723,24 +826,30 @@ int main(int argc, char** argv) {
               cell(median(opened["glogg"])).c_str(), cell(median(opened["gvim"])).c_str(),
               cell(median(opened["viewer"]) / median(opened["glogg"])).c_str());
   if (!compared.empty()) {
-    std::vector<Timing> shown, escape;
-    std::vector<double> shownStall, escapeStall;
+    std::vector<Timing> shown, escape, key;
+    std::vector<double> shownStall, escapeStall, keyStall;
     for (const ComparisonTimes& c : compared) {
       shown.push_back(c.shown);
       escape.push_back(c.escape);
+      key.push_back(c.key);
       shownStall.push_back(c.shownStall);
       escapeStall.push_back(c.escapeStall);
+      keyStall.push_back(c.keyStall);
     }
     const std::vector<Timing>* perShown[3] = {&shown, nullptr, nullptr};
     const std::vector<Timing>* perEscape[3] = {&escape, nullptr, nullptr};
+    const std::vector<Timing>* perKey[3] = {&key, nullptr, nullptr};
     row("comparison: Return in the chooser to shown", perShown);
     row("comparison: Escape 300 ms after Return", perEscape);
+    row("comparison: key pressed during it (Page Down)", perKey);
     std::printf("%-48s %17s\n", "longest GUI stall, Return to shown", cell(median(shownStall)).c_str());
     std::printf("%-48s %17s\n", "longest GUI stall, Escape during the comparison", cell(median(escapeStall)).c_str());
-    std::printf("comparison raw (shown last / stall, Escape first / last / stall):");
+    std::printf("%-48s %17s\n", "longest GUI stall, key during the comparison", cell(median(keyStall)).c_str());
+    std::printf("comparison raw (shown last / stall, Escape first / last / stall, key first / stall):");
     for (const ComparisonTimes& c : compared) {
-      std::printf(" %s/%s %s/%s/%s", cell(c.shown.last).c_str(), cell(c.shownStall).c_str(), cell(c.escape.first).c_str(),
-                  cell(c.escape.last).c_str(), cell(c.escapeStall).c_str());
+      std::printf(" %s/%s %s/%s/%s %s/%s", cell(c.shown.last).c_str(), cell(c.shownStall).c_str(),
+                  cell(c.escape.first).c_str(), cell(c.escape.last).c_str(), cell(c.escapeStall).c_str(),
+                  cell(c.key.first).c_str(), cell(c.keyStall).c_str());
     }
     std::printf("\n");
   }
