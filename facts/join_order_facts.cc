@@ -285,7 +285,7 @@ bool opensJoinOrderSearch(const TraceFacts& facts, const JoinOrderFact& order) {
 
 std::vector<JoinOrderSearch> joinOrderSearches(const TraceFacts& facts, FactRange stretch) {
   std::vector<JoinOrderSearch> searches;
-  const int32_t end = stretch.first + stretch.count;
+  const int32_t end = stretch.end();
   for (int32_t j = stretch.first; j < end;) {
     JoinOrderSearch search;
     search.first = j;

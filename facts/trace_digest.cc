@@ -219,12 +219,11 @@ class DigestBuilder {
     const double none = std::numeric_limits<double>::quiet_NaN();
     double top = none;
     int32_t costed = 0;
-    for (int32_t s = 0; s < d_.statements.count(); ++s) {
-      DigestStatement& statement = d_.statements[s];
+    for (DigestStatement& statement : d_.statements) {
       statement.cost = none;
       int32_t withCost = 0;
-      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-        const double cost = d_.rows[r].costValue;
+      for (const DigestRow& row : slice(d_.rows, statement.rows)) {
+        const double cost = row.costValue;
         if (std::isnan(cost)) continue;
         ++withCost;
         if (std::isnan(statement.cost) || cost > statement.cost) statement.cost = cost;
@@ -233,16 +232,14 @@ class DigestBuilder {
       ++costed;
       if (std::isnan(top) || statement.cost > top) top = statement.cost;
       if (withCost < 2) continue;
-      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-        if (d_.rows[r].costValue == statement.cost) d_.rows[r].flags |= kRowTopOfStatement;
+      for (DigestRow& row : slice(d_.rows, statement.rows)) {
+        if (row.costValue == statement.cost) row.flags |= kRowTopOfStatement;
       }
     }
     if (costed < 2) return;
     for (const DigestStatement& statement : d_.statements) {
       if (statement.cost != top) continue;
-      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-        d_.rows[r].flags |= kRowTopStatement;
-      }
+      for (DigestRow& row : slice(d_.rows, statement.rows)) row.flags |= kRowTopStatement;
     }
   }
 

@@ -413,7 +413,7 @@ int32_t statementAtLine(const TraceFacts& facts, int32_t line) {
 int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
   const auto& s = facts.statements;
   const int32_t i =
-      firstNotBefore(s, [&](const StatementFacts& x) { return x.keyPoints.first + x.keyPoints.count <= keyPoint; });
+      firstNotBefore(s, [&](const StatementFacts& x) { return x.keyPoints.end() <= keyPoint; });
   return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
 }
 

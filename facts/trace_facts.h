@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "base/packed_records.h"
@@ -38,16 +39,16 @@ struct FactRange {
 // (a range of a list that lost its records names none).
 template <class Record>
 struct FactSlice {
-  const Record* first;
-  const Record* last;
-  const Record* begin() const { return first; }
-  const Record* end() const { return last; }
+  Record* first;
+  Record* last;
+  Record* begin() const { return first; }
+  Record* end() const { return last; }
 };
-template <class Record>
-FactSlice<Record> slice(const PackedRecords<Record>& list, FactRange range) {
+template <class List>
+auto slice(List& list, FactRange range) {
   const int32_t from = range.first < 0 ? 0 : (range.first < list.count() ? range.first : list.count());
   const int32_t to = range.end() < from ? from : (range.end() < list.count() ? range.end() : list.count());
-  return FactSlice<Record>{list.begin() + from, list.begin() + to};
+  return FactSlice<std::remove_reference_t<decltype(*list.begin())>>{list.begin() + from, list.begin() + to};
 }
 
 // Where a section's text begins (just past its marker) and how far its

@@ -83,7 +83,7 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
   std::vector<int32_t> whole;
   std::vector<int32_t> bitmap;
   int32_t chosen = kNoFact;
-  for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
+  for (int32_t c = p.candidates.first; c < p.candidates.end(); ++c) {
     const AccessCandidateFact& x = d.facts.accessCandidates[c];
     (x.bitmap ? bitmap : whole).push_back(c);
     if (!x.bitmap && chosen == kNoFact && p.bestLine > 0 && d.view(x.cost) == d.view(p.bestCost) &&
@@ -102,7 +102,7 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
   // A candidate's lines run to the next candidate's (in trace order), or
   // to the chosen path's line.
   auto lastLineOf = [&](int32_t c) {
-    if (c + 1 < p.candidates.first + p.candidates.count) return d.facts.accessCandidates[c + 1].line - 1;
+    if (c + 1 < p.candidates.end()) return d.facts.accessCandidates[c + 1].line - 1;
     return p.bestLine > 0 ? p.bestLine - 1 : p.lastLine;
   };
   auto addCandidate = [&](QTreeWidgetItem* parent, int32_t c) {
@@ -146,8 +146,7 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
     lines(best, p.bestLine, p.lastLine);
   }
   const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
-  for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) {
-    const AccessFlagFact& flag = d.facts.accessFlags[g];
+  for (const AccessFlagFact& flag : slice(d.facts.accessFlags, p.flags)) {
     auto* item = new QTreeWidgetItem(table);
     item->setIcon(kPathColumn, warning);
     if (flag.kind == kFlagRoundedToOne) {

@@ -22,9 +22,9 @@ constexpr const char* kLastSearchColour = "#1f5fbf";
 // The tooltip of a join order's point.
 std::string pointTitle(const TraceFacts& f, const JoinOrderFact& order, double cost) {
   std::string title = "Join order[" + std::string(f.view(order.number)) + "], line " + std::to_string(order.line) + ":";
-  for (int32_t t = order.tables.first; t < order.tables.first + order.tables.count; ++t) {
+  for (const TextSpan& table : slice(f.tables, order.tables)) {
     title += " ";
-    title += f.view(f.tables[t]);
+    title += f.view(table);
   }
   title += order.abortedLines ? "; aborted, last step cost " : "; best so far ";
   title += axisLabel(cost);
