@@ -185,17 +185,7 @@ uint64_t lineHash(std::string_view s) {
 }
 
 int32_t LineTable::firstAtOrAfter(int32_t line) const {
-  int32_t low = 0;
-  int32_t high = lines.count();
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (lines[mid].line >= line) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  return low;
+  return firstNotBefore(lines, [line](const auto& entry) { return entry.line < line; });
 }
 
 int buildLineTable(const char* text, int32_t length, LineTable& table) {
