@@ -119,7 +119,9 @@ class TextAligner {
       if (!slot) return false;
       *slot = p;
     }
-    if (!longestIncreasingRun(full.count(), [&](int32_t i) { return out_.pairs[full[i]].b; }, anchors)) return false;
+    if (longestIncreasingRun(full.count(), [&](int32_t i) { return out_.pairs[full[i]].b; }, anchors) != 0) {
+      return false;
+    }
     for (int32_t& anchor : anchors) anchor = full[anchor];
     return true;
   }
