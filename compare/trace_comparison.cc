@@ -1,5 +1,7 @@
 #include "compare/trace_comparison.h"
 
+#include <cassert>
+
 #include "compare/comparison_internal.h"
 
 bool TraceComparison::differs() const {
@@ -50,6 +52,7 @@ int32_t alignedLine(const TraceComparison& c, int32_t line, bool fromA) {
   if (low > 0 && seq < start(c.equalRuns[low - 1]) + c.equalRuns[low - 1].count) {
     const EqualRun& run = c.equalRuns[low - 1];
     target = other(run) + (seq - start(run));
+    assert(target < to.lines.count());  // a run's entries exist on both sides
   } else {
     // Inside a hunk: the same distance into the other side of it, at most
     // its last line.

@@ -3,6 +3,7 @@
 #include "facts/trace_digest.h"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -20,6 +21,7 @@ void TraceDigest::reset() {
 
 const QueryBlockFact& digestBlock(const TraceDigest& digest, const DigestRow& row) {
   static const QueryBlockFact none;
+  assert(row.queryBlock < digest.facts.queryBlocks.count());
   return row.queryBlock >= 0 && row.queryBlock < digest.facts.queryBlocks.count()
              ? digest.facts.queryBlocks[row.queryBlock]
              : none;
@@ -155,6 +157,7 @@ class DigestBuilder {
       }
       row.name = TextSpan{offset, d_.pool.length() - offset};
     }
+    assert(b.bestJoinOrderFact < f_.joinOrders.count());
     if (b.bestJoinOrderFact >= 0 && b.bestJoinOrderFact < f_.joinOrders.count()) {
       const int32_t offset = d_.pool.length();
       const JoinOrderFact& best = f_.joinOrders[b.bestJoinOrderFact];

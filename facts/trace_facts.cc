@@ -2,6 +2,7 @@
 // around the markers that open the sections the facts come from.
 #include "facts/trace_facts.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "facts/facts_internal.h"
@@ -293,6 +294,9 @@ class FactsBuilder {
         end = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : boundary;
       }
     }
+    // The next statement opens on a later line than this one, and a dump's
+    // end lies past its own key point.
+    assert(boundary > begin && end > begin);
     if (end <= begin) end = boundary;
     s.beginOffset = begin;
     s.endOffset = end;

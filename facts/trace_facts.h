@@ -12,6 +12,7 @@
 // re-formatting of final queries); 0 means the trace does not say.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
@@ -46,6 +47,7 @@ struct FactSlice {
 };
 template <class List>
 auto slice(List& list, FactRange range) {
+  assert(range.first >= 0 && range.count >= 0);
   const int32_t from = range.first < 0 ? 0 : (range.first < list.count() ? range.first : list.count());
   const int32_t to = range.end() < from ? from : (range.end() < list.count() ? range.end() : list.count());
   return FactSlice<std::remove_reference_t<decltype(*list.begin())>>{list.begin() + from, list.begin() + to};
