@@ -3,6 +3,7 @@
 // outline nodes: no allocation per record, and a record is found by index.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -83,3 +84,10 @@ class PackedRecords {
   int32_t count_ = 0;
   bool outOfMemory_ = false;
 };
+
+// The index of the first record of `list` for which `before` is false,
+// `before` being true and then false along the list (a binary search).
+template <class Record, class Before>
+int32_t firstNotBefore(const PackedRecords<Record>& list, Before before) {
+  return static_cast<int32_t>(std::partition_point(list.begin(), list.end(), before) - list.begin());
+}

@@ -122,13 +122,15 @@ void BM_TraceDigest(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * text.length());
   state.counters["rows"] = digest.rows.count();
-  state.counters["joinOrders"] = digest.joinOrders.count();
+  const TraceFacts& f = digest.facts;
+  state.counters["joinOrders"] = f.joinOrders.count();
   state.counters["poolKiB"] = digest.pool.length() / 1024.0;
-  state.counters["keptKiB"] = (digest.pool.capacity() + digest.rows.count() * sizeof(DigestRow) +
-                               digest.joinOrders.count() * sizeof(DigestJoinOrder) +
-                               digest.statements.count() * sizeof(DigestStatement) +
-                               digest.finalCostRows.count() * sizeof(int32_t)) /
-                              1024.0;
+  auto bytes = [](const auto& list) { return static_cast<double>(list.count()) * list.kRecordSize; };
+  state.counters["keptKiB"] =
+      (digest.pool.capacity() + bytes(digest.rows) + bytes(digest.statements) + bytes(digest.queryBlockRows) +
+       bytes(f.statements) + bytes(f.queryBlocks) + bytes(f.joinOrders) + bytes(f.tables) + bytes(f.accessPaths) +
+       bytes(f.accessCandidates) + bytes(f.accessFlags) + bytes(f.keyPointLines)) /
+      1024.0;
 }
 BENCHMARK(BM_TraceDigest)->Unit(benchmark::kMillisecond);
 

@@ -94,8 +94,7 @@ void printEntries(OutputBuffer& out, const Sides& s, const PackedRecords<ListDif
   const TraceFacts& fa = s.a.facts;
   const TraceFacts& fb = s.b.facts;
   const OneSidedCounts counts = countOneSided(list, range, wantCommon);
-  for (int32_t i = range.first; i < range.first + range.count; ++i) {
-    const ListDifference& d = list[i];
+  for (const ListDifference& d : slice(list, range)) {
     if (d.common != wantCommon || counts.grouped(d)) continue;
     out.printf("%s%s %s: %s / %s\n", indent, one, entryName(fa, listA, fb, listB, d, name).c_str(),
                entryValue(fa, listA, d.a).c_str(), entryValue(fb, listB, d.b).c_str());
@@ -104,8 +103,7 @@ void printEntries(OutputBuffer& out, const Sides& s, const PackedRecords<ListDif
     if (counts.onlyIn[side] < OneSidedCounts::kGroupFrom) continue;
     out.printf("%s%d %s only in %s:", indent, counts.onlyIn[side], many, side == 0 ? "A" : "B");
     int onLine = kGroupedPerLine;
-    for (int32_t i = range.first; i < range.first + range.count; ++i) {
-      const ListDifference& d = list[i];
+    for (const ListDifference& d : slice(list, range)) {
       if (d.common != wantCommon || (side == 0 ? d.b != kNoFact : d.a != kNoFact)) continue;
       if (onLine == kGroupedPerLine) {
         out.printf("\n%s ", indent);
@@ -150,9 +148,9 @@ void printPair(OutputBuffer& out, const Sides& s, int32_t p) {
   const TraceFacts& fa = s.a.facts;
   const TraceFacts& fb = s.b.facts;
   int32_t own = 0;
-  for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) own += !s.c.parameters[i].common;
-  for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
-    own += !s.c.fixControls[i].common;
+  for (const ListDifference& parameter : slice(s.c.parameters, d.parameters)) own += !parameter.common;
+  for (const ListDifference& fix : slice(s.c.fixControls, d.fixControls)) {
+    own += !fix.common;
   }
   if (own == 0 && d.queryBlocks.count == 0 && d.decisions.count == 0 && !d.planHashDiffers) return;
   out.printf("\n%s and %s:\n", statementName(fa, pair.a, "A").c_str(), statementName(fb, pair.b, "B").c_str());
@@ -163,8 +161,7 @@ void printPair(OutputBuffer& out, const Sides& s, int32_t p) {
     out.printf("  plan hash value: %s / %s\n", planHash(fa, fa.statements[pair.a].planHashValue).c_str(),
                planHash(fb, fb.statements[pair.b].planHashValue).c_str());
   }
-  for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) {
-    const QueryBlockDifference& q = s.c.queryBlocks[i];
+  for (const QueryBlockDifference& q : slice(s.c.queryBlocks, d.queryBlocks)) {
     const QueryBlockFact& named = q.a != kNoFact ? fa.queryBlocks[q.a] : fb.queryBlocks[q.b];
     const TraceFacts& namedIn = q.a != kNoFact ? fa : fb;
     out.printf("  query block %s, %s: %s / %s\n", orDash(namedIn, named.name).c_str(),
@@ -226,9 +223,9 @@ int printReport(const Sides& s) {
   if (firstFull >= 0 && full >= 2) {
     const PairDifferences& d = s.c.differences[firstFull];
     bool any = false;
-    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) any |= s.c.parameters[i].common;
-    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
-      any |= s.c.fixControls[i].common;
+    for (const ListDifference& parameter : slice(s.c.parameters, d.parameters)) any |= parameter.common;
+    for (const ListDifference& fix : slice(s.c.fixControls, d.fixControls)) {
+      any |= fix.common;
     }
     if (any) {
       out.printf("\nIn every pair of statements (lines of the first pair):\n");
@@ -262,8 +259,7 @@ void listJson(JsonWriter& json, const char* key, const char* nameKey, const Side
   const TraceFacts& fa = s.a.facts;
   const TraceFacts& fb = s.b.facts;
   json.key(key).beginArray();
-  for (int32_t i = range.first; i < range.first + range.count; ++i) {
-    const ListDifference& d = list[i];
+  for (const ListDifference& d : slice(list, range)) {
     json.beginObject();
     if (d.a != kNoFact) {
       spanOrNull(json.key(nameKey), fa, la[d.a].*name);
@@ -327,8 +323,7 @@ void pairJson(JsonWriter& json, const Sides& s, int32_t p) {
            &FixControlFact::number);
   decisionsJson(json, "decisions", DecisionSides{fa, fb, s.c}, d.decisions);
   json.key("query_blocks").beginArray();
-  for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) {
-    const QueryBlockDifference& q = s.c.queryBlocks[i];
+  for (const QueryBlockDifference& q : slice(s.c.queryBlocks, d.queryBlocks)) {
     const TraceFacts& namedIn = q.a != kNoFact ? fa : fb;
     const QueryBlockFact& named = namedIn.queryBlocks[q.a != kNoFact ? q.a : q.b];
     json.beginObject();

@@ -156,7 +156,7 @@ std::string decisionLine(const DecisionSides& s, const DecisionDifference& d) {
 }
 
 void printDecisions(OutputBuffer& out, const DecisionSides& s, FactRange range, const char* indent) {
-  for (int32_t i = range.first; i < range.first + range.count; ++i) {
+  for (int32_t i = range.first; i < range.end(); ++i) {
     out.printf("%s%s%s\n", indent, decisionLine(s, s.c.decisions[i]).c_str(),
                i == s.c.firstDivergence ? "  <- first divergence" : "");
   }
@@ -164,7 +164,7 @@ void printDecisions(OutputBuffer& out, const DecisionSides& s, FactRange range, 
 
 void decisionsJson(JsonWriter& json, const char* key, const DecisionSides& s, FactRange range) {
   json.key(key).beginArray();
-  for (int32_t i = range.first; i < range.first + range.count; ++i) decisionJson(json, s, s.c.decisions[i], false);
+  for (const DecisionDifference& decision : slice(s.c.decisions, range)) decisionJson(json, s, decision, false);
   json.endArray();
 }
 

@@ -46,8 +46,7 @@ void printWhy(OutputBuffer& out, const TraceFacts& f, const QueryBlockFact& b) {
     const auto n = static_cast<int>(searches.size());
     out.printf("    join orders, %d search%s: %s\n", n, n == 1 ? "" : "es", counts.c_str());
   }
-  for (int32_t i = b.accessPaths.first; i < b.accessPaths.first + b.accessPaths.count; ++i) {
-    const AccessPathFact& p = f.accessPaths[i];
+  for (const AccessPathFact& p : slice(f.accessPaths, b.accessPaths)) {
     std::string line = "    " + orDash(f, p.alias) + ", line " + std::to_string(p.line) + ": card ";
     line += p.cardLine ? orDash(f, p.cardOriginal) + " -> " + orDash(f, p.cardRounded) : std::string("-");
     if (p.bestLine) {
@@ -58,14 +57,13 @@ void printWhy(OutputBuffer& out, const TraceFacts& f, const QueryBlockFact& b) {
       line += "; no best path";
     }
     int32_t bitmap = 0;
-    for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
-      bitmap += f.accessCandidates[c].bitmap;
+    for (const AccessCandidateFact& candidate : slice(f.accessCandidates, p.candidates)) {
+      bitmap += candidate.bitmap;
     }
     line += "; " + std::to_string(p.candidates.count) + (p.candidates.count == 1 ? " candidate" : " candidates");
     if (bitmap > 0) line += " (" + std::to_string(bitmap) + " bitmap)";
-    for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) {
-      line += std::string("; ") + accessFlagName(f.accessFlags[g].kind) + ", line " +
-              std::to_string(f.accessFlags[g].line);
+    for (const AccessFlagFact& flag : slice(f.accessFlags, p.flags)) {
+      line += std::string("; ") + accessFlagName(flag.kind) + ", line " + std::to_string(flag.line);
     }
     out.printf("%s\n", line.c_str());
   }
@@ -84,8 +82,8 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
   if (s.sqlTextLine) out.printf("  SQL, line %d: %s\n", s.sqlTextLine, terminalSafe(f.view(s.sqlText)).c_str());
   if (s.finalQueryLine) out.printf("  Final query: line %d\n", s.finalQueryLine);
   int32_t altered = 0;
-  for (int32_t p = s.parameters.first; p < s.parameters.first + s.parameters.count; ++p) {
-    if (f.parameters[p].list == kParametersAltered) ++altered;
+  for (const ParameterFact& parameter : slice(f.parameters, s.parameters)) {
+    if (parameter.list == kParametersAltered) ++altered;
   }
   if (s.parametersLine) {
     out.printf("  Parameters: %d (%d altered), line %d\n", s.parameters.count, altered, s.parametersLine);
@@ -98,8 +96,7 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
   if (s.queryBlocks.count > 0) {
     std::vector<std::vector<std::string>> rows = {
         {"line", "query block", "plan", "cost", "card", "bytes", "tried", "aborted", "best join order"}};
-    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-      const QueryBlockFact& b = f.queryBlocks[q];
+    for (const QueryBlockFact& b : slice(f.queryBlocks, s.queryBlocks)) {
       std::string name = orDash(f, b.name);
       if (b.number.present()) name += " (#" + terminalSafe(f.view(b.number)) + ")";
       std::string best = orDash(f, b.bestJoinOrder);
@@ -112,14 +109,13 @@ void printStatement(OutputBuffer& out, const TraceFacts& f, int32_t index) {
                       best});
     }
     printTable(out, rows, "  ");
-    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-      printWhy(out, f, f.queryBlocks[q]);
+    for (const QueryBlockFact& block : slice(f.queryBlocks, s.queryBlocks)) {
+      printWhy(out, f, block);
     }
   } else {
     out.printf("  No final cost of a query block.\n");
   }
-  for (int32_t t = s.transformations.first; t < s.transformations.first + s.transformations.count; ++t) {
-    const TransformationFact& x = f.transformations[t];
+  for (const TransformationFact& x : slice(f.transformations, s.transformations)) {
     out.printf("  Transformation, line %d: %s\n", x.line, terminalSafe(f.view(x.text)).c_str());
   }
 }
@@ -171,8 +167,7 @@ void joinOrderNumberJson(JsonWriter& json, const TraceFacts& f, TextSpan number)
 void seriesJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
   json.key("join_order_series");
   json.beginArray();
-  for (int32_t j = b.joinOrders.first; j < b.joinOrders.first + b.joinOrders.count; ++j) {
-    const JoinOrderFact& order = f.joinOrders[j];
+  for (const JoinOrderFact& order : slice(f.joinOrders, b.joinOrders)) {
     json.beginObject();
     joinOrderNumberJson(json.key("number"), f, order.number);
     json.key("line").number(order.line);
@@ -203,8 +198,7 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
   }
   json.key("candidates");
   json.beginArray();
-  for (int32_t i = p.candidates.first; i < p.candidates.first + p.candidates.count; ++i) {
-    const AccessCandidateFact& c = f.accessCandidates[i];
+  for (const AccessCandidateFact& c : slice(f.accessCandidates, p.candidates)) {
     json.beginObject();
     spanOrNull(json.key("path"), f, c.path);
     spanOrNull(json.key("index"), f, c.index);
@@ -228,8 +222,7 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
   }
   json.key("columns");
   json.beginArray();
-  for (int32_t i = p.columns.first; i < p.columns.first + p.columns.count; ++i) {
-    const ColumnStatFact& c = f.columnStats[i];
+  for (const ColumnStatFact& c : slice(f.columnStats, p.columns)) {
     json.beginObject();
     spanOrNull(json.key("name"), f, c.name);
     json.key("line").number(c.line);
@@ -242,8 +235,7 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
   json.endArray();
   json.key("flags");
   json.beginArray();
-  for (int32_t i = p.flags.first; i < p.flags.first + p.flags.count; ++i) {
-    const AccessFlagFact& flag = f.accessFlags[i];
+  for (const AccessFlagFact& flag : slice(f.accessFlags, p.flags)) {
     json.beginObject();
     json.key("kind").string(accessFlagName(flag.kind));
     json.key("line").number(flag.line);
@@ -257,8 +249,7 @@ void accessPathJson(JsonWriter& json, const TraceFacts& f, const AccessPathFact&
 void tableStatsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
   json.key("table_stats");
   json.beginArray();
-  for (int32_t i = b.tableStats.first; i < b.tableStats.first + b.tableStats.count; ++i) {
-    const TableStatFact& t = f.tableStats[i];
+  for (const TableStatFact& t : slice(f.tableStats, b.tableStats)) {
     json.beginObject();
     spanOrNull(json.key("table"), f, t.table);
     spanOrNull(json.key("alias"), f, t.alias);
@@ -268,8 +259,7 @@ void tableStatsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact&
     spanOrNull(json.key("avg_row_len"), f, t.avgRowLen);
     json.key("indexes");
     json.beginArray();
-    for (int32_t k = t.indexes.first; k < t.indexes.first + t.indexes.count; ++k) {
-      const IndexStatFact& x = f.indexStats[k];
+    for (const IndexStatFact& x : slice(f.indexStats, t.indexes)) {
       json.beginObject();
       spanOrNull(json.key("name"), f, x.name);
       json.key("line").number(x.line);
@@ -288,8 +278,8 @@ void tableStatsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact&
 void accessPathsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact& b) {
   json.key("access_paths");
   json.beginArray();
-  for (int32_t i = b.accessPaths.first; i < b.accessPaths.first + b.accessPaths.count; ++i) {
-    accessPathJson(json, f, f.accessPaths[i]);
+  for (const AccessPathFact& path : slice(f.accessPaths, b.accessPaths)) {
+    accessPathJson(json, f, path);
   }
   json.endArray();
 }
@@ -297,8 +287,7 @@ void accessPathsJson(JsonWriter& json, const TraceFacts& f, const QueryBlockFact
 void queryBlocksJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
   json.key("query_blocks");
   json.beginArray();
-  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-    const QueryBlockFact& b = f.queryBlocks[q];
+  for (const QueryBlockFact& b : slice(f.queryBlocks, s.queryBlocks)) {
     json.beginObject();
     spanOrNull(json.key("name"), f, b.name);
     spanOrNull(json.key("number"), f, b.number);
@@ -329,8 +318,7 @@ void queryBlocksJson(JsonWriter& json, const TraceFacts& f, const StatementFacts
 void joinOrdersJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
   json.key("join_orders");
   json.beginArray();
-  for (int32_t j = s.joinOrders.first; j < s.joinOrders.first + s.joinOrders.count; ++j) {
-    const JoinOrderFact& order = f.joinOrders[j];
+  for (const JoinOrderFact& order : slice(f.joinOrders, s.joinOrders)) {
     json.beginObject();
     spanOrNull(json.key("number"), f, order.number);
     json.key("line").number(order.line);
@@ -378,8 +366,7 @@ void planJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
   lineOrNull(json.key("explain_plan_line"), s.explainPlanLine);
   json.key("plan");
   json.beginArray();
-  for (int32_t p = s.planOperations.first; p < s.planOperations.first + s.planOperations.count; ++p) {
-    const PlanOperationFact& op = f.planOperations[p];
+  for (const PlanOperationFact& op : slice(f.planOperations, s.planOperations)) {
     json.beginObject();
     json.key("line").number(op.line);
     spanOrNull(json.key("id"), f, op.id);
@@ -394,8 +381,8 @@ void planJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
   lineOrNull(json.key("outline_line"), s.outlineLine);
   json.key("outline_hints");
   json.beginArray();
-  for (int32_t h = s.outlineHints.first; h < s.outlineHints.first + s.outlineHints.count; ++h) {
-    json.string(f.view(f.outlineHints[h].text));
+  for (const OutlineHintFact& hint : slice(f.outlineHints, s.outlineHints)) {
+    json.string(f.view(hint.text));
   }
   json.endArray();
 }
@@ -403,8 +390,7 @@ void planJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
 void transformationsJson(JsonWriter& json, const TraceFacts& f, const StatementFacts& s) {
   json.key("transformations");
   json.beginArray();
-  for (int32_t t = s.transformations.first; t < s.transformations.first + s.transformations.count; ++t) {
-    const TransformationFact& x = f.transformations[t];
+  for (const TransformationFact& x : slice(f.transformations, s.transformations)) {
     json.beginObject();
     json.key("line").number(x.line);
     spanOrNull(json.key("kind"), f, x.kind);

@@ -102,8 +102,8 @@ DecisionValue decisionValue(const TraceFacts& f, const DecisionDifference& d, bo
       case kDecisionBestCost: return text(path.bestCost);
       case kDecisionFlags:
         v.kind = DecisionValue::kFlags;
-        for (int32_t g = path.flags.first; g < path.flags.first + path.flags.count; ++g) {
-          v.flags |= 1u << (f.accessFlags[g].kind & 31);
+        for (const AccessFlagFact& flag : slice(f.accessFlags, path.flags)) {
+          v.flags |= 1u << (flag.kind & 31);
         }
         return v;
       default: break;
@@ -187,8 +187,8 @@ class DecisionComparer {
   // on one side goes with the k-th of that name on the other.
   template <class NameA, class NameB, class Same, class Alone>
   static bool matchByName(FactRange ra, FactRange rb, NameA nameA, NameB nameB, Same same, Alone alone) {
-    const int32_t aEnd = ra.first + ra.count;
-    const int32_t bEnd = rb.first + rb.count;
+    const int32_t aEnd = ra.end();
+    const int32_t bEnd = rb.end();
     for (int32_t i = ra.first; i < aEnd; ++i) {
       int32_t rank = 0;  // earlier records of A with this name
       for (int32_t p = ra.first; p < i; ++p) rank += nameA(p) == nameA(i);
@@ -310,7 +310,7 @@ class DecisionComparer {
   bool paths(int32_t qa, int32_t qb) {
     const FactRange ra = fa_.queryBlocks[qa].accessPaths;
     const FactRange rb = fb_.queryBlocks[qb].accessPaths;
-    for (int32_t i = ra.first; i < ra.first + ra.count; ++i) {
+    for (int32_t i = ra.first; i < ra.end(); ++i) {
       const int32_t j = aliasIn(fb_, rb, fa_.view(fa_.accessPaths[i].alias));
       if (j == kNoFact) {
         if (!add(kDecisionEstimated, qa, qb, i, kNoFact, fa_.accessPaths[i].line, 0)) return false;
@@ -318,7 +318,7 @@ class DecisionComparer {
         return false;
       }
     }
-    for (int32_t j = rb.first; j < rb.first + rb.count; ++j) {
+    for (int32_t j = rb.first; j < rb.end(); ++j) {
       if (aliasIn(fa_, ra, fb_.view(fb_.accessPaths[j].alias)) == kNoFact &&
           !add(kDecisionEstimated, qa, qb, kNoFact, j, 0, fb_.accessPaths[j].line)) {
         return false;
@@ -336,7 +336,7 @@ class DecisionComparer {
   }
 
   static int32_t aliasIn(const TraceFacts& f, FactRange range, std::string_view alias) {
-    for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    for (int32_t i = range.first; i < range.end(); ++i) {
       if (f.view(f.accessPaths[i].alias) == alias) return i;
     }
     return kNoFact;

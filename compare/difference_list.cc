@@ -58,11 +58,11 @@ class ListBuilder {
   bool isFull(int32_t p) const { return c_.pairs[p].a != kNoFact && c_.pairs[p].b != kNoFact; }
 
   bool hasCommon(const PairDifferences& d) const {
-    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) {
-      if (c_.parameters[i].common) return true;
+    for (const ListDifference& parameter : slice(c_.parameters, d.parameters)) {
+      if (parameter.common) return true;
     }
-    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
-      if (c_.fixControls[i].common) return true;
+    for (const ListDifference& fix : slice(c_.fixControls, d.fixControls)) {
+      if (fix.common) return true;
     }
     return false;
   }
@@ -191,7 +191,7 @@ class ListBuilder {
   // they are many, a row for each side (an upgrade brings hundreds).
   void entryRows(int32_t kind, const PackedRecords<ListDifference>& list, FactRange range, bool wantCommon) {
     const OneSidedCounts counts = countOneSided(list, range, wantCommon);
-    for (int32_t i = range.first; i < range.first + range.count; ++i) {
+    for (int32_t i = range.first; i < range.end(); ++i) {
       const ListDifference& d = list[i];
       if (d.common == wantCommon && !counts.grouped(d)) entryRow(kind, i, d);
     }
@@ -214,8 +214,7 @@ class ListBuilder {
     });
     const DifferenceText names = cell([&] {
       const int32_t start = out_.text.length();
-      for (int32_t i = range.first; i < range.first + range.count; ++i) {
-        const ListDifference& d = list[i];
+      for (const ListDifference& d : slice(list, range)) {
         if (d.common != wantCommon || (inB ? d.a != kNoFact : d.b != kNoFact)) continue;
         const int32_t index = inB ? d.b : d.a;
         const int32_t line = parameter ? f.parameters[index].line : f.fixControls[index].line;
@@ -272,9 +271,9 @@ class ListBuilder {
     const StatementPair& pair = c_.pairs[p];
     const PairDifferences& d = c_.differences[p];
     int32_t own = d.queryBlocks.count + d.decisions.count + (d.planHashDiffers ? 1 : 0) + (d.sqlIdDiffers ? 1 : 0);
-    for (int32_t i = d.parameters.first; i < d.parameters.first + d.parameters.count; ++i) own += !c_.parameters[i].common;
-    for (int32_t i = d.fixControls.first; i < d.fixControls.first + d.fixControls.count; ++i) {
-      own += !c_.fixControls[i].common;
+    for (const ListDifference& parameter : slice(c_.parameters, d.parameters)) own += !parameter.common;
+    for (const ListDifference& fix : slice(c_.fixControls, d.fixControls)) {
+      own += !fix.common;
     }
     if (own == 0) return;
     const StatementFacts& sa = fa_.statements[pair.a];
@@ -291,13 +290,13 @@ class ListBuilder {
       const DifferenceText inB = cell([&] { putSpan(fb_, sb.*field); });
       add(kind, p, what, inA, inB, statementLine(sa), 1, statementLine(sb), 1);
     };
-    for (int32_t i = d.decisions.first; i < d.decisions.first + d.decisions.count; ++i) {
+    for (int32_t i = d.decisions.first; i < d.decisions.end(); ++i) {
       decisionRow(i, kDifferenceDecision);
     }
     if (d.sqlIdDiffers) statementRow(kDifferenceSqlId, "sql_id", &StatementFacts::sqlId);
     if (d.planHashDiffers) statementRow(kDifferencePlanHash, "plan hash value", &StatementFacts::planHashValue);
     listRows(d, false);
-    for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.first + d.queryBlocks.count; ++i) queryBlockRow(i);
+    for (int32_t i = d.queryBlocks.first; i < d.queryBlocks.end(); ++i) queryBlockRow(i);
   }
 
   // One side's value of a decision, with its line.

@@ -23,15 +23,14 @@ bool tablesDiffer(const TraceFacts& fa, int32_t a, const TraceFacts& fb, int32_t
 
 OneSidedCounts countOneSided(const PackedRecords<ListDifference>& list, FactRange range, bool wantCommon) {
   OneSidedCounts counts;
-  for (int32_t i = range.first; i < range.first + range.count; ++i) {
-    const ListDifference& d = list[i];
+  for (const ListDifference& d : slice(list, range)) {
     if (d.common == wantCommon && (d.a == kNoFact || d.b == kNoFact)) ++counts.onlyIn[d.a == kNoFact ? 1 : 0];
   }
   return counts;
 }
 
 bool blocksByName(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
-  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
+  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.end(); ++q) {
     int32_t* slot = out.append();
     if (!slot) return false;
     *slot = q;

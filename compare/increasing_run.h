@@ -12,13 +12,13 @@
 // `chosen` to the indices of a longest run whose keys strictly increase,
 // in increasing order (empty for no items). Keeps, for each run length,
 // the item that ends the best run of that length, and each item's
-// predecessor: O(count log count). Returns false when memory ran out.
+// predecessor: O(count log count). Returns 0, or -1 when memory ran out.
 template <class Key>
-bool longestIncreasingRun(int32_t count, Key key, PackedRecords<int32_t>& chosen) {
+int longestIncreasingRun(int32_t count, Key key, PackedRecords<int32_t>& chosen) {
   PackedRecords<int32_t> tails;
   PackedRecords<int32_t> links;
   chosen.reset();
-  if (tails.reserveRecords(count) != 0 || links.reserveRecords(count) != 0) return false;
+  if (tails.reserveRecords(count) != 0 || links.reserveRecords(count) != 0) return -1;
   for (int32_t i = 0; i < count; ++i) {
     const auto k = key(i);
     const int32_t* slot =
@@ -31,11 +31,11 @@ bool longestIncreasingRun(int32_t count, Key key, PackedRecords<int32_t>& chosen
       tails[at] = i;
     }
   }
-  if (chosen.reserveRecords(tails.count()) != 0) return false;
+  if (chosen.reserveRecords(tails.count()) != 0) return -1;
   for (int32_t i = 0; i < tails.count(); ++i) *chosen.append() = 0;
   for (int32_t i = tails.count() > 0 ? tails[tails.count() - 1] : -1, k = tails.count() - 1; i >= 0;
        i = links[i], --k) {
     chosen[k] = i;
   }
-  return true;
+  return 0;
 }

@@ -132,7 +132,7 @@ bool LineDiffer::patience(const Block& block) {
   if (pairs.count() == 0) return false;
   std::sort(pairs.begin(), pairs.end(), [](const Pair& x, const Pair& y) { return x.a < y.a; });
   // The longest run of them that also increases in B.
-  if (!longestIncreasingRun(pairs.count(), [&](int32_t i) { return pairs[i].b; }, run)) {
+  if (longestIncreasingRun(pairs.count(), [&](int32_t i) { return pairs[i].b; }, run) != 0) {
     failed_ = true;
     return false;
   }

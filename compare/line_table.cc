@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/byte_text.h"
+
 namespace {
 
 constexpr uint64_t kOffsetBasis = 0xcbf29ce484222325ull;
@@ -10,10 +12,13 @@ constexpr uint64_t kPrime = 0x100000001b3ull;
 // What stands in for a piece of noise: values above any byte.
 enum Placeholder : uint64_t { kAddress = 0x101, kDateTime = 0x102, kFigure = 0x103 };
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-inline bool isWord(char c) { return isHex(c) || (c >= 'g' && c <= 'z') || (c >= 'G' && c <= 'Z') || c == '_'; }
-inline char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline bool isDigit(char c) { return byteIs(c, kDigitByte); }
+inline bool isHex(char c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+inline bool isWord(char c) { return byteIs(c, kWordBytes); }
+inline char lower(char c) { return byteIs(c, kUpperByte) ? static_cast<char>(c + 32) : c; }
+// A byte that may start noise: a digit (an address, a date, a figure),
+// the «e» of «elapsed», or the «=» before a figure's key.
+inline bool mayStartNoise(char c) { return isDigit(c) || (c | 0x20) == 'e' || c == '='; }
 
 // Lines that only frame the trace: who wrote it, where, when.
 constexpr std::string_view kNoisePrefixes[] = {
@@ -94,22 +99,6 @@ bool isNoiseLine(std::string_view line) {
 
 namespace {
 
-// Classes of bytes for the hash: the bytes that may start noise are few.
-enum : uint8_t { kWordByte = 1, kTriggerByte = 2 };
-struct HashClasses {
-  uint8_t of[256] = {};
-  constexpr HashClasses() {
-    for (int c = '0'; c <= '9'; ++c) of[c] = kWordByte | kTriggerByte;
-    for (int c = 'a'; c <= 'z'; ++c) of[c] = kWordByte;
-    for (int c = 'A'; c <= 'Z'; ++c) of[c] = kWordByte;
-    of[static_cast<int>('_')] = kWordByte;
-    of[static_cast<int>('e')] |= kTriggerByte;
-    of[static_cast<int>('E')] |= kTriggerByte;
-    of[static_cast<int>('=')] = kTriggerByte;
-  }
-};
-constexpr HashClasses kHashClasses;
-
 // The normalised line is hashed as its maximal runs of plain bytes, eight
 // at a time, and the placeholders between them; each run's length goes in
 // with it, so where runs end cannot alias.
@@ -159,13 +148,12 @@ uint64_t lineHash(std::string_view s) {
   };
   for (size_t i = 0; i < s.size();) {
     const char c = s[i];
-    const uint8_t classes = kHashClasses.of[static_cast<unsigned char>(c)];
-    if (!(classes & kTriggerByte)) {
+    if (!mayStartNoise(c)) {
       ++i;
       if (maskNumberWithin > 0) --maskNumberWithin;
       continue;
     }
-    const bool startsWord = i == 0 || !(kHashClasses.of[static_cast<unsigned char>(s[i - 1])] & kWordByte);
+    const bool startsWord = i == 0 || !isWord(s[i - 1]);
     if (c == '0' && startsWord && i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && isHex(s[i + 2])) {
       noise(i, kAddress);
       i += 2;
@@ -201,17 +189,7 @@ uint64_t lineHash(std::string_view s) {
 }
 
 int32_t LineTable::firstAtOrAfter(int32_t line) const {
-  int32_t low = 0;
-  int32_t high = lines.count();
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (lines[mid].line >= line) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  return low;
+  return firstNotBefore(lines, [line](const auto& entry) { return entry.line < line; });
 }
 
 int buildLineTable(const char* text, int32_t length, LineTable& table) {

@@ -48,7 +48,7 @@ bool sectionsOf(const ComparedTrace& t, const StatementFacts& s, PackedRecords<S
   if (!head) return false;
   *head = Section{s.firstLine, s.lastLine, 0, sectionKey(0, "")};
   const KeyPoints_c& k = *t.keyPoints;
-  for (int32_t i = s.keyPoints.first; i < s.keyPoints.first + s.keyPoints.count; ++i) {
+  for (int32_t i = s.keyPoints.first; i < s.keyPoints.end(); ++i) {
     if (!opensSection(k[i].kind)) continue;
     const int32_t line = k[i].line + 1;
     Section& last = out[out.count() - 1];
@@ -119,7 +119,9 @@ class TextAligner {
       if (!slot) return false;
       *slot = p;
     }
-    if (!longestIncreasingRun(full.count(), [&](int32_t i) { return out_.pairs[full[i]].b; }, anchors)) return false;
+    if (longestIncreasingRun(full.count(), [&](int32_t i) { return out_.pairs[full[i]].b; }, anchors) != 0) {
+      return false;
+    }
     for (int32_t& anchor : anchors) anchor = full[anchor];
     return true;
   }

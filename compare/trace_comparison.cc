@@ -1,5 +1,7 @@
 #include "compare/trace_comparison.h"
 
+#include <cassert>
+
 #include "compare/comparison_internal.h"
 
 bool TraceComparison::differs() const {
@@ -49,20 +51,12 @@ int32_t alignedLine(const TraceComparison& c, int32_t line, bool fromA) {
   auto start = [&](const EqualRun& r) { return fromA ? r.aSeq : r.bSeq; };
   auto other = [&](const EqualRun& r) { return fromA ? r.bSeq : r.aSeq; };
   // The last run that starts at or before seq.
-  int32_t low = 0;
-  int32_t high = c.equalRuns.count();
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (start(c.equalRuns[mid]) <= seq) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
+  const int32_t low = firstNotBefore(c.equalRuns, [&](const EqualRun& r) { return start(r) <= seq; });
   int32_t target;  // an entry of `to`
   if (low > 0 && seq < start(c.equalRuns[low - 1]) + c.equalRuns[low - 1].count) {
     const EqualRun& run = c.equalRuns[low - 1];
     target = other(run) + (seq - start(run));
+    assert(target < to.lines.count());  // a run's entries exist on both sides
   } else {
     // Inside a hunk: the same distance into the other side of it, at most
     // its last line.

@@ -28,17 +28,7 @@ int differingLines(const TraceComparison& comparison, bool inA, int32_t first, i
   auto start = [inA](const EqualRun& r) { return inA ? r.aSeq : r.bSeq; };
   const int32_t from = table.firstAtOrAfter(first);
   // The first run that ends after entry `from`.
-  int32_t low = 0;
-  int32_t high = runs.count();
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (start(runs[mid]) + runs[mid].count <= from) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  int32_t run = low;
+  int32_t run = firstNotBefore(runs, [&](const EqualRun& r) { return start(r) + r.count <= from; });
   for (int32_t seq = from; seq < table.lines.count() && table.lines[seq].line <= last; ++seq) {
     while (run < runs.count() && start(runs[run]) + runs[run].count <= seq) ++run;
     if (run < runs.count() && start(runs[run]) <= seq) continue;  // in an equal run
@@ -56,17 +46,8 @@ int noiseLinesInRuns(const TraceComparison& comparison, bool inA, int32_t first,
   auto start = [inA](const TextHunk& h) { return inA ? h.aLine : h.bLine; };
   auto end = [inA](const TextHunk& h) { return inA ? h.aLine + h.aCount : h.bLine + h.bCount; };
   // The first hunk that ends after `first`: hunks come in line order.
-  int32_t low = 0;
-  int32_t high = hunks.count();
-  while (low < high) {
-    const int32_t mid = low + (high - low) / 2;
-    if (end(hunks[mid]) <= first) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  for (int32_t h = low; h < hunks.count() && start(hunks[h]) <= last; ++h) {
+  const int32_t after = firstNotBefore(hunks, [&](const TextHunk& h) { return end(h) <= first; });
+  for (int32_t h = after; h < hunks.count() && start(hunks[h]) <= last; ++h) {
     const int32_t from = std::max(first, start(hunks[h]));
     const int32_t to = std::min(last, end(hunks[h]) - 1);
     // A hunk's lines are its entries and the noise between them.

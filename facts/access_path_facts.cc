@@ -249,19 +249,12 @@ class SectionReader {
 
 int32_t lineNearKeyPoints(const FactContext& c, int32_t keyPointLimit, int32_t offset) {
   const KeyPoints_c& k = *c.keyPoints;
-  auto lineStart = [&](int32_t i) { return k[i].pos - k[i].column; };
-  int32_t low = 0;
-  int32_t high = keyPointLimit;
-  while (low < high) {  // the first key point whose line starts past `offset`
-    const int32_t mid = low + (high - low) / 2;
-    if (lineStart(mid) > offset) {
-      high = mid;
-    } else {
-      low = mid + 1;
-    }
-  }
-  if (low == 0) return lineOfOffset(c.text, 0, 1, offset);
-  return lineOfOffset(c.text, lineStart(low - 1), k[low - 1].line + 1, offset);
+  // The first key point whose line starts past `offset`.
+  const KeyPoint* after = std::partition_point(k.begin(), k.begin() + keyPointLimit,
+                                               [offset](const KeyPoint& x) { return x.pos - x.column <= offset; });
+  if (after == k.begin()) return lineOfOffset(c.text, 0, 1, offset);
+  const KeyPoint& below = after[-1];
+  return lineOfOffset(c.text, below.pos - below.column, below.line + 1, offset);
 }
 
 const char* accessFlagName(int32_t kind) {

@@ -1,5 +1,6 @@
 // Join orders, their «Best so far» costs, and the final cost of each
 // query block's search.
+#include <charconv>
 #include <cstring>
 
 #include "facts/facts_internal.h"
@@ -271,16 +272,27 @@ int32_t JoinOrderReader::onFinalCost(int32_t keyPoint, int32_t limit, int32_t st
   return after;
 }
 
+int32_t joinOrderNumber(const TraceFacts& facts, const JoinOrderFact& order) {
+  const std::string_view k = facts.view(order.number);
+  int32_t n = 0;
+  const auto [end, error] = std::from_chars(k.data(), k.data() + k.size(), n);
+  return error == std::errc() && end == k.data() + k.size() && n > 0 ? n : 0;
+}
+
+bool opensJoinOrderSearch(const TraceFacts& facts, const JoinOrderFact& order) {
+  return facts.view(order.number) == "1";
+}
+
 std::vector<JoinOrderSearch> joinOrderSearches(const TraceFacts& facts, FactRange stretch) {
   std::vector<JoinOrderSearch> searches;
-  const int32_t end = stretch.first + stretch.count;
+  const int32_t end = stretch.end();
   for (int32_t j = stretch.first; j < end;) {
     JoinOrderSearch search;
     search.first = j;
     do {
       search.aborted += facts.joinOrders[j].abortedLines > 0 ? 1 : 0;
       ++j;
-    } while (j < end && facts.view(facts.joinOrders[j].number) != "1");
+    } while (j < end && !opensJoinOrderSearch(facts, facts.joinOrders[j]));
     search.count = j - search.first;
     searches.push_back(search);
   }

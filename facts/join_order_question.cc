@@ -20,16 +20,19 @@ std::string_view viewOf(std::string_view input, TextSpan span) {
   return input.substr(static_cast<size_t>(span.offset), static_cast<size_t>(span.length));
 }
 
-// The `n`-th blank-separated word of a join order's tables, as the digest
-// keeps them, or an empty view.
+// The blank-separated words of a join order's tables (a table's bytes
+// that were control bytes are blanks in the digest), the first kMost.
 class Entries {
  public:
-  explicit Entries(std::string_view tables) {
-    for (size_t i = 0; i < tables.size() && count_ < kMost;) {
-      while (i < tables.size() && tables[i] == ' ') ++i;
-      const size_t start = i;
-      while (i < tables.size() && tables[i] != ' ') ++i;
-      if (i > start) entries_[count_++] = tables.substr(start, i - start);
+  Entries(const TraceFacts& facts, const JoinOrderFact& order) {
+    for (const TextSpan& table : slice(facts.tables, order.tables)) {
+      const std::string_view text = facts.view(table);
+      for (size_t i = 0; i < text.size() && count_ < kMost;) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        const size_t start = i;
+        while (i < text.size() && text[i] != ' ') ++i;
+        if (i > start) entries_[count_++] = text.substr(start, i - start);
+      }
     }
   }
   int count() const { return count_; }
@@ -101,16 +104,17 @@ int askJoinOrder(const TraceDigest& digest, int32_t row, std::string_view input,
   const int32_t named = tables.count();
   // Which named tables some join order has: a bit per table, for the first 64.
   uint64_t seen = 0;
-  const FactRange stretch = digest.rows[row].stretchJoinOrders;
+  const TraceFacts& f = digest.facts;
+  const FactRange stretch = digestBlock(digest, digest.rows[row]).stretchJoinOrders;
   int32_t search = -1;
-  DigestText best;
-  for (int32_t j = stretch.first; j < stretch.first + stretch.count && j < digest.joinOrders.count(); ++j) {
-    const DigestJoinOrder& order = digest.joinOrders[j];
-    if (order.number == 1 || search < 0) {
+  TextSpan best;
+  for (int32_t j = stretch.first; j < stretch.end() && j < f.joinOrders.count(); ++j) {
+    const JoinOrderFact& order = f.joinOrders[j];
+    if (opensJoinOrderSearch(f, order) || search < 0) {
       ++search;
-      best = DigestText{};
+      best = TextSpan{};
     }
-    const Entries entries(digest.view(order.tables));
+    const Entries entries(f, order);
     for (int32_t t = 0; t < named && t < 64; ++t) {
       for (int e = 0; e < entries.count() && !(seen >> t & 1); ++e) {
         if (joinOrderEntryIs(entries[e], viewOf(input, tables[t]))) seen |= uint64_t{1} << t;

@@ -20,11 +20,11 @@ int joinOrderTablesOf(std::string_view input, PackedRecords<TextSpan>& tables);
 bool joinOrderEntryIs(std::string_view entry, std::string_view named);
 
 struct JoinOrderMatch {
-  int32_t joinOrder = kNoFact;  // in the digest's joinOrders
+  int32_t joinOrder = kNoFact;  // in the digest's facts.joinOrders
   int32_t search = 0;           // 0-based among the searches of the stretch
   // The best so far in its search just before it: the «Best so far» cost
   // of the last earlier join order that had one; absent for the first.
-  DigestText bestBefore;
+  TextSpan bestBefore;
 };
 
 struct JoinOrderAnswer {

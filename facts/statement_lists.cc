@@ -71,7 +71,7 @@ int keepFirstOfEachKey(PackedRecords<int32_t>& candidates, PackedRecords<int32_t
 int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
   out.reset();
   PackedRecords<int32_t> candidates;
-  for (int32_t i = s.parameters.first; i < s.parameters.first + s.parameters.count; ++i) {
+  for (int32_t i = s.parameters.first; i < s.parameters.end(); ++i) {
     if (f.parameters[i].list == kParametersOptParamHint) continue;
     int32_t* slot = candidates.append();
     if (!slot) return -1;
@@ -93,7 +93,7 @@ int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedReco
 int effectiveFixControls(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
   out.reset();
   PackedRecords<int32_t> candidates;
-  for (int32_t i = s.fixControls.first; i < s.fixControls.first + s.fixControls.count; ++i) {
+  for (int32_t i = s.fixControls.first; i < s.fixControls.end(); ++i) {
     int32_t* slot = candidates.append();
     if (!slot) return -1;
     *slot = i;

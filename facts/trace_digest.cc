@@ -3,6 +3,7 @@
 #include "facts/trace_digest.h"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -10,16 +11,20 @@
 #include "outline/line_shift.h"
 
 void TraceDigest::reset() {
+  facts.reset();
   statements.reset();
   rows.reset();
-  finalCostRows.reset();
-  joinOrders.reset();
-  accessPaths.reset();
-  accessCandidates.reset();
-  accessFlags.reset();
-  keyPointLines.reset();
+  queryBlockRows.reset();
   pool.clear();
   keyPointCount = 0;
+}
+
+const QueryBlockFact& digestBlock(const TraceDigest& digest, const DigestRow& row) {
+  static const QueryBlockFact none;
+  assert(row.queryBlock < digest.facts.queryBlocks.count());
+  return row.queryBlock >= 0 && row.queryBlock < digest.facts.queryBlocks.count()
+             ? digest.facts.queryBlocks[row.queryBlock]
+             : none;
 }
 
 double digestNumber(std::string_view text) {
@@ -36,121 +41,33 @@ double digestNumber(std::string_view text) {
 
 namespace {
 
-// K of «Join order[K]:», or 0 when it is not a number that fits.
-int32_t joinOrderNumber(std::string_view k) {
-  int32_t n = 0;
-  const auto [end, error] = std::from_chars(k.data(), k.data() + k.size(), n);
-  return error == std::errc() && end == k.data() + k.size() && n > 0 ? n : 0;
-}
-
+// Appends a copy of `record` to `list`; null when it could not grow.
 template <class Record>
-Record* appendRecord(PackedRecords<Record>& list) {
-  Record* record = list.append();
-  if (record) *record = Record{};
-  return record;
+Record* appendCopy(PackedRecords<Record>& list, const Record& record) {
+  Record* copy = list.append();
+  if (copy) *copy = record;
+  return copy;
 }
 
 class DigestBuilder {
  public:
-  DigestBuilder(TraceDigest& digest, const TraceFacts& facts) : d_(digest), f_(facts) {}
+  DigestBuilder(TraceDigest& digest, const TraceFacts& facts) : d_(digest), f_(facts), to_(digest.facts) {}
 
   bool run() {
-    if (d_.pool.ensureCapacity(poolSize() + 1) != 0 || d_.joinOrders.reserveRecords(f_.joinOrders.count()) != 0) {
-      return false;
-    }
-    // In text order, each join order before the final cost that may share
-    // its tables: the text is read once, front to back.
     for (int32_t s = 0; s < f_.statements.count(); ++s) {
       if (!copyStatement(s)) return false;
     }
-    if (!copyJoinOrdersUpTo(f_.joinOrders.count()) || !copyAccessPaths()) return false;
-    if (d_.keyPointLines.reserveRecords(f_.keyPointLines.count()) != 0) return false;
-    for (int32_t line : f_.keyPointLines) *d_.keyPointLines.append() = line;
+    if (!copyJoinOrders() || !copyAccessPaths() || !copyAll(f_.keyPointLines, to_.keyPointLines)) return false;
     markMostExpensive();
+    to_.text = d_.pool.c_str();
+    to_.length = d_.pool.length();
     return true;
   }
 
  private:
-  // The bytes the pool will hold, from the records alone, so that it is
-  // allocated once.
-  int64_t poolSize() const {
-    auto size = [](TextSpan span) { return static_cast<int64_t>(span.present() ? span.length : 0); };
-    int64_t total = 0;
-    for (const TextSpan& table : f_.tables) total += size(table) + 1;
-    for (const JoinOrderFact& order : f_.joinOrders) total += size(order.cost) + size(order.lastStepCost);
-    for (const AccessPathFact& p : f_.accessPaths) {
-      total += size(p.alias) + size(p.cardOriginal) + size(p.cardRounded) + size(p.cardComputed) +
-               size(p.bestPath) + size(p.bestIndex) + size(p.bestCost) + size(p.bestCard);
-    }
-    for (const AccessCandidateFact& c : f_.accessCandidates) total += size(c.path) + size(c.index) + size(c.cost);
-    for (const StatementFacts& s : f_.statements) {
-      total += size(s.sqlId) + size(s.planHashValue) + std::min<int64_t>(size(s.sqlText), kDigestSqlTextLimit);
-    }
-    for (const QueryBlockFact& b : f_.queryBlocks) {
-      total += size(b.name) + size(b.number) + 4 + size(b.plan) + size(b.bestJoinOrder) + size(b.cost) +
-               size(b.card) + size(b.bytes);
-    }
-    return total;
-  }
-
-  // Copies the join orders not copied yet below index `end`.
-  bool copyJoinOrdersUpTo(int32_t end) {
-    for (int32_t j = d_.joinOrders.count(); j < end && j < f_.joinOrders.count(); ++j) {
-      const JoinOrderFact& order = f_.joinOrders[j];
-      DigestJoinOrder* copy = appendRecord(d_.joinOrders);
-      if (!copy || !copyTables(order, copy->tables) || !copyText(f_.view(order.cost), copy->cost) ||
-          !copyText(f_.view(order.lastStepCost), copy->lastStepCost)) {
-        return false;
-      }
-      copy->keyPoint = order.keyPoint;
-      copy->line = order.line;
-      copy->number = joinOrderNumber(f_.view(order.number));
-      copy->aborted = order.abortedLines > 0 ? 1 : 0;
-      copy->queryBlock = order.queryBlock;
-    }
-    return true;
-  }
-
-  // The span's bytes copied into the pool, the span rebased onto them.
-  bool rebase(TextSpan& span) {
-    DigestText text;
-    if (!copySpan(span, text)) return false;
-    span = TextSpan{text.offset, text.length};
-    return true;
-  }
-
-  // The sections as they are, their spans rebased onto the pool.
-  bool copyAccessPaths() {
-    if (d_.accessPaths.reserveRecords(f_.accessPaths.count()) != 0 ||
-        d_.accessCandidates.reserveRecords(f_.accessCandidates.count()) != 0 ||
-        d_.accessFlags.reserveRecords(f_.accessFlags.count()) != 0) {
-      return false;
-    }
-    for (const AccessPathFact& p : f_.accessPaths) {
-      AccessPathFact& copy = *d_.accessPaths.append();
-      copy = p;
-      copy.columns = FactRange{};  // the viewer shows no column statistics
-      for (TextSpan* span : {&copy.alias, &copy.cardOriginal, &copy.cardRounded, &copy.cardComputed, &copy.bestPath,
-                             &copy.bestIndex, &copy.bestCost, &copy.bestCard}) {
-        if (!rebase(*span)) return false;
-      }
-    }
-    for (const AccessCandidateFact& c : f_.accessCandidates) {
-      AccessCandidateFact& copy = *d_.accessCandidates.append();
-      copy = c;
-      if (!rebase(copy.path) || !rebase(copy.index) || !rebase(copy.cost)) return false;
-    }
-    for (const AccessFlagFact& flag : f_.accessFlags) *d_.accessFlags.append() = flag;
-    return true;
-  }
-
-  // Opens a text at the pool's end; parts are appended until it is closed.
-  DigestText open() const { return DigestText{d_.pool.length(), 0}; }
-  void close(DigestText& text) const { text.length = d_.pool.length() - text.offset; }
-
-  // Appends bytes to the open text, control bytes as blanks, at most
-  // `limit` of them (cut on a character boundary; `cut`, when given, says
-  // whether it was).
+  // Appends bytes to the pool, control bytes as blanks, at most `limit`
+  // of them (cut on a character boundary; `cut`, when given, says whether
+  // it was).
   bool put(std::string_view bytes, int32_t limit = std::numeric_limits<int32_t>::max(), bool* cut = nullptr) {
     if (cut) *cut = false;
     if (bytes.size() > static_cast<size_t>(limit)) {
@@ -171,102 +88,133 @@ class DigestBuilder {
     return true;
   }
 
-  // The whole text, absent when the fact is.
-  bool copyText(std::string_view bytes, DigestText& out, int32_t limit = std::numeric_limits<int32_t>::max(),
-                bool* cut = nullptr) {
-    out = DigestText{};
-    if (bytes.data() == nullptr) return true;
-    DigestText text = open();
-    if (!put(bytes, limit, cut)) return false;
-    close(text);
-    out = text;
-    return true;
-  }
-  bool copySpan(TextSpan span, DigestText& out) {
-    if (!span.present()) {
-      out = DigestText{};
-      return true;
-    }
-    return copyText(f_.view(span), out);
-  }
-
-  bool copyTables(const JoinOrderFact& order, DigestText& out) {
-    DigestText text = open();
-    for (int32_t t = 0; t < order.tables.count; ++t) {
-      if ((t > 0 && !put(" ")) || !put(f_.view(f_.tables[order.tables.first + t]))) return false;
-    }
-    close(text);
-    out = text;
+  // The span's bytes copied into the pool, the span moved onto them; an
+  // absent span stays absent.
+  bool rebase(TextSpan& span, int32_t limit = std::numeric_limits<int32_t>::max(), bool* cut = nullptr) {
+    if (!span.present()) return true;
+    const int32_t offset = d_.pool.length();
+    if (!put(f_.view(span), limit, cut)) return false;
+    span = TextSpan{offset, d_.pool.length() - offset};
     return true;
   }
 
+  template <class Record>
+  bool copyAll(const PackedRecords<Record>& from, PackedRecords<Record>& to) {
+    if (to.reserveRecords(from.count()) != 0) return false;
+    for (const Record& record : from) *to.append() = record;
+    return true;
+  }
+
+  // A statement's place, key points and heading; its query blocks with
+  // their rows.
   bool copyStatement(int32_t index) {
     const StatementFacts& s = f_.statements[index];
-    DigestStatement* out = appendRecord(d_.statements);
-    if (!out) return false;
-    out->keyPoints = s.keyPoints;
-    out->line = s.line;
-    out->rows.first = d_.rows.count();
-    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-      const QueryBlockFact& b = f_.queryBlocks[q];
-      if (!copyJoinOrdersUpTo(std::max(b.joinOrders.first + b.joinOrders.count, b.bestJoinOrderFact + 1)) ||
-          !copyQueryBlock(index, b)) {
-        return false;
-      }
+    StatementFacts kept;
+    kept.firstLine = s.firstLine;
+    kept.lastLine = s.lastLine;
+    kept.keyPoints = s.keyPoints;
+    kept.sqlDumpKeyPoint = s.sqlDumpKeyPoint;
+    kept.line = s.line;
+    kept.sqlId = s.sqlId;
+    kept.planHashValue = s.planHashValue;
+    kept.sqlTextLine = s.sqlTextLine;
+    kept.sqlText = s.sqlText;
+    kept.queryBlocks = s.queryBlocks;
+    kept.joinOrders = s.joinOrders;
+    kept.listsRead = true;  // none kept: there is nothing to read them from
+    DigestStatement* summary = d_.statements.append();
+    if (!summary || !rebase(kept.sqlId) || !rebase(kept.planHashValue) ||
+        !rebase(kept.sqlText, kDigestSqlTextLimit, &summary->sqlTextCut) || !appendCopy(to_.statements, kept)) {
+      return false;
     }
-    if (!copyJoinOrdersUpTo(s.joinOrders.first + s.joinOrders.count)) return false;
+    summary->rows.first = d_.rows.count();
+    for (const QueryBlockFact& b : slice(f_.queryBlocks, s.queryBlocks)) {
+      if (!copyQueryBlock(index, b)) return false;
+    }
     if (s.queryBlocks.count == 0) {
-      DigestRow* row = appendRecord(d_.rows);
+      DigestRow* row = d_.rows.append();
       if (!row) return false;
       row->statement = index;
       row->flags = kRowStatementOnly;
+      row->queryBlock = kNoFact;
       row->line = s.line > 0 ? s.line : s.firstLine;
       row->costValue = row->cardValue = row->bytesValue = std::numeric_limits<double>::quiet_NaN();
     }
-    out->rows.count = d_.rows.count() - out->rows.first;
-    return copySpan(s.sqlId, out->sqlId) && copySpan(s.planHashValue, out->planHashValue) &&
-           (!s.sqlText.present() || copyText(f_.view(s.sqlText), out->sqlText, kDigestSqlTextLimit, &out->sqlTextCut));
+    d_.statements[index].rows.count = d_.rows.count() - d_.statements[index].rows.first;
+    return true;
   }
 
   bool copyQueryBlock(int32_t statement, const QueryBlockFact& b) {
     DigestRow row;
     row.statement = statement;
-    row.keyPoint = b.keyPoint;
+    row.queryBlock = to_.queryBlocks.count();
     row.line = b.line;
     if (b.name.present() || b.number.present()) {
-      row.queryBlock = open();
+      const int32_t offset = d_.pool.length();
       if (!put(f_.view(b.name))) return false;
       if (b.number.present() && (!put(b.name.present() ? " (#" : "(#") || !put(f_.view(b.number)) || !put(")"))) {
         return false;
       }
-      close(row.queryBlock);
+      row.name = TextSpan{offset, d_.pool.length() - offset};
     }
-    if (!copySpan(b.plan, row.plan) || !copySpan(b.bestJoinOrder, row.bestJoinOrder) || !copySpan(b.cost, row.cost) ||
-        !copySpan(b.card, row.card) || !copySpan(b.bytes, row.bytes)) {
-      return false;
+    assert(b.bestJoinOrderFact < f_.joinOrders.count());
+    if (b.bestJoinOrderFact >= 0 && b.bestJoinOrderFact < f_.joinOrders.count()) {
+      const int32_t offset = d_.pool.length();
+      const JoinOrderFact& best = f_.joinOrders[b.bestJoinOrderFact];
+      for (int32_t t = best.tables.first; t < best.tables.end(); ++t) {
+        if ((t > best.tables.first && !put(" ")) || !put(f_.view(f_.tables[t]))) return false;
+      }
+      row.tables = TextSpan{offset, d_.pool.length() - offset};
     }
-    if (b.bestJoinOrderFact >= 0 && b.bestJoinOrderFact < d_.joinOrders.count()) {
-      row.tables = d_.joinOrders[b.bestJoinOrderFact].tables;
+    row.costValue = digestNumber(f_.view(b.cost));
+    row.cardValue = digestNumber(f_.view(b.card));
+    row.bytesValue = digestNumber(f_.view(b.bytes));
+    QueryBlockFact kept = b;
+    kept.tableStats = FactRange{};  // the viewer shows no table statistics
+    for (TextSpan* span : {&kept.name, &kept.number, &kept.plan, &kept.bestJoinOrder, &kept.cost, &kept.card,
+                           &kept.bytes}) {
+      if (!rebase(*span)) return false;
     }
-    row.tried = b.joinOrders.count;
-    row.aborted = b.abortedJoinOrders;
-    row.stretchJoinOrders = b.stretchJoinOrders;
-    row.joinOrders = b.joinOrders;
-    row.accessPaths = b.accessPaths;
-    row.costValue = digestNumber(d_.view(row.cost));
-    row.cardValue = digestNumber(d_.view(row.card));
-    row.bytesValue = digestNumber(d_.view(row.bytes));
-    DigestRow* out = appendRecord(d_.rows);
-    int32_t* index = out ? d_.finalCostRows.append() : nullptr;
-    if (!index) return false;
-    *out = row;
+    int32_t* index = d_.queryBlockRows.append();
+    if (!index || !appendCopy(to_.queryBlocks, kept) || !appendCopy(d_.rows, row)) return false;
     *index = d_.rows.count() - 1;
     return true;
   }
 
-  // Marks the most expensive query block of each statement that has two or
-  // more with a cost, and the rows of the statement of the highest cost
-  // when two or more statements have one; the first wins a tie.
+  // The join orders and their tables, their spans rebased.
+  bool copyJoinOrders() {
+    if (!copyAll(f_.joinOrders, to_.joinOrders) || !copyAll(f_.tables, to_.tables)) return false;
+    for (JoinOrderFact& order : to_.joinOrders) {
+      order.card = order.bytes = TextSpan{};  // the viewer shows a join order's cost alone
+      for (TextSpan* span : {&order.number, &order.cost, &order.lastStepCost}) {
+        if (!rebase(*span)) return false;
+      }
+    }
+    for (TextSpan& table : to_.tables) {
+      if (!rebase(table)) return false;
+    }
+    return true;
+  }
+
+  // The single-table sections as they are, their spans rebased.
+  bool copyAccessPaths() {
+    if (!copyAll(f_.accessPaths, to_.accessPaths) || !copyAll(f_.accessCandidates, to_.accessCandidates) ||
+        !copyAll(f_.accessFlags, to_.accessFlags)) {
+      return false;
+    }
+    for (AccessPathFact& p : to_.accessPaths) {
+      p.columns = FactRange{};  // the viewer shows no column statistics
+      for (TextSpan* span : {&p.alias, &p.cardOriginal, &p.cardRounded, &p.cardComputed, &p.bestPath, &p.bestIndex,
+                             &p.bestCost, &p.bestCard}) {
+        if (!rebase(*span)) return false;
+      }
+    }
+    for (AccessCandidateFact& c : to_.accessCandidates) {
+      if (!rebase(c.path) || !rebase(c.index) || !rebase(c.cost)) return false;
+    }
+    return true;
+  }
+
   // Marks, where there are two or more to tell apart, the costliest query
   // blocks of each statement and the statements of the highest cost; all
   // that tie for the highest are marked.
@@ -274,12 +222,11 @@ class DigestBuilder {
     const double none = std::numeric_limits<double>::quiet_NaN();
     double top = none;
     int32_t costed = 0;
-    for (int32_t s = 0; s < d_.statements.count(); ++s) {
-      DigestStatement& statement = d_.statements[s];
+    for (DigestStatement& statement : d_.statements) {
       statement.cost = none;
       int32_t withCost = 0;
-      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-        const double cost = d_.rows[r].costValue;
+      for (const DigestRow& row : slice(d_.rows, statement.rows)) {
+        const double cost = row.costValue;
         if (std::isnan(cost)) continue;
         ++withCost;
         if (std::isnan(statement.cost) || cost > statement.cost) statement.cost = cost;
@@ -288,21 +235,20 @@ class DigestBuilder {
       ++costed;
       if (std::isnan(top) || statement.cost > top) top = statement.cost;
       if (withCost < 2) continue;
-      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-        if (d_.rows[r].costValue == statement.cost) d_.rows[r].flags |= kRowTopOfStatement;
+      for (DigestRow& row : slice(d_.rows, statement.rows)) {
+        if (row.costValue == statement.cost) row.flags |= kRowTopOfStatement;
       }
     }
     if (costed < 2) return;
     for (const DigestStatement& statement : d_.statements) {
       if (statement.cost != top) continue;
-      for (int32_t r = statement.rows.first; r < statement.rows.first + statement.rows.count; ++r) {
-        d_.rows[r].flags |= kRowTopStatement;
-      }
+      for (DigestRow& row : slice(d_.rows, statement.rows)) row.flags |= kRowTopStatement;
     }
   }
 
   TraceDigest& d_;
   const TraceFacts& f_;
+  TraceFacts& to_;
 };
 
 }  // namespace
@@ -329,30 +275,16 @@ int digestTraceFacts(TraceDigest& digest, const TraceFacts& facts, int32_t keyPo
 }
 
 int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd) {
-  return shownLineOf(digest.keyPointLines, shown, line, gainAtEnd);
+  return shownLineOf(digest.facts.keyPointLines, shown, line, gainAtEnd);
 }
 
 int32_t digestFileLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd) {
-  return fileLineOf(digest.keyPointLines, shown, line, gainAtEnd);
-}
-
-int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
-  const auto& s = digest.statements;
-  const int32_t i = firstNotBefore(
-      s, [&](const DigestStatement& x) { return x.keyPoints.first + x.keyPoints.count <= keyPoint; });
-  return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
+  return fileLineOf(digest.facts.keyPointLines, shown, line, gainAtEnd);
 }
 
 int32_t digestRowOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
-  const auto& rows = digest.finalCostRows;
-  const int32_t i = firstNotBefore(rows, [&](int32_t row) { return digest.rows[row].keyPoint < keyPoint; });
-  return i < rows.count() && digest.rows[rows[i]].keyPoint == keyPoint ? rows[i] : kNoFact;
-}
-
-int32_t digestJoinOrderOfKeyPoint(const TraceDigest& digest, int32_t keyPoint) {
-  const auto& j = digest.joinOrders;
-  const int32_t i = firstNotBefore(j, [&](const DigestJoinOrder& x) { return x.keyPoint < keyPoint; });
-  return i < j.count() && j[i].keyPoint == keyPoint ? i : kNoFact;
+  const int32_t q = queryBlockOfKeyPoint(digest.facts, keyPoint);
+  return q == kNoFact || q >= digest.queryBlockRows.count() ? kNoFact : digest.queryBlockRows[q];
 }
 
 namespace {
@@ -369,20 +301,22 @@ int compareNumbers(double a, double b) {
 }
 
 // An absent text sorts below every text, the empty one included.
-int compareTexts(const TraceDigest& d, DigestText a, DigestText b) {
+int compareTexts(const TraceDigest& d, TextSpan a, TextSpan b) {
   if (!a.present() || !b.present()) return threeWay(a.present(), b.present());
   const int c = d.view(a).compare(d.view(b));
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 int compareRows(const TraceDigest& d, const DigestRow& a, const DigestRow& b, DigestColumn column) {
+  const QueryBlockFact& x = digestBlock(d, a);
+  const QueryBlockFact& y = digestBlock(d, b);
   switch (column) {
     case kColumnStatement:
       return threeWay(a.statement, b.statement);
     case kColumnQueryBlock:
-      return compareTexts(d, a.queryBlock, b.queryBlock);
+      return compareTexts(d, a.name, b.name);
     case kColumnPlan:
-      return compareTexts(d, a.plan, b.plan);
+      return compareTexts(d, x.plan, y.plan);
     case kColumnCost:
       return compareNumbers(a.costValue, b.costValue);
     case kColumnCard:
@@ -392,9 +326,9 @@ int compareRows(const TraceDigest& d, const DigestRow& a, const DigestRow& b, Di
     case kColumnTables:
       return compareTexts(d, a.tables, b.tables);
     case kColumnTried:
-      return threeWay(a.tried, b.tried);
+      return threeWay(x.joinOrders.count, y.joinOrders.count);
     case kColumnAborted:
-      return threeWay(a.aborted, b.aborted);
+      return threeWay(x.abortedJoinOrders, y.abortedJoinOrders);
     case kColumnLine:
     default:
       return threeWay(a.line, b.line);

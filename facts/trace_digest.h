@@ -3,10 +3,11 @@
 // trace facts into memory of its own.
 //
 // The viewer may give up the trace text once the editor holds it, and the
-// facts are spans of that text; the digest keeps only what it shows, its
-// texts in one pool, so it stays valid for as long as the trace is shown.
+// facts are spans of that text; the digest keeps the facts records it
+// shows, their spans moved onto a pool of its own, so it stays valid for
+// as long as the trace is shown, and adds the summary's rows.
 // Lines are 1-based lines of the text the key points were scanned from;
-// digestLine moves them into the text shown.
+// digestShownLine moves them into the text shown.
 #pragma once
 
 #include <cstdint>
@@ -17,23 +18,11 @@
 #include "facts/trace_facts.h"
 #include "outline/key_points.h"
 
-// Bytes [offset, offset + length) of the digest's pool; absent when
-// length < 0.
-struct DigestText {
-  int32_t offset = 0;
-  int32_t length = -1;
-  bool present() const { return length >= 0; }
-};
-
+// What the summary adds to a statement of the digest's facts.
 struct DigestStatement {
-  FactRange keyPoints;  // the key points of its stretch
-  int32_t line = 0;     // the «sql_id=... plan_hash_value=...» line; 0 when none
-  DigestText sqlId;
-  DigestText planHashValue;
-  DigestText sqlText;  // the first line of its SQL text, cut when very long
-  bool sqlTextCut = false;  // it was: the viewer marks the cut
   FactRange rows;
   double cost = 0;  // of its most expensive query block; NaN when none has one
+  bool sqlTextCut = false;  // its SQL text was cut: the viewer marks the cut
 };
 
 enum DigestRowFlag : int32_t {
@@ -47,70 +36,49 @@ enum DigestRowFlag : int32_t {
 struct DigestRow {
   int32_t statement = 0;
   int32_t flags = 0;
-  int32_t keyPoint = kNoFact;  // the final cost's key point; kNoFact for a statement row
-  int32_t line = 0;            // 0 when the trace does not say
-  DigestText queryBlock;       // «NAME (#N)»
-  DigestText plan;
-  DigestText bestJoinOrder;
-  DigestText cost;
-  DigestText card;
-  DigestText bytes;
-  DigestText tables;  // of the best join order, separated by blanks
-  int32_t tried = 0;
-  int32_t aborted = 0;
-  FactRange stretchJoinOrders;  // in joinOrders: every search of its stretch
-  FactRange joinOrders;         // the last search, which gave its cost
-  FactRange accessPaths;        // the tables estimated in its stretch
-  double costValue = 0;  // the three as numbers; NaN when absent or not a number
+  int32_t queryBlock = kNoFact;  // in facts.queryBlocks; kNoFact for a statement row
+  int32_t line = 0;              // 0 when the trace does not say
+  TextSpan name;                 // «NAME (#N)»
+  TextSpan tables;               // of the best join order, separated by blanks
+  double costValue = 0;  // the final cost's figures as numbers; NaN when absent or not a number
   double cardValue = 0;
   double bytesValue = 0;
 };
 
-// A join order, for its outline node's tooltip and the search map.
-struct DigestJoinOrder {
-  int32_t keyPoint = kNoFact;
-  int32_t line = 0;
-  int32_t number = 0;   // K of «Join order[K]:»; 0 when it is not a number
-  int32_t aborted = 0;  // 1 when the optimizer gave it up
-  int32_t queryBlock = kNoFact;  // the final cost of its stretch, an index of finalCostRows
-  DigestText tables;
-  DigestText cost;          // from its «Best so far:»; absent when it has none
-  DigestText lastStepCost;  // of its last «Best:: JoinMethod:»
-};
-
 class TraceDigest {
  public:
-  PackedRecords<DigestStatement> statements;
-  PackedRecords<DigestRow> rows;  // in trace order
-  PackedRecords<int32_t> finalCostRows;      // the rows of final costs, in key-point order
-  PackedRecords<DigestJoinOrder> joinOrders;  // in key-point order
-  // The single-table sections as the facts hold them, their spans in the
-  // pool.
-  PackedRecords<AccessPathFact> accessPaths;
-  PackedRecords<AccessCandidateFact> accessCandidates;
-  PackedRecords<AccessFlagFact> accessFlags;
-  PackedRecords<int32_t> keyPointLines;  // of every key point, as scanned
+  // The facts the viewer shows, copied: the statements (their sql_id, plan
+  // hash value and first SQL line), query blocks, join orders and their
+  // tables, the single-table sections and every key point's line. Their
+  // spans are spans of `pool`, which facts.text points at. Left out: the
+  // long lists, transformations, column and table statistics, and a join
+  // order's card and bytes.
+  TraceFacts facts;
+  PackedRecords<DigestStatement> statements;  // one per facts.statements
+  PackedRecords<DigestRow> rows;              // in trace order
+  PackedRecords<int32_t> queryBlockRows;      // the row of each of facts.queryBlocks
   SVString pool;
   int32_t keyPointCount = 0;  // of the scan the digest was made from
   int64_t build = 0;          // how many times it was built: a new trace, not moved lines
 
-  // The text's bytes; empty for an absent text.
-  std::string_view view(DigestText text) const {
-    return text.present() ? std::string_view(pool.c_str() + text.offset, static_cast<size_t>(text.length))
-                          : std::string_view();
-  }
-  std::string_view view(TextSpan span) const { return view(DigestText{span.offset, span.length}); }
+  // The span's bytes; empty for an absent span.
+  std::string_view view(TextSpan span) const { return facts.view(span); }
 
   // Empty, with `build` kept.
   void reset();
 };
+
+// The query block of row `row`; an empty one (no spans, no ranges) for a
+// statement row.
+const QueryBlockFact& digestBlock(const TraceDigest& digest, const DigestRow& row);
 
 // Longest first line of a statement's SQL text that is kept, in bytes.
 constexpr int32_t kDigestSqlTextLimit = 300;
 
 // Builds the facts of `text` (as scanned, lines not moved by re-formatting)
 // and copies what the digest keeps; the text may go once it returns.
-// Control bytes in copied texts become blanks. Returns 0, or -1 with the
+// Control bytes in copied spans become blanks; a statement's SQL text is
+// its first line, cut at kDigestSqlTextLimit bytes. Returns 0, or -1 with the
 // digest empty when memory ran out.
 int buildTraceDigest(TraceDigest& digest, const char* text, int32_t length, const KeyPoints_c& keyPoints);
 // The same from facts already built over the text (scanKeyPointsAndFacts
@@ -135,12 +103,8 @@ int32_t digestShownLine(const TraceDigest& digest, int32_t line, const KeyPoints
 // of a formatted query stands for the query's line.
 int32_t digestFileLine(const TraceDigest& digest, int32_t line, const KeyPoints_c& shown, int32_t gainAtEnd);
 
-// The statement whose stretch holds key point `keyPoint`, or kNoFact.
-int32_t digestStatementOfKeyPoint(const TraceDigest& digest, int32_t keyPoint);
 // The row of the final cost at key point `keyPoint`, or kNoFact.
 int32_t digestRowOfKeyPoint(const TraceDigest& digest, int32_t keyPoint);
-// The join order at key point `keyPoint`, or kNoFact.
-int32_t digestJoinOrderOfKeyPoint(const TraceDigest& digest, int32_t keyPoint);
 
 // The columns of the summary table, in their order.
 enum DigestColumn : int32_t {

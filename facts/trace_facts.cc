@@ -2,6 +2,7 @@
 // around the markers that open the sections the facts come from.
 #include "facts/trace_facts.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "facts/facts_internal.h"
@@ -293,6 +294,9 @@ class FactsBuilder {
         end = feed ? static_cast<int32_t>(static_cast<const char*>(feed) - c_.text) + 1 : boundary;
       }
     }
+    // The next statement opens on a later line than this one, and a dump's
+    // end lies past its own key point.
+    assert(boundary > begin && end > begin);
     if (end <= begin) end = boundary;
     s.beginOffset = begin;
     s.endOffset = end;
@@ -413,7 +417,7 @@ int32_t statementAtLine(const TraceFacts& facts, int32_t line) {
 int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint) {
   const auto& s = facts.statements;
   const int32_t i =
-      firstNotBefore(s, [&](const StatementFacts& x) { return x.keyPoints.first + x.keyPoints.count <= keyPoint; });
+      firstNotBefore(s, [&](const StatementFacts& x) { return x.keyPoints.end() <= keyPoint; });
   return i < s.count() && s[i].keyPoints.first <= keyPoint ? i : kNoFact;
 }
 

@@ -12,8 +12,10 @@
 // re-formatting of final queries); 0 means the trace does not say.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "base/packed_records.h"
@@ -31,7 +33,25 @@ struct TextSpan {
 struct FactRange {
   int32_t first = 0;
   int32_t count = 0;
+  int32_t end() const { return first + count; }
 };
+
+// The records of `list` in `range`, for a range-for; cut to the list's end
+// (a range of a list that lost its records names none).
+template <class Record>
+struct FactSlice {
+  Record* first;
+  Record* last;
+  Record* begin() const { return first; }
+  Record* end() const { return last; }
+};
+template <class List>
+auto slice(List& list, FactRange range) {
+  assert(range.first >= 0 && range.count >= 0);
+  const int32_t from = range.first < 0 ? 0 : (range.first < list.count() ? range.first : list.count());
+  const int32_t to = range.end() < from ? from : (range.end() < list.count() ? range.end() : list.count());
+  return FactSlice<std::remove_reference_t<decltype(*list.begin())>>{list.begin() + from, list.begin() + to};
+}
 
 // Where a section's text begins (just past its marker) and how far its
 // reader may go; offset -1 when the statement has no such section.
@@ -318,6 +338,11 @@ int32_t statementOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 // The join order or final-cost record of a key point, or kNoFact.
 int32_t joinOrderOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
 int32_t queryBlockOfKeyPoint(const TraceFacts& facts, int32_t keyPoint);
+
+// K of «Join order[K]:» as a number; 0 when it is not one that fits.
+int32_t joinOrderNumber(const TraceFacts& facts, const JoinOrderFact& order);
+// Whether the join order opens a search: its K is 1.
+bool opensJoinOrderSearch(const TraceFacts& facts, const JoinOrderFact& order);
 
 // One search among the join orders of a stretch: each search numbers its
 // join orders from 1 again.

@@ -17,7 +17,7 @@
 
 namespace {
 
-void checkText(const TraceDigest& d, DigestText t) {
+void checkText(const TraceDigest& d, TextSpan t) {
   if (!t.present()) return;
   check(t.offset >= 0 && t.offset + t.length <= d.pool.length());
   for (const char c : d.view(t)) check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
@@ -35,36 +35,39 @@ int32_t movedLine(const TraceFacts& f, const KeyPoints_c& shown, int32_t line) {
 void checkDigest(const TraceDigest& d, const TraceFacts& f, const KeyPoints_c& scanned, const KeyPoints_c& shown) {
   check(d.keyPointCount == scanned.count());
   int32_t nextRow = 0;
-  for (const DigestStatement& s : d.statements) {
+  check(d.statements.count() == d.facts.statements.count());
+  for (int32_t i = 0; i < d.statements.count(); ++i) {
+    const DigestStatement& s = d.statements[i];
+    const StatementFacts& kept = d.facts.statements[i];
     check(s.rows.first == nextRow && s.rows.count >= 1);
     nextRow += s.rows.count;
-    for (DigestText t : {s.sqlId, s.planHashValue, s.sqlText}) checkText(d, t);
-    check(!s.sqlText.present() || s.sqlText.length <= kDigestSqlTextLimit + 3);
+    for (TextSpan t : {kept.sqlId, kept.planHashValue, kept.sqlText}) checkText(d, t);
+    check(!kept.sqlText.present() || kept.sqlText.length <= kDigestSqlTextLimit + 3);
   }
   check(nextRow == d.rows.count());
   for (int32_t r = 0; r < d.rows.count(); ++r) {
     const DigestRow& row = d.rows[r];
     check(row.statement >= 0 && row.statement < d.statements.count());
-    for (DigestText t : {row.queryBlock, row.plan, row.bestJoinOrder, row.cost, row.card, row.bytes, row.tables}) {
-      checkText(d, t);
-    }
+    const QueryBlockFact& b = digestBlock(d, row);
+    for (TextSpan t : {row.name, b.plan, b.bestJoinOrder, b.cost, b.card, b.bytes, row.tables}) checkText(d, t);
     check(digestShownLine(d, row.line, scanned, 0) == row.line);
-    check(row.keyPoint == kNoFact || digestShownLine(d, row.line, shown, 0) == movedLine(f, shown, row.line));
+    check(b.keyPoint == kNoFact || digestShownLine(d, row.line, shown, 0) == movedLine(f, shown, row.line));
   }
   int32_t previous = -1;
-  for (int32_t r : d.finalCostRows) {
-    check(r >= 0 && r < d.rows.count() && (d.rows[r].flags & kRowStatementOnly) == 0);
-    check(d.rows[r].keyPoint > previous);
-    previous = d.rows[r].keyPoint;
+  for (int32_t q = 0; q < d.queryBlockRows.count(); ++q) {
+    const int32_t r = d.queryBlockRows[q];
+    check(r >= 0 && r < d.rows.count() && (d.rows[r].flags & kRowStatementOnly) == 0 && d.rows[r].queryBlock == q);
+    check(d.facts.queryBlocks[q].keyPoint > previous);
+    previous = d.facts.queryBlocks[q].keyPoint;
     check(digestRowOfKeyPoint(d, previous) == r);
   }
-  check(d.finalCostRows.count() == f.queryBlocks.count());
-  check(d.joinOrders.count() == f.joinOrders.count());
-  for (const DigestJoinOrder& j : d.joinOrders) checkText(d, j.tables), checkText(d, j.cost), checkText(d, j.lastStepCost);
-  check(sameAccessPaths(d, f));
+  check(d.queryBlockRows.count() == f.queryBlocks.count());
+  for (const JoinOrderFact& j : d.facts.joinOrders) checkText(d, j.cost), checkText(d, j.lastStepCost);
+  for (const TextSpan& t : d.facts.tables) checkText(d, t);
+  check(sameDigestFacts(d, f));
   for (int32_t k = 0; k < scanned.count(); ++k) {
-    check(digestStatementOfKeyPoint(d, k) == statementOfKeyPoint(f, k));
-    check(digestJoinOrderOfKeyPoint(d, k) == joinOrderOfKeyPoint(f, k));
+    check(statementOfKeyPoint(d.facts, k) == statementOfKeyPoint(f, k));
+    check(joinOrderOfKeyPoint(d.facts, k) == joinOrderOfKeyPoint(f, k));
   }
   for (int32_t column = 0; column < kDigestColumnCount; ++column) {
     std::vector<int32_t> order;

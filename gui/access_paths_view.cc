@@ -51,10 +51,7 @@ void AccessPathsView::showRow(int32_t row) {
   clear();
   const TraceDigest& d = frame_.digest();
   if (row < 0 || row >= d.rows.count()) return;
-  const FactRange paths = d.rows[row].accessPaths;
-  for (int32_t i = paths.first; i < paths.first + paths.count && i < d.accessPaths.count(); ++i) {
-    addSection(d.accessPaths[i]);
-  }
+  for (const AccessPathFact& p : slice(d.facts.accessPaths, digestBlock(d, d.rows[row]).accessPaths)) addSection(p);
   for (int column = kCostColumn; column < kColumns; ++column) resizeColumnToContents(column);
 }
 
@@ -86,8 +83,8 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
   std::vector<int32_t> whole;
   std::vector<int32_t> bitmap;
   int32_t chosen = kNoFact;
-  for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
-    const AccessCandidateFact& x = d.accessCandidates[c];
+  for (int32_t c = p.candidates.first; c < p.candidates.end(); ++c) {
+    const AccessCandidateFact& x = d.facts.accessCandidates[c];
     (x.bitmap ? bitmap : whole).push_back(c);
     if (!x.bitmap && chosen == kNoFact && p.bestLine > 0 && d.view(x.cost) == d.view(p.bestCost) &&
         d.view(x.index) == d.view(p.bestIndex)) {
@@ -95,8 +92,8 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
     }
   }
   auto byCost = [&](int32_t a, int32_t b) {
-    const double ca = numberOf(d, d.accessCandidates[a].cost);
-    const double cb = numberOf(d, d.accessCandidates[b].cost);
+    const double ca = numberOf(d, d.facts.accessCandidates[a].cost);
+    const double cb = numberOf(d, d.facts.accessCandidates[b].cost);
     if (std::isnan(ca) != std::isnan(cb)) return std::isnan(cb);
     return !std::isnan(ca) && ca < cb;
   };
@@ -105,11 +102,11 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
   // A candidate's lines run to the next candidate's (in trace order), or
   // to the chosen path's line.
   auto lastLineOf = [&](int32_t c) {
-    if (c + 1 < p.candidates.first + p.candidates.count) return d.accessCandidates[c + 1].line - 1;
+    if (c + 1 < p.candidates.end()) return d.facts.accessCandidates[c + 1].line - 1;
     return p.bestLine > 0 ? p.bestLine - 1 : p.lastLine;
   };
   auto addCandidate = [&](QTreeWidgetItem* parent, int32_t c) {
-    const AccessCandidateFact& x = d.accessCandidates[c];
+    const AccessCandidateFact& x = d.facts.accessCandidates[c];
     auto* item = new QTreeWidgetItem(parent);
     item->setText(kPathColumn, text(x.path));
     item->setText(kCostColumn, text(x.cost));
@@ -137,7 +134,7 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
     QFont italic = group->font(kPathColumn);
     italic.setItalic(true);
     group->setFont(kPathColumn, italic);
-    lines(group, d.accessCandidates[bitmap.front()].line, d.accessCandidates[bitmap.front()].line);
+    lines(group, d.facts.accessCandidates[bitmap.front()].line, d.facts.accessCandidates[bitmap.front()].line);
     for (int32_t c : bitmap) addCandidate(group, c);
   }
   if (p.bestLine > 0) {
@@ -149,8 +146,7 @@ void AccessPathsView::addSection(const AccessPathFact& p) {
     lines(best, p.bestLine, p.lastLine);
   }
   const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
-  for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) {
-    const AccessFlagFact& flag = d.accessFlags[g];
+  for (const AccessFlagFact& flag : slice(d.facts.accessFlags, p.flags)) {
     auto* item = new QTreeWidgetItem(table);
     item->setIcon(kPathColumn, warning);
     if (flag.kind == kFlagRoundedToOne) {

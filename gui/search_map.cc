@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "facts/search_map_range.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_tooltips.h"
 
@@ -78,11 +79,6 @@ QLineSeries* pointSeries() {
   return series;
 }
 
-double costOf(const TraceDigest& d, DigestText text) {
-  const double value = digestNumber(d.view(text));
-  return std::isnan(value) || value <= 0 ? NAN : value;
-}
-
 }  // namespace
 
 SearchMapView::SearchMapView(const TFMarrow& frame, QWidget* parent) : QWidget(parent), frame_(frame) {
@@ -119,9 +115,10 @@ void SearchMapView::showRow(int32_t row) {
   auto* chart = new QChart;
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->legend()->setAlignment(Qt::AlignBottom);
-  const FactRange stretch = row_ >= 0 ? d.rows[row_].stretchJoinOrders : FactRange{};
+  const TraceFacts& f = d.facts;
+  const FactRange stretch = row_ >= 0 ? digestBlock(d, d.rows[row_]).stretchJoinOrders : FactRange{};
   first_ = stretch.first;
-  count_ = std::min(stretch.count, d.joinOrders.count() - stretch.first);
+  count_ = std::min(stretch.count, f.joinOrders.count() - stretch.first);
   if (count_ <= 0) {
     chart->setTitle(row_ >= 0 ? "No join order in this query block's stretch" : "Choose a query block");
     chart->legend()->hide();
@@ -129,29 +126,10 @@ void SearchMapView::showRow(int32_t row) {
     note_->clear();
     return;
   }
-  // The cost a join order is drawn at: complete ones at their best so far
-  // (or their last step when they print none), aborted ones at their last step.
-  auto costAt = [&](const DigestJoinOrder& order) {
-    return order.aborted ? costOf(d, order.lastStepCost)
-                         : (order.cost.present() ? costOf(d, order.cost) : costOf(d, order.lastStepCost));
-  };
   // The scales first: a range set once the points are in lays them all out again.
-  int searches = 0;
-  double low = INFINITY;
-  double high = 0;
-  for (int32_t j = first_; j < first_ + count_; ++j) {
-    if (j == first_ || d.joinOrders[j].number == 1) ++searches;
-    const double y = costAt(d.joinOrders[j]);
-    if (std::isnan(y)) continue;
-    low = std::min(low, y);
-    high = std::max(high, y);
-  }
-  if (high <= 0) {
-    low = 1;
-    high = 10;
-  }
-  const DigestRow& r = d.rows[row_];
-  const int32_t bestK = static_cast<int32_t>(digestNumber(d.view(r.bestJoinOrder)));
+  const SearchMapRange range = searchMapRange(f, FactRange{first_, count_});
+  const int searches = range.searches;
+  const int32_t bestK = static_cast<int32_t>(digestNumber(d.view(digestBlock(d, d.rows[row_]).bestJoinOrder)));
   auto* axisX = new QValueAxis;
   axisX->setTitleText("Join orders, in trace order");
   axisX->setLabelFormat("%d");
@@ -162,7 +140,7 @@ void SearchMapView::showRow(int32_t row) {
   auto* axisY = new QLogValueAxis;
   axisY->setTitleText("Cost (log scale)");
   axisY->setLabelFormat("%g");
-  axisY->setRange(low / 1.6, high * 1.6);
+  axisY->setRange(range.low / 1.6, range.high * 1.6);
   chart->addAxis(axisX, Qt::AlignBottom);
   chart->addAxis(axisY, Qt::AlignLeft);
   int uncosted = 0;
@@ -195,8 +173,9 @@ void SearchMapView::showRow(int32_t row) {
     series->attachAxis(axisY);
   };
   for (int32_t j = first_; j < first_ + count_; ++j) {
-    const DigestJoinOrder& order = d.joinOrders[j];
-    if (j == first_ || order.number == 1) {
+    const JoinOrderFact& order = f.joinOrders[j];
+    const bool orderAborted = order.abortedLines > 0;
+    if (j == first_ || opensJoinOrderSearch(f, order)) {
       flush();
       ++search;
       const bool last = search == searches - 1;
@@ -222,18 +201,18 @@ void SearchMapView::showRow(int32_t row) {
       }
     }
     const double x = j - first_ + 1;
-    const double y = costAt(order);
+    const double y = drawnJoinOrderCost(f, order);
     if (std::isnan(y)) {
       ++uncosted;
       continue;
     }
-    (order.aborted ? abortedPoints : completePoints).append(QPointF(x, y));
-    if (!order.aborted && order.cost.present() && (std::isnan(best) || y <= best)) {
+    (orderAborted ? abortedPoints : completePoints).append(QPointF(x, y));
+    if (!orderAborted && order.cost.present() && (std::isnan(best) || y <= best)) {
       if (!std::isnan(best)) stepPoints.append(QPointF(x, best));
       stepPoints.append(QPointF(x, y));
       best = y;
     }
-    if (search == searches - 1 && order.number == bestK && !order.aborted) bestMark->append(x, y);
+    if (search == searches - 1 && joinOrderNumber(f, order) == bestK && !orderAborted) bestMark->append(x, y);
   }
   flush();
   add(bestMark);
@@ -282,10 +261,12 @@ void SearchMapView::pointHovered(const QPointF& point, bool state) {
   const int32_t j = joinOrderAt(point.x());
   if (j < 0) return;
   const TraceDigest& d = frame_.digest();
-  const DigestJoinOrder& order = d.joinOrders[j];
-  const QString tables = shownTraceText(frame_, d.view(order.tables)).split(' ', Qt::SkipEmptyParts).join(" \u2192 ");
-  QString tip = QStringLiteral("Join order[%1], line %2\n%3\n").arg(order.number).arg(order.line).arg(tables);
-  tip += order.aborted ? QStringLiteral("aborted, last step cost %1").arg(shownTraceText(frame_, d.view(order.lastStepCost)))
+  const JoinOrderFact& order = d.facts.joinOrders[j];
+  QString tip = QStringLiteral("Join order[%1], line %2\n%3\n")
+                    .arg(joinOrderNumber(d.facts, order))
+                    .arg(order.line)
+                    .arg(shownJoinOrderTables(frame_, d.facts, order));
+  tip += order.abortedLines > 0 ? QStringLiteral("aborted, last step cost %1").arg(shownTraceText(frame_, d.view(order.lastStepCost)))
                        : QStringLiteral("best so far: %1").arg(shownTraceText(frame_, d.view(order.cost)));
   QToolTip::showText(QCursor::pos(), tip, view_);
 }
@@ -295,10 +276,10 @@ void SearchMapView::pointClicked(const QPointF& point) { chooseJoinOrder(joinOrd
 void SearchMapView::chooseJoinOrder(int32_t j) {
   if (j < first_ || j >= first_ + count_) return;
   const TraceDigest& d = frame_.digest();
-  const int32_t line = d.joinOrders[j].line;
+  const int32_t line = d.facts.joinOrders[j].line;
   int32_t last = line;
   if (j + 1 < first_ + count_) {
-    last = d.joinOrders[j + 1].line - 1;
+    last = d.facts.joinOrders[j + 1].line - 1;
   } else if (row_ >= 0) {
     last = d.rows[row_].line - 1;
   }

@@ -63,32 +63,33 @@ int32_t SummaryModel::digestRow(int row) const {
   return r < frame_.digest().rows.count() ? r : kNoFact;
 }
 
-QString SummaryModel::text(DigestText text) const { return shownTraceText(frame_, frame_.digest(), text); }
+QString SummaryModel::text(TextSpan text) const { return shownTraceText(frame_, frame_.digest(), text); }
 
 QString SummaryModel::display(const DigestRow& row, int column) const {
   const TraceDigest& d = frame_.digest();
   const bool statementOnly = (row.flags & kRowStatementOnly) != 0;
+  const QueryBlockFact& block = digestBlock(d, row);
   switch (column) {
     case kColumnStatement: {
-      const DigestText id = d.statements[row.statement].sqlId;
+      const TextSpan id = d.facts.statements[row.statement].sqlId;
       return id.present() ? text(id) : QStringLiteral("#%1").arg(row.statement + 1);
     }
     case kColumnQueryBlock:
-      return statementOnly ? QStringLiteral("(no final cost)") : text(row.queryBlock);
+      return statementOnly ? QStringLiteral("(no final cost)") : text(row.name);
     case kColumnPlan:
-      return text(row.plan);
+      return text(block.plan);
     case kColumnCost:
-      return text(row.cost);
+      return text(block.cost);
     case kColumnCard:
-      return text(row.card);
+      return text(block.card);
     case kColumnBytes:
-      return text(row.bytes);
+      return text(block.bytes);
     case kColumnTables:
       return text(row.tables);
     case kColumnTried:
-      return statementOnly ? QString() : QString::number(row.tried);
+      return statementOnly ? QString() : QString::number(block.joinOrders.count);
     case kColumnAborted:
-      return statementOnly ? QString() : QString::number(row.aborted);
+      return statementOnly ? QString() : QString::number(block.abortedJoinOrders);
     case kColumnLine:
       // The file's line, whatever form the final queries are shown in.
       return row.line > 0 ? QString::number(row.line) : QString();
@@ -99,7 +100,7 @@ QString SummaryModel::display(const DigestRow& row, int column) const {
 
 QString SummaryModel::toolTip(const DigestRow& row) const {
   const TraceDigest& d = frame_.digest();
-  const DigestStatement& s = d.statements[row.statement];
+  const StatementFacts& s = d.facts.statements[row.statement];
   QStringList lines;
   lines << QStringLiteral("Statement: %1 of %2").arg(row.statement + 1).arg(d.statements.count());
   auto add = [&lines](const char* label, const QString& value) {
@@ -107,13 +108,13 @@ QString SummaryModel::toolTip(const DigestRow& row) const {
   };
   add("sql_id", text(s.sqlId));
   add("Plan hash value", text(s.planHashValue));
-  add("SQL", shownSqlText(frame_, d, s));
+  add("SQL", shownSqlText(frame_, d, row.statement));
   if (row.flags & kRowStatementOnly) {
     add("Query block", QStringLiteral("no final cost in this statement"));
   } else {
-    add("Query block", text(row.queryBlock));
+    add("Query block", text(row.name));
     const QString tables = text(row.tables).split(' ', Qt::SkipEmptyParts).join(QStringLiteral(" \u2192 "));
-    add("Best join order", text(row.bestJoinOrder) + (tables.isEmpty() ? QString() : QStringLiteral(": ") + tables));
+    add("Best join order", text(digestBlock(d, row).bestJoinOrder) + (tables.isEmpty() ? QString() : QStringLiteral(": ") + tables));
   }
   if (row.flags & kRowTopOfStatement) add("Marked", QStringLiteral("the costliest query block of its statement"));
   if (row.flags & kRowTopStatement) add("Marked", QStringLiteral("the statement of the highest cost"));
@@ -264,7 +265,7 @@ void SummaryPane::onShownTextChanged() {
 void SummaryPane::updateHeading() {
   const TraceDigest& d = frame_.digest();
   const int32_t statements = d.statements.count();
-  const int32_t costs = d.finalCostRows.count();
+  const int32_t costs = d.queryBlockRows.count();
   if (statements == 0) {
     heading_->setText(QStringLiteral("No traced statement."));
     return;
@@ -315,8 +316,8 @@ int32_t SummaryPane::treeNodeOf(int32_t r) {
     }
     nodesBuild_ = d.build;
   }
-  return row.keyPoint >= 0 && row.keyPoint < d.keyPointCount ? nodeOfKeyPoint_[static_cast<size_t>(row.keyPoint)]
-                                                             : kNoTreeNode;
+  const int32_t keyPoint = digestBlock(d, row).keyPoint;
+  return keyPoint >= 0 && keyPoint < d.keyPointCount ? nodeOfKeyPoint_[static_cast<size_t>(keyPoint)] : kNoTreeNode;
 }
 
 void SummaryPane::chooseRow(int viewRow) {

@@ -46,7 +46,7 @@ class SummaryModel : public QAbstractTableModel {
   int32_t digestRow(int row) const;
 
  private:
-  QString text(DigestText text) const;
+  QString text(TextSpan text) const;
   QString display(const DigestRow& row, int column) const;
   QString toolTip(const DigestRow& row) const;
 

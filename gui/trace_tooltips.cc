@@ -16,20 +16,28 @@ QString shownTraceText(const TFMarrow& frame, std::string_view bytes) {
   return text;
 }
 
-QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, DigestText text) {
+QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, TextSpan text) {
   return shownTraceText(frame, digest.view(text));
 }
 
-QString shownSqlText(const TFMarrow& frame, const TraceDigest& digest, const DigestStatement& statement) {
-  const QString text = shownTraceText(frame, digest, statement.sqlText);
-  return statement.sqlTextCut ? text + QChar(0x2026) : text;
+QString shownSqlText(const TFMarrow& frame, const TraceDigest& digest, int32_t statement) {
+  const QString text = shownTraceText(frame, digest, digest.facts.statements[statement].sqlText);
+  return digest.statements[statement].sqlTextCut ? text + QChar(0x2026) : text;
+}
+
+QString shownJoinOrderTables(const TFMarrow& frame, const TraceFacts& facts, const JoinOrderFact& order) {
+  QStringList tables;
+  for (const TextSpan& table : slice(facts.tables, order.tables)) {
+    tables += shownTraceText(frame, facts.view(table)).split(' ', Qt::SkipEmptyParts);
+  }
+  return tables.join(QStringLiteral(" \u2192 "));
 }
 
 int32_t statementOfRoot(const TFMarrow& frame, int32_t keyPoint) {
   const KeyPoints_c& keyPoints = frame.keyPoints();
   if (keyPoint < 0 || keyPoint >= keyPoints.count()) return kNoFact;
   if (keyPoints[keyPoint].kind == tkNewEntry && keyPoint + 1 < keyPoints.count()) ++keyPoint;
-  return digestStatementOfKeyPoint(frame.digest(), keyPoint);
+  return statementOfKeyPoint(frame.digest().facts, keyPoint);
 }
 
 namespace {
@@ -46,20 +54,19 @@ QStringList statementLines(const TFMarrow& frame, const TraceDigest& d, int32_t 
   QStringList lines;
   const int32_t s = statementOfRoot(frame, keyPoint);
   if (s == kNoFact) return lines;
-  const DigestStatement& statement = d.statements[s];
+  const StatementFacts& statement = d.facts.statements[s];
   addLine(lines, "sql_id", shownTraceText(frame, d, statement.sqlId));
   addLine(lines, "Plan hash value", shownTraceText(frame, d, statement.planHashValue));
-  addLine(lines, "SQL", shownSqlText(frame, d, statement));
+  addLine(lines, "SQL", shownSqlText(frame, d, s));
   return lines;
 }
 
 QStringList joinOrderLines(const TFMarrow& frame, const TraceDigest& d, int32_t keyPoint) {
   QStringList lines;
-  const int32_t j = digestJoinOrderOfKeyPoint(d, keyPoint);
+  const int32_t j = joinOrderOfKeyPoint(d.facts, keyPoint);
   if (j == kNoFact) return lines;
-  const DigestJoinOrder& order = d.joinOrders[j];
-  const QStringList tables = shownTraceText(frame, d, order.tables).split(' ', Qt::SkipEmptyParts);
-  addLine(lines, "Tables", tables.join(QStringLiteral(" \u2192 ")));
+  const JoinOrderFact& order = d.facts.joinOrders[j];
+  addLine(lines, "Tables", shownJoinOrderTables(frame, d.facts, order));
   addLine(lines, "Best so far, cost", shownTraceText(frame, d, order.cost));
   return lines;
 }
@@ -68,10 +75,10 @@ QStringList finalCostLines(const TFMarrow& frame, const TraceDigest& d, int32_t 
   QStringList lines;
   const int32_t r = digestRowOfKeyPoint(d, keyPoint);
   if (r == kNoFact) return lines;
-  const DigestRow& row = d.rows[r];
-  addLine(lines, "Cost", shownTraceText(frame, d, row.cost));
-  addLine(lines, "Card", shownTraceText(frame, d, row.card));
-  addLine(lines, "Bytes", shownTraceText(frame, d, row.bytes));
+  const QueryBlockFact& block = digestBlock(d, d.rows[r]);
+  addLine(lines, "Cost", shownTraceText(frame, d, block.cost));
+  addLine(lines, "Card", shownTraceText(frame, d, block.card));
+  addLine(lines, "Bytes", shownTraceText(frame, d, block.bytes));
   return lines;
 }
 

@@ -18,10 +18,12 @@ class TFMarrow;
 // Bytes of the trace as the editor shows them: UTF-8, or Windows-1252 in
 // the frame's single-byte mode.
 QString shownTraceText(const TFMarrow& frame, std::string_view bytes);
-QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, DigestText text);
-// The first line of the statement's SQL text as shown, "…" ending it
-// where the digest cut it.
-QString shownSqlText(const TFMarrow& frame, const TraceDigest& digest, const DigestStatement& statement);
+QString shownTraceText(const TFMarrow& frame, const TraceDigest& digest, TextSpan text);
+// The first line of statement `statement`'s SQL text as shown, "…" ending
+// it where the digest cut it.
+QString shownSqlText(const TFMarrow& frame, const TraceDigest& digest, int32_t statement);
+// The join order's tables as shown, in order, arrows between them.
+QString shownJoinOrderTables(const TFMarrow& frame, const TraceFacts& facts, const JoinOrderFact& order);
 
 // The statement of an outline root with key point `keyPoint`, or kNoFact.
 // A root opens at its entry line, which may stand in the stretch of the

@@ -81,9 +81,9 @@ void WhyPane::showKeyPoint(int32_t keyPoint) {
   const TraceDigest& d = frame_.digest();
   int32_t row = digestRowOfKeyPoint(d, keyPoint);
   if (row == kNoFact) {
-    const int32_t j = digestJoinOrderOfKeyPoint(d, keyPoint);
-    const int32_t block = j == kNoFact ? kNoFact : d.joinOrders[j].queryBlock;
-    if (block >= 0 && block < d.finalCostRows.count()) row = d.finalCostRows[block];
+    const int32_t j = joinOrderOfKeyPoint(d.facts, keyPoint);
+    const int32_t block = j == kNoFact ? kNoFact : d.facts.joinOrders[j].queryBlock;
+    if (block >= 0 && block < d.queryBlockRows.count()) row = d.queryBlockRows[block];
   }
   if (row != kNoFact && row != row_) showRow(row);
 }
@@ -108,15 +108,16 @@ void WhyPane::refresh() {
     heading_->setText("Choose a query block: a row of the summary, or its final cost or a join order in the outline.");
   } else {
     const DigestRow& r = d.rows[row_];
+    const QueryBlockFact& b = digestBlock(d, r);
     heading_->setText(QStringLiteral("<b>%1</b>, final cost %2 (line %3): %4 table%5 estimated, %6 join order%7 tried "
                                      "in its last search")
-                          .arg(shownTraceText(frame_, d, r.queryBlock).toHtmlEscaped(),
-                               shownTraceText(frame_, d, r.cost).toHtmlEscaped())
+                          .arg(shownTraceText(frame_, d, r.name).toHtmlEscaped(),
+                               shownTraceText(frame_, d, b.cost).toHtmlEscaped())
                           .arg(r.line)
-                          .arg(r.accessPaths.count)
-                          .arg(r.accessPaths.count == 1 ? "" : "s")
-                          .arg(r.tried)
-                          .arg(r.tried == 1 ? "" : "s"));
+                          .arg(b.accessPaths.count)
+                          .arg(b.accessPaths.count == 1 ? "" : "s")
+                          .arg(b.joinOrders.count)
+                          .arg(b.joinOrders.count == 1 ? "" : "s"));
   }
   accessPaths_->showRow(row_);
   searchMap_->showRow(row_);
@@ -152,24 +153,25 @@ void WhyPane::ask() {
     return QString::fromUtf8(input.constData() + tables[t].offset, tables[t].length).toHtmlEscaped();
   };
   const DigestRow& r = d.rows[row_];
-  const int32_t stretchEnd = r.stretchJoinOrders.first + r.stretchJoinOrders.count;
+  const TraceFacts& f = d.facts;
+  const int32_t stretchEnd = digestBlock(d, r).stretchJoinOrders.end();
   auto linkTo = [&](int32_t j) {
-    const DigestJoinOrder& o = d.joinOrders[j];
-    const int32_t last = j + 1 < stretchEnd ? d.joinOrders[j + 1].line - 1 : r.line - 1;
-    return lineLink(o.line, std::max(o.line, last), QStringLiteral("Join order[%1]").arg(o.number)) +
+    const JoinOrderFact& o = f.joinOrders[j];
+    const int32_t last = j + 1 < stretchEnd ? f.joinOrders[j + 1].line - 1 : r.line - 1;
+    return lineLink(o.line, std::max(o.line, last), QStringLiteral("Join order[%1]").arg(joinOrderNumber(f, o))) +
            QStringLiteral(" (line %1)").arg(o.line);
   };
-  auto cost = [&](DigestText t) { return shownTraceText(frame_, d, t).toHtmlEscaped(); };
+  auto cost = [&](TextSpan t) { return shownTraceText(frame_, d, t).toHtmlEscaped(); };
   QStringList out;
   for (int32_t t : a.unknown) out << QStringLiteral("No join order of this query block has <b>%1</b>.").arg(named(t));
   for (const JoinOrderMatch& m : a.matches) {
-    const DigestJoinOrder& o = d.joinOrders[m.joinOrder];
+    const JoinOrderFact& o = f.joinOrders[m.joinOrder];
     QString line = QStringLiteral("<b>Tried</b> in search %1 of %2%3 at %4: ")
                        .arg(m.search + 1)
                        .arg(a.searches)
                        .arg(m.search == a.searches - 1 ? QStringLiteral(" (the one that gave the final cost)") : QString())
                        .arg(linkTo(m.joinOrder));
-    if (o.aborted) {
+    if (o.abortedLines > 0) {
       line += o.lastStepCost.present() ? QStringLiteral("aborted at a cost of %1").arg(cost(o.lastStepCost))
                                        : QStringLiteral("aborted");
     } else if (o.cost.present()) {

@@ -179,12 +179,12 @@ class LineCounter {
 
 namespace {
 
-int scanFollowed(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower* follower) {
+void scanFollowed(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower* follower) {
   // The noted phrases describe one text: only a scan into an empty list
   // records them.
   bool recording = list.count() == 0;
   list.noted.reset();
-  if (length <= 0) return 0;
+  if (length <= 0) return;
   buildTraceDispatch();
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   KeyPointBuilder builder(list, text, length);
@@ -229,7 +229,7 @@ int scanFollowed(KeyPoints_c& list, const char* text, int32_t length, KeyPointFo
         if (KeyPointBuilder::isKeyKind(state.kind) &&
             !builder.onToken(state.kind, state.line, state.column, state.pos)) {
           list.noted.reset();
-          return 0;
+          return;
         }
       } while (state.mode != 0 && state.remaining > 0);
       next = state.pos;
@@ -238,15 +238,12 @@ int scanFollowed(KeyPoints_c& list, const char* text, int32_t length, KeyPointFo
     if (follower) follower->onScanned(list);
   }
   list.noted.complete = recording;
-  return 0;
 }
 
 }  // namespace
 
-int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) {
-  return scanFollowed(list, text, length, nullptr);
-}
+void scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length) { scanFollowed(list, text, length, nullptr); }
 
-int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower& follower) {
-  return scanFollowed(list, text, length, &follower);
+void scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower& follower) {
+  scanFollowed(list, text, length, &follower);
 }

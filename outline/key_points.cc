@@ -21,13 +21,11 @@ void resetKeyPoints(KeyPoints_c& list) {
 
 KeyPoint* appendKeyPoint(KeyPoints_c& list) { return list.append(); }
 
-int scanKeyPoints(KeyPoints_c& list, const SVString& text) {
-  return scanKeyPoints(list, text.c_str(), text.length());
-}
+void scanKeyPoints(KeyPoints_c& list, const SVString& text) { scanKeyPoints(list, text.c_str(), text.length()); }
 
-int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length) {
+void scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length) {
   list.noted.reset();
-  if (length <= 0) return 0;
+  if (length <= 0) return;
   buildTraceDispatch();
   ScanState state;
   scanInit(state, text, length);
@@ -35,7 +33,6 @@ int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length) 
   while (nextTraceToken(state)) {
     if (!builder.onToken(state.kind, state.line, state.column, state.pos)) break;
   }
-  return 0;
 }
 
 bool opensJoinOrderBlock(const KeyPoints_c& list, int32_t i) {

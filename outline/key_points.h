@@ -72,12 +72,12 @@ KeyPoint* appendKeyPoint(KeyPoints_c& list);
 // stands, not at an «optimizing query block» marker.
 bool opensJoinOrderBlock(const KeyPoints_c& list, int32_t i);
 
-// Appends the key points of `text` (followed by a zero byte) to `list` and
-// returns 0. Does not reset the list. When the list cannot grow, the scan
-// stops with the list empty. Uses the fast scanner; into an empty list it
+// Appends the key points of `text` (followed by a zero byte) to `list`.
+// Does not reset the list. When the list cannot grow, the scan stops with
+// the list empty and marked (outOfMemory). Uses the fast scanner; into an empty list it
 // also notes the phrases of the text.
-int scanKeyPoints(KeyPoints_c& list, const SVString& text);
-int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length);
+void scanKeyPoints(KeyPoints_c& list, const SVString& text);
+void scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length);
 
 // Work that follows a scan over its records while their text is still in
 // the cache.
@@ -93,8 +93,8 @@ class KeyPointFollower {
 };
 
 // scanKeyPoints that tells `follower` how far it has come.
-int scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower& follower);
+void scanKeyPoints(KeyPoints_c& list, const char* text, int32_t length, KeyPointFollower& follower);
 
 // The same records, found token by token with nextTraceToken. Kept as the
 // reference the fast scanner is checked against. Notes no phrases.
-int scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length);
+void scanKeyPointsReference(KeyPoints_c& list, const char* text, int32_t length);

@@ -15,13 +15,6 @@
 #include "base/packed_records.h"
 #include "outline/key_points.h"
 
-// The index of the first record of `list` for which `before` is false,
-// `before` being true and then false along the list (a binary search).
-template <class Record, class Before>
-int32_t firstNotBefore(const PackedRecords<Record>& list, Before before) {
-  return static_cast<int32_t>(std::partition_point(list.begin(), list.end(), before) - list.begin());
-}
-
 // The anchor of 1-based line `line` among `scanned`, the 1-based lines of
 // the key points in order: the last at or above it, or -1 when none is.
 int32_t lineAnchor(const PackedRecords<int32_t>& scanned, int32_t line);

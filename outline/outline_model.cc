@@ -263,19 +263,18 @@ class OutlineBuilder {
 
 }  // namespace
 
-int buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const char* text, int32_t length) {
-  if (keyPoints.count() == 0 || !text || length < 0) return 0;
+void buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const char* text, int32_t length) {
+  if (keyPoints.count() == 0 || !text || length < 0) return;
   if (nodes.reserveNodes(keyPoints.count()) != 0) {
     nodes.markOutOfMemory();
-    return 0;
+    return;
   }
   int32_t first = 0;
   while (first < keyPoints.count() && keyPoints[first].kind != tkNewEntry &&
          keyPoints[first].kind != tkRegisteredQb) {
     ++first;
   }
-  if (first == keyPoints.count()) return 0;
+  if (first == keyPoints.count()) return;
   OutlineBuilder builder(nodes, keyPoints, text, length);
   if (!builder.build(first)) nodes.markOutOfMemory();
-  return 0;
 }

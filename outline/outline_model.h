@@ -68,11 +68,10 @@ class NodeMarrow_Array_c {
 };
 
 // Appends the outline of `keyPoints` to `nodes` (whose count the caller set
-// to 0) and returns 0. `text` is the text the key points' `pos` values
+// to 0). `text` is the text the key points' `pos` values
 // describe: the trace as scanned, before any re-formatting. When memory
 // runs out the array is left empty and marked (outOfMemory).
-int buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const char* text,
-                 int32_t length);
+void buildOutline(NodeMarrow_Array_c& nodes, const KeyPoints_c& keyPoints, const char* text, int32_t length);
 
 struct JoinOrderCounts {
   int32_t joinOrders;

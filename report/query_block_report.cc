@@ -41,8 +41,7 @@ void accessPathRow(HtmlWriter& html, const TraceFacts& f, const AccessPathFact& 
   lineCell(html, p.bestLine);
   html.open("td", {{"class", "w paths"}});
   // One path a line.
-  for (int32_t c = p.candidates.first; c < p.candidates.first + p.candidates.count; ++c) {
-    const AccessCandidateFact& candidate = f.accessCandidates[c];
+  for (const AccessCandidateFact& candidate : slice(f.accessCandidates, p.candidates)) {
     html.open("div");
     spanText(html, f, candidate.path);
     if (candidate.index.present()) {
@@ -57,7 +56,7 @@ void accessPathRow(HtmlWriter& html, const TraceFacts& f, const AccessPathFact& 
   }
   html.close();
   html.open("td", {{"class", "flag"}});
-  for (int32_t g = p.flags.first; g < p.flags.first + p.flags.count; ++g) {
+  for (int32_t g = p.flags.first; g < p.flags.end(); ++g) {
     if (g > p.flags.first) html.text("; ");
     html.text(accessFlagName(f.accessFlags[g].kind));
     html.element("span", " (" + lineText(f.accessFlags[g].line) + ")", {{"class", "l"}});
@@ -74,8 +73,8 @@ void accessPathsTable(HtmlWriter& html, const TraceFacts& f, const QueryBlockFac
     html.element("th", title);
   }
   html.close();
-  for (int32_t i = b.accessPaths.first; i < b.accessPaths.first + b.accessPaths.count; ++i) {
-    accessPathRow(html, f, f.accessPaths[i]);
+  for (const AccessPathFact& path : slice(f.accessPaths, b.accessPaths)) {
+    accessPathRow(html, f, path);
   }
   html.close();
 }
@@ -88,8 +87,7 @@ void tableStatsTable(HtmlWriter& html, const TraceFacts& f, const QueryBlockFact
     html.element("th", title);
   }
   html.close();
-  for (int32_t i = b.tableStats.first; i < b.tableStats.first + b.tableStats.count; ++i) {
-    const TableStatFact& t = f.tableStats[i];
+  for (const TableStatFact& t : slice(f.tableStats, b.tableStats)) {
     html.open("tr");
     lineCell(html, t.line);
     spanCell(html, f, t.table);
@@ -99,8 +97,7 @@ void tableStatsTable(HtmlWriter& html, const TraceFacts& f, const QueryBlockFact
     spanCell(html, f, t.avgRowLen, true);
     html.element("td", "");
     html.close();
-    for (int32_t k = t.indexes.first; k < t.indexes.first + t.indexes.count; ++k) {
-      const IndexStatFact& x = f.indexStats[k];
+    for (const IndexStatFact& x : slice(f.indexStats, t.indexes)) {
       html.open("tr");
       lineCell(html, x.line);
       html.open("td");

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "facts/trace_digest.h"
+#include "facts/search_map_range.h"
 
 namespace {
 
@@ -19,21 +19,12 @@ constexpr const char* kBestColour = "#e6a000";
 constexpr const char* kSearchColours[] = {"#7f9fbf", "#4caf7d", "#a77fbf", "#bf7f7f", "#7fbfbf", "#9f9f5f"};
 constexpr const char* kLastSearchColour = "#1f5fbf";
 
-// The cost a join order is drawn at: a complete one at its best so far (or
-// its last step when it prints none), an aborted one at its last step; NaN
-// when that is not a cost above 0.
-double drawnCost(const TraceFacts& f, const JoinOrderFact& order) {
-  const TextSpan span = !order.abortedLines && order.bestSoFarLine > 0 ? order.cost : order.lastStepCost;
-  const double value = digestNumber(f.view(span));
-  return std::isnan(value) || value <= 0 ? NAN : value;
-}
-
 // The tooltip of a join order's point.
 std::string pointTitle(const TraceFacts& f, const JoinOrderFact& order, double cost) {
   std::string title = "Join order[" + std::string(f.view(order.number)) + "], line " + std::to_string(order.line) + ":";
-  for (int32_t t = order.tables.first; t < order.tables.first + order.tables.count; ++t) {
+  for (const TextSpan& table : slice(f.tables, order.tables)) {
     title += " ";
-    title += f.view(f.tables[t]);
+    title += f.view(table);
   }
   title += order.abortedLines ? "; aborted, last step cost " : "; best so far ";
   title += axisLabel(cost);
@@ -91,21 +82,9 @@ void writeSearchMapSvg(HtmlWriter& html, const TraceFacts& f, const QueryBlockFa
   const int32_t first = block.stretchJoinOrders.first;
   const int32_t count = block.stretchJoinOrders.count;
   if (count <= 0) return;
-  int32_t searches = 0;
-  double low = INFINITY;
-  double high = 0;
-  for (int32_t j = first; j < first + count; ++j) {
-    if (j == first || f.view(f.joinOrders[j].number) == "1") ++searches;
-    const double y = drawnCost(f, f.joinOrders[j]);
-    if (std::isnan(y)) continue;
-    low = std::min(low, y);
-    high = std::max(high, y);
-  }
-  if (high <= 0) {
-    low = 1;
-    high = 10;
-  }
-  const LogScale ys{low / 1.6, high * 1.6, kBottom, kTop};
+  const SearchMapRange range = searchMapRange(f, block.stretchJoinOrders);
+  const int32_t searches = range.searches;
+  const LogScale ys{range.low / 1.6, range.high * 1.6, kBottom, kTop};
   auto xAt = [&](double k) { return kLeft + k / (count + 1) * (kRight - kLeft); };
   const std::string size = svgNumber(kWidth) + " " + svgNumber(kHeight);
   html.open("svg", {{"xmlns", "http://www.w3.org/2000/svg"},
@@ -159,14 +138,14 @@ void writeSearchMapSvg(HtmlWriter& html, const TraceFacts& f, const QueryBlockFa
   };
   for (int32_t j = first; j < first + count; ++j) {
     const JoinOrderFact& order = f.joinOrders[j];
-    if (j == first || f.view(order.number) == "1") {
+    if (j == first || opensJoinOrderSearch(f, order)) {
       endSearch();
       ++search;
       const bool last = search == searches - 1;
       colour = last ? kLastSearchColour : kSearchColours[search % 6];
       html.open("g", {{"class", last ? "search last" : "search"}});
     }
-    const double y = drawnCost(f, order);
+    const double y = drawnJoinOrderCost(f, order);
     if (std::isnan(y)) {
       ++uncosted;
       continue;

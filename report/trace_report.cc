@@ -59,8 +59,8 @@ void contents(HtmlWriter& html, const TraceFacts& f, std::string_view idPrefix) 
 void queryBlocksTable(HtmlWriter& html, const TraceFacts& f, const StatementFacts& s) {
   // The most expensive query block of a statement with several is bold.
   double top = NAN;
-  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-    const double cost = digestNumber(f.view(f.queryBlocks[q].cost));
+  for (const QueryBlockFact& block : slice(f.queryBlocks, s.queryBlocks)) {
+    const double cost = digestNumber(f.view(block.cost));
     if (!std::isnan(cost) && (std::isnan(top) || cost > top)) top = cost;
   }
   html.open("table", {{"class", "blocks"}});
@@ -70,8 +70,7 @@ void queryBlocksTable(HtmlWriter& html, const TraceFacts& f, const StatementFact
     html.element("th", title);
   }
   html.close();
-  for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-    const QueryBlockFact& b = f.queryBlocks[q];
+  for (const QueryBlockFact& b : slice(f.queryBlocks, s.queryBlocks)) {
     const double cost = digestNumber(f.view(b.cost));
     if (s.queryBlocks.count > 1 && !std::isnan(cost) && cost == top) {
       html.open("tr", {{"class", "top"}});
@@ -104,7 +103,7 @@ void queryBlocksTable(HtmlWriter& html, const TraceFacts& f, const StatementFact
     lineCell(html, order ? order->line : 0);
     html.open("td", {{"class", "w"}});
     if (order) {
-      for (int32_t t = order->tables.first; t < order->tables.first + order->tables.count; ++t) {
+      for (int32_t t = order->tables.first; t < order->tables.end(); ++t) {
         if (t > order->tables.first) html.text(" \u2192 ");
         html.text(f.view(f.tables[t]));
       }
@@ -124,8 +123,7 @@ void transformationsList(HtmlWriter& html, const TraceFacts& f, const StatementF
   html.open("tr");
   for (const char* title : {"Line", "Verdict", "Query block", "As the trace says it"}) html.element("th", title);
   html.close();
-  for (int32_t t = s.transformations.first; t < s.transformations.first + s.transformations.count; ++t) {
-    const TransformationFact& x = f.transformations[t];
+  for (const TransformationFact& x : slice(f.transformations, s.transformations)) {
     html.open("tr");
     lineCell(html, x.line);
     html.element("td", x.verdict == kTransformationBetter ? "better" : "worse");
@@ -143,8 +141,7 @@ void planTable(HtmlWriter& html, const TraceFacts& f, const StatementFacts& s, i
   html.open("tr");
   for (const char* title : {"Line", "Id", "Operation", "Name", "Rows", "Cost"}) html.element("th", title);
   html.close();
-  for (int32_t p = s.planOperations.first; p < s.planOperations.first + s.planOperations.count; ++p) {
-    const PlanOperationFact& op = f.planOperations[p];
+  for (const PlanOperationFact& op : slice(f.planOperations, s.planOperations)) {
     html.open("tr");
     lineCell(html, op.line);
     spanCell(html, f, op.id, true);
@@ -164,8 +161,8 @@ void planTable(HtmlWriter& html, const TraceFacts& f, const StatementFacts& s, i
 // Parameters the user altered, with their lines.
 void alteredParameters(HtmlWriter& html, const TraceFacts& f, const StatementFacts& s) {
   int32_t altered = 0;
-  for (int32_t p = s.parameters.first; p < s.parameters.first + s.parameters.count; ++p) {
-    altered += f.parameters[p].list == kParametersAltered ? 1 : 0;
+  for (const ParameterFact& parameter : slice(f.parameters, s.parameters)) {
+    altered += parameter.list == kParametersAltered ? 1 : 0;
   }
   std::string text;
   if (s.parametersLine) {
@@ -183,8 +180,7 @@ void alteredParameters(HtmlWriter& html, const TraceFacts& f, const StatementFac
   html.open("tr");
   for (const char* title : {"Line", "Altered parameter", "Value"}) html.element("th", title);
   html.close();
-  for (int32_t p = s.parameters.first; p < s.parameters.first + s.parameters.count; ++p) {
-    const ParameterFact& parameter = f.parameters[p];
+  for (const ParameterFact& parameter : slice(f.parameters, s.parameters)) {
     if (parameter.list != kParametersAltered) continue;
     html.open("tr");
     lineCell(html, parameter.line);
@@ -211,8 +207,8 @@ void statementSection(HtmlWriter& html, const TraceFacts& f, int32_t index, int 
   alteredParameters(html, f, s);
   if (s.queryBlocks.count > 0) {
     queryBlocksTable(html, f, s);
-    for (int32_t q = s.queryBlocks.first; q < s.queryBlocks.first + s.queryBlocks.count; ++q) {
-      writeQueryBlockDetails(html, f, f.queryBlocks[q], level + 1);
+    for (const QueryBlockFact& block : slice(f.queryBlocks, s.queryBlocks)) {
+      writeQueryBlockDetails(html, f, block, level + 1);
     }
   } else {
     html.element("p", "No final cost of a query block.");

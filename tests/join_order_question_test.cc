@@ -69,7 +69,7 @@ TEST_P(JoinOrderAsked, IsAnswered) {
   ASSERT_EQ(askJoinOrder(digest, 0, input, tables, answer), 0);
   std::string got = "searches " + std::to_string(answer.searches) + ":";
   for (const JoinOrderMatch& m : answer.matches) {
-    const DigestJoinOrder& o = digest.joinOrders[m.joinOrder];
+    const JoinOrderFact& o = digest.facts.joinOrders[m.joinOrder];
     got += " line " + std::to_string(o.line) + " search " + std::to_string(m.search) + " before " +
            (m.bestBefore.present() ? std::string(digest.view(m.bestBefore)) : "-");
   }

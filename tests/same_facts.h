@@ -62,30 +62,59 @@ inline bool sameCopy(const TraceDigest& d, TextSpan copy, const TraceFacts& f, T
   return true;
 }
 
-// The digest holds the facts' single-table sections whole.
-inline bool sameAccessPaths(const TraceDigest& d, const TraceFacts& f) {
-  if (d.accessPaths.count() != f.accessPaths.count() || d.accessCandidates.count() != f.accessCandidates.count() ||
-      !sameRecords(d.accessFlags, f.accessFlags)) {
+// The digest holds the facts' query blocks, join orders (but their card
+// and bytes) and their tables, and single-table sections whole, their
+// spans copied.
+inline bool sameDigestFacts(const TraceDigest& d, const TraceFacts& f) {
+  const TraceFacts& c = d.facts;
+  if (c.queryBlocks.count() != f.queryBlocks.count() || c.joinOrders.count() != f.joinOrders.count() ||
+      c.tables.count() != f.tables.count() || c.accessPaths.count() != f.accessPaths.count() ||
+      c.accessCandidates.count() != f.accessCandidates.count() || !sameRecords(c.accessFlags, f.accessFlags) ||
+      !sameRecords(c.keyPointLines, f.keyPointLines)) {
     return false;
   }
+  auto same = [&](TextSpan a, TextSpan b) { return sameCopy(d, a, f, b); };
+  auto sameRange = [](FactRange a, FactRange b) { return a.first == b.first && a.count == b.count; };
+  for (int32_t i = 0; i < f.queryBlocks.count(); ++i) {
+    const QueryBlockFact& a = c.queryBlocks[i];
+    const QueryBlockFact& b = f.queryBlocks[i];
+    if (a.line != b.line || a.keyPoint != b.keyPoint || a.bestJoinOrderFact != b.bestJoinOrderFact ||
+        a.abortedJoinOrders != b.abortedJoinOrders || !sameRange(a.stretchJoinOrders, b.stretchJoinOrders) ||
+        !sameRange(a.joinOrders, b.joinOrders) || !sameRange(a.accessPaths, b.accessPaths) || !same(a.name, b.name) ||
+        !same(a.number, b.number) || !same(a.plan, b.plan) || !same(a.bestJoinOrder, b.bestJoinOrder) ||
+        !same(a.cost, b.cost) || !same(a.card, b.card) || !same(a.bytes, b.bytes)) {
+      return false;
+    }
+  }
+  for (int32_t i = 0; i < f.joinOrders.count(); ++i) {
+    const JoinOrderFact& a = c.joinOrders[i];
+    const JoinOrderFact& b = f.joinOrders[i];
+    if (a.line != b.line || a.keyPoint != b.keyPoint || a.bestSoFarLine != b.bestSoFarLine ||
+        a.abortedLines != b.abortedLines || a.queryBlock != b.queryBlock || !sameRange(a.tables, b.tables) ||
+        !same(a.number, b.number) || !same(a.cost, b.cost) || a.card.present() || a.bytes.present() ||
+        !same(a.lastStepCost, b.lastStepCost)) {
+      return false;
+    }
+  }
+  for (int32_t i = 0; i < f.tables.count(); ++i) {
+    if (!same(c.tables[i], f.tables[i])) return false;
+  }
   for (int32_t i = 0; i < f.accessPaths.count(); ++i) {
-    const AccessPathFact& a = d.accessPaths[i];
+    const AccessPathFact& a = c.accessPaths[i];
     const AccessPathFact& b = f.accessPaths[i];
     if (a.line != b.line || a.cardLine != b.cardLine || a.bestLine != b.bestLine ||
-        std::memcmp(&a.candidates, &b.candidates, sizeof a.candidates) != 0 ||
-        std::memcmp(&a.flags, &b.flags, sizeof a.flags) != 0 || a.columns.count != 0 || !sameCopy(d, a.alias, f, b.alias) ||
-        !sameCopy(d, a.cardOriginal, f, b.cardOriginal) || !sameCopy(d, a.cardRounded, f, b.cardRounded) ||
-        !sameCopy(d, a.cardComputed, f, b.cardComputed) || !sameCopy(d, a.bestPath, f, b.bestPath) ||
-        !sameCopy(d, a.bestIndex, f, b.bestIndex) || !sameCopy(d, a.bestCost, f, b.bestCost) ||
-        !sameCopy(d, a.bestCard, f, b.bestCard)) {
+        !sameRange(a.candidates, b.candidates) || !sameRange(a.flags, b.flags) || a.columns.count != 0 ||
+        !same(a.alias, b.alias) || !same(a.cardOriginal, b.cardOriginal) || !same(a.cardRounded, b.cardRounded) ||
+        !same(a.cardComputed, b.cardComputed) || !same(a.bestPath, b.bestPath) || !same(a.bestIndex, b.bestIndex) ||
+        !same(a.bestCost, b.bestCost) || !same(a.bestCard, b.bestCard)) {
       return false;
     }
   }
   for (int32_t i = 0; i < f.accessCandidates.count(); ++i) {
-    const AccessCandidateFact& a = d.accessCandidates[i];
+    const AccessCandidateFact& a = c.accessCandidates[i];
     const AccessCandidateFact& b = f.accessCandidates[i];
-    if (a.line != b.line || a.bitmap != b.bitmap || !sameCopy(d, a.path, f, b.path) ||
-        !sameCopy(d, a.index, f, b.index) || !sameCopy(d, a.cost, f, b.cost)) {
+    if (a.line != b.line || a.bitmap != b.bitmap || !same(a.path, b.path) || !same(a.index, b.index) ||
+        !same(a.cost, b.cost)) {
       return false;
     }
   }

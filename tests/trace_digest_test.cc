@@ -32,20 +32,21 @@ struct Digest {
   }
 };
 
-std::string str(const TraceDigest& d, DigestText t) { return t.present() ? std::string(d.view(t)) : "null"; }
+std::string str(const TraceDigest& d, TextSpan t) { return t.present() ? std::string(d.view(t)) : "null"; }
 std::string factText(const TraceFacts& f, TextSpan t) { return t.present() ? std::string(f.view(t)) : "null"; }
 
 // A row as one line, so a test names what it expects plainly.
 std::string describe(const TraceDigest& d, const DigestRow& r) {
-  const DigestStatement& s = d.statements[r.statement];
+  const StatementFacts& s = d.facts.statements[r.statement];
+  const QueryBlockFact& b = digestBlock(d, r);
   std::string flags;
   if (r.flags & kRowStatementOnly) flags += " statement-only";
   if (r.flags & kRowTopOfStatement) flags += " top-of-statement";
   if (r.flags & kRowTopStatement) flags += " top-statement";
-  return std::to_string(r.statement) + " " + str(d, s.sqlId) + " | " + str(d, r.queryBlock) + " | " + str(d, r.plan) +
-         " | " + str(d, r.cost) + " " + str(d, r.card) + " " + str(d, r.bytes) + " | " + str(d, r.bestJoinOrder) +
-         ": " + str(d, r.tables) + " | " + std::to_string(r.tried) + "/" + std::to_string(r.aborted) + " | line " +
-         std::to_string(r.line) + flags;
+  return std::to_string(r.statement) + " " + str(d, s.sqlId) + " | " + str(d, r.name) + " | " + str(d, b.plan) +
+         " | " + str(d, b.cost) + " " + str(d, b.card) + " " + str(d, b.bytes) + " | " + str(d, b.bestJoinOrder) +
+         ": " + str(d, r.tables) + " | " + std::to_string(b.joinOrders.count) + "/" +
+         std::to_string(b.abortedJoinOrders) + " | line " + std::to_string(r.line) + flags;
 }
 
 std::vector<std::string> describeRows(const TraceDigest& d) {
@@ -60,17 +61,17 @@ TEST(TraceDigest, KeepsTheSearchesAndSectionsOfEachFinalCost) {
   Digest x(sampleText("hr_join_search.trc"));
   TraceFacts f;
   ASSERT_EQ(buildTraceFacts(f, x.text.c_str(), static_cast<int32_t>(x.text.size()), x.keyPoints), 0);
-  EXPECT_TRUE(sameAccessPaths(x.digest, f));
+  EXPECT_TRUE(sameDigestFacts(x.digest, f));
   ASSERT_EQ(x.digest.rows.count(), 1);
-  const DigestRow& row = x.digest.rows[0];
+  const QueryBlockFact& row = digestBlock(x.digest, x.digest.rows[0]);
   EXPECT_EQ(row.stretchJoinOrders.count, 18);
   EXPECT_EQ(row.joinOrders.first, 12);
   EXPECT_EQ(row.accessPaths.count, 3);
   std::string series;
-  for (int32_t j = row.joinOrders.first; j < row.joinOrders.first + row.joinOrders.count; ++j) {
-    const DigestJoinOrder& o = x.digest.joinOrders[j];
-    series += std::to_string(o.number) + (o.aborted ? "a " : " ") + str(x.digest, o.cost) + " " +
-              str(x.digest, o.lastStepCost) + ";";
+  const TraceFacts& kept = x.digest.facts;
+  for (const JoinOrderFact& o : slice(kept.joinOrders, row.joinOrders)) {
+    series += std::to_string(joinOrderNumber(kept, o)) + (o.abortedLines > 0 ? "a " : " ") + str(x.digest, o.cost) +
+              " " + str(x.digest, o.lastStepCost) + ";";
   }
   EXPECT_EQ(series,
             "1 34.138980 34.138980;2 34.004268 34.004268;3a null 37.910847;4a null 70.036138;5a null 69.399345;"
@@ -95,9 +96,9 @@ TEST(TraceDigest, RowsOfASampleWithFourStatements) {
   EXPECT_EQ(describeRows(x.digest), expected);
   const TraceDigest& d = x.digest;
   ASSERT_EQ(d.statements.count(), 4);
-  EXPECT_EQ(str(d, d.statements[2].planHashValue), "-402981166");
-  EXPECT_EQ(str(d, d.statements[2].sqlText), "select ch.channel_desc, v.total");
-  EXPECT_EQ(d.statements[2].line, 431);
+  EXPECT_EQ(str(d, d.facts.statements[2].planHashValue), "-402981166");
+  EXPECT_EQ(str(d, d.facts.statements[2].sqlText), "select ch.channel_desc, v.total");
+  EXPECT_EQ(d.facts.statements[2].line, 431);
   EXPECT_DOUBLE_EQ(d.statements[0].cost, 1234567.5);
 }
 
@@ -111,7 +112,7 @@ TEST(TraceDigest, FromFactsBuiltBesideTheScan) {
   ASSERT_EQ(digestTraceFacts(beside, facts, keyPoints.count()), 0);
   EXPECT_EQ(describeRows(beside), describeRows(x.digest));
   EXPECT_EQ(beside.keyPointCount, x.digest.keyPointCount);
-  EXPECT_EQ(beside.joinOrders.count(), x.digest.joinOrders.count());
+  EXPECT_EQ(beside.facts.joinOrders.count(), x.digest.facts.joinOrders.count());
 }
 
 // The point of the digest: it outlives the text it was made from.
@@ -122,9 +123,10 @@ TEST(TraceDigest, KeepsItsTextsWhenTheTraceIsGone) {
   x->text.assign(x->text.size(), 'x');
   x.reset();
   EXPECT_EQ(describeRows(kept), before);
-  ASSERT_GT(kept.joinOrders.count(), 0);
-  EXPECT_EQ(str(kept, kept.joinOrders[0].tables), "TIMES[T]#0");
-  EXPECT_EQ(str(kept, kept.joinOrders[0].cost), "2.0010");
+  ASSERT_GT(kept.facts.joinOrders.count(), 0);
+  EXPECT_EQ(str(kept, kept.facts.tables[kept.facts.joinOrders[0].tables.first]), "TIMES[T]#0");
+  EXPECT_EQ(str(kept, kept.facts.joinOrders[0].cost), "2.0010");
+  EXPECT_EQ(str(kept, kept.facts.statements[0].sqlId), "4hs9c2vnb7x0p");
 }
 
 TEST(TraceDigest, NumbersAsTheTracePrintsThem) {
@@ -145,13 +147,13 @@ TEST(TraceDigest, NumbersAsTheTracePrintsThem) {
   }
 }
 
-std::vector<std::string> sortedBy(const TraceDigest& d, DigestColumn column, bool descending,
-                                  DigestText DigestRow::*text) {
+// The rows' costs in the order of `column`.
+std::vector<std::string> sortedBy(const TraceDigest& d, DigestColumn column, bool descending) {
   std::vector<int32_t> order(static_cast<size_t>(d.rows.count()));
   std::iota(order.begin(), order.end(), 0);
   sortDigestRows(d, column, descending, order.data(), static_cast<int32_t>(order.size()));
   std::vector<std::string> out;
-  for (int32_t r : order) out.push_back(str(d, d.rows[r].*text));
+  for (int32_t r : order) out.push_back(str(d, digestBlock(d, d.rows[r]).cost));
   return out;
 }
 
@@ -163,14 +165,14 @@ TEST(TraceDigest, SortsCostsByValueAndTextsBytewise) {
   // The appended statement's two query blocks cost 36.404018 and 79.311486.
   const TraceDigest& d = x.digest;
   using Strings = std::vector<std::string>;
-  EXPECT_EQ(sortedBy(d, kColumnCost, false, &DigestRow::cost),
+  EXPECT_EQ(sortedBy(d, kColumnCost, false),
             (Strings{"2.0010", "3.0", "17.003", "36.404018", "79.311486", "845.25", "857.93", "1234567.5"}));
-  EXPECT_EQ(sortedBy(d, kColumnCost, true, &DigestRow::cost),
+  EXPECT_EQ(sortedBy(d, kColumnCost, true),
             (Strings{"1234567.5", "857.93", "845.25", "79.311486", "36.404018", "17.003", "3.0", "2.0010"}));
   // Equal plans keep trace order, whichever way.
-  EXPECT_EQ(sortedBy(d, kColumnPlan, true, &DigestRow::cost),
+  EXPECT_EQ(sortedBy(d, kColumnPlan, true),
             (Strings{"3.0", "2.0010", "1234567.5", "17.003", "845.25", "857.93", "36.404018", "79.311486"}));
-  EXPECT_EQ(sortedBy(d, kColumnQueryBlock, false, &DigestRow::cost),
+  EXPECT_EQ(sortedBy(d, kColumnQueryBlock, false),
             (Strings{"79.311486", "1234567.5", "17.003", "857.93", "3.0", "36.404018", "2.0010", "845.25"}));
 }
 
@@ -179,8 +181,8 @@ TEST(TraceDigest, MissingNumbersSortBelowEveryNumber) {
   odd.cost = "n/a";
   Digest x(traceHeader() + statementTrace(odd));
   using Strings = std::vector<std::string>;
-  EXPECT_EQ(sortedBy(x.digest, kColumnCost, false, &DigestRow::cost), (Strings{"n/a", "36.404018"}));
-  EXPECT_EQ(sortedBy(x.digest, kColumnCost, true, &DigestRow::cost), (Strings{"36.404018", "n/a"}));
+  EXPECT_EQ(sortedBy(x.digest, kColumnCost, false), (Strings{"n/a", "36.404018"}));
+  EXPECT_EQ(sortedBy(x.digest, kColumnCost, true), (Strings{"36.404018", "n/a"}));
   // One costed query block: nothing to single out.
   for (const DigestRow& r : x.digest.rows) EXPECT_EQ(r.flags, 0);
 }
@@ -214,7 +216,7 @@ TEST(TraceDigest, StatementWithoutFinalCostControlBytesAndLongSql) {
   Digest x(text + "\r\n");
   const TraceDigest& d = x.digest;
   ASSERT_EQ(d.statements.count(), 2);
-  const std::string sql = str(d, d.statements[0].sqlText);
+  const std::string sql = str(d, d.facts.statements[0].sqlText);
   EXPECT_EQ(sql.substr(0, 10), "select   '");
   EXPECT_EQ(static_cast<int32_t>(sql.size()), kDigestSqlTextLimit - 1);
   EXPECT_EQ(sql.substr(sql.size() - 3), "aaa");
@@ -223,9 +225,10 @@ TEST(TraceDigest, StatementWithoutFinalCostControlBytesAndLongSql) {
   ASSERT_EQ(d.rows.count(), 3);
   const DigestRow& only = d.rows[2];
   EXPECT_EQ(only.flags, kRowStatementOnly);
-  EXPECT_EQ(only.keyPoint, kNoFact);
-  EXPECT_EQ(only.line, d.statements[1].line);
-  EXPECT_EQ(str(d, d.statements[1].sqlId), "5kb4y5n5akx5b");
+  EXPECT_EQ(only.queryBlock, kNoFact);
+  EXPECT_EQ(digestBlock(d, only).keyPoint, kNoFact);
+  EXPECT_EQ(only.line, d.facts.statements[1].line);
+  EXPECT_EQ(str(d, d.facts.statements[1].sqlId), "5kb4y5n5akx5b");
   EXPECT_TRUE(std::isnan(only.costValue));
 }
 
@@ -246,24 +249,24 @@ TEST(TraceDigest, LinesAndLookupsAgreeWithTheFacts) {
   ASSERT_GT(shown[shown.count() - 1].line, x.keyPoints[x.keyPoints.count() - 1].line);
 
   const TraceDigest& d = x.digest;
-  EXPECT_EQ(d.finalCostRows.count(), facts.queryBlocks.count());
+  EXPECT_EQ(d.queryBlockRows.count(), facts.queryBlocks.count());
   for (int32_t r = 0; r < d.rows.count(); ++r) {
     const DigestRow& row = d.rows[r];
+    const int32_t keyPoint = digestBlock(d, row).keyPoint;
     EXPECT_EQ(digestShownLine(d, row.line, x.keyPoints, 0), row.line);
-    if (row.keyPoint != kNoFact) {
-      EXPECT_EQ(digestShownLine(d, row.line, shown, 0) - row.line,
-                shown[row.keyPoint].line - x.keyPoints[row.keyPoint].line)
+    if (keyPoint != kNoFact) {
+      EXPECT_EQ(digestShownLine(d, row.line, shown, 0) - row.line, shown[keyPoint].line - x.keyPoints[keyPoint].line)
           << r;
-      EXPECT_EQ(digestRowOfKeyPoint(d, row.keyPoint), r);
+      EXPECT_EQ(digestRowOfKeyPoint(d, keyPoint), r);
     }
   }
   for (int32_t k = 0; k < x.keyPoints.count(); ++k) {
-    EXPECT_EQ(digestStatementOfKeyPoint(d, k), statementOfKeyPoint(facts, k)) << k;
+    EXPECT_EQ(statementOfKeyPoint(d.facts, k), statementOfKeyPoint(facts, k)) << k;
     const int32_t order = joinOrderOfKeyPoint(facts, k);
-    const int32_t copy = digestJoinOrderOfKeyPoint(d, k);
+    const int32_t copy = joinOrderOfKeyPoint(d.facts, k);
     ASSERT_EQ(copy, order) << k;
     if (order != kNoFact) {
-      EXPECT_EQ(str(d, d.joinOrders[copy].cost), factText(facts, facts.joinOrders[order].cost));
+      EXPECT_EQ(str(d, d.facts.joinOrders[copy].cost), factText(facts, facts.joinOrders[order].cost));
     }
     if (queryBlockOfKeyPoint(facts, k) == kNoFact) {
       EXPECT_EQ(digestRowOfKeyPoint(d, k), kNoFact) << k;
@@ -340,7 +343,7 @@ TEST(TraceDigest, EmptyText) {
   Digest x("");
   EXPECT_EQ(x.digest.statements.count(), 0);
   EXPECT_EQ(x.digest.rows.count(), 0);
-  EXPECT_EQ(digestStatementOfKeyPoint(x.digest, 0), kNoFact);
+  EXPECT_EQ(statementOfKeyPoint(x.digest.facts, 0), kNoFact);
   EXPECT_EQ(digestRowOfKeyPoint(x.digest, 0), kNoFact);
   EXPECT_EQ(x.digest.build, 1);
 }

@@ -159,6 +159,29 @@ INSTANTIATE_TEST_SUITE_P(
                     LayoutCase{"JoinOrderWrapped", spec([](StatementSpec& s) { s.wrapJoinOrder = true; }), false}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
+// A range's records, cut to the list: a list that lost its records (out of
+// memory) still names none past its end.
+TEST(TraceFacts, SliceGivesTheRecordsOfARange) {
+  PackedRecords<int32_t> list;
+  for (int32_t v = 10; v < 15; ++v) *list.append() = v;
+  const struct {
+    FactRange range;
+    std::vector<int32_t> expected;
+  } cases[] = {
+      {{1, 3}, {11, 12, 13}}, {{0, 5}, {10, 11, 12, 13, 14}}, {{4, 0}, {}},
+      {{3, 9}, {13, 14}},     {{7, 2}, {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<int32_t> got;
+    for (int32_t v : slice(list, c.range)) got.push_back(v);
+    EXPECT_EQ(got, c.expected) << c.range.first << "+" << c.range.count;
+    EXPECT_EQ(c.range.end(), c.range.first + c.range.count);
+  }
+  for (int32_t& v : slice(list, FactRange{0, 2})) v = 0;
+  EXPECT_EQ(list[1], 0);
+  EXPECT_EQ(list[2], 12);
+}
+
 TEST(TraceFacts, CutBeforeTheSqlDumpKeepsWhatItHas) {
   Facts f(traceHeader() + statementTrace(spec([](StatementSpec& s) { s.cutBeforeDump = true; })));
   ASSERT_EQ(f.facts.statements.count(), 1);

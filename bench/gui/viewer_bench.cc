@@ -359,7 +359,8 @@ void BM_WhyPaneRowToItsLines(benchmark::State& state) {
   const auto [last, before] = lastFinalCostItems(window);
   window.frame()->tree()->chooseNode(last);
   WhyPane* pane = window.whyPane();
-  const FactRange stretch = window.frame()->digest().rows[pane->shownRow()].stretchJoinOrders;
+  const TraceDigest& digest = window.frame()->digest();
+  const FactRange stretch = digestBlock(digest, digest.rows[pane->shownRow()]).stretchJoinOrders;
   for (auto _ : state) {
     state.PauseTiming();
     window.frame()->goToLine(1);
@@ -414,7 +415,8 @@ void BM_SearchMapTenThousandJoinOrders(benchmark::State& state) {
     map->showRow(0);
     map->chartView()->repaint();
   }
-  state.counters["joinOrders"] = window->frame()->digest().rows[0].stretchJoinOrders.count;
+  const TraceDigest& digest = window->frame()->digest();
+  state.counters["joinOrders"] = digestBlock(digest, digest.rows[0]).stretchJoinOrders.count;
 }
 BENCHMARK(BM_SearchMapTenThousandJoinOrders)->Iterations(5)->Unit(benchmark::kMillisecond);
 

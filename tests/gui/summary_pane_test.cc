@@ -133,8 +133,8 @@ class SummaryPaneTest : public QObject {
     // line is its final-cost key point's line as scanned, not as shown.
     const TraceDigest& d = s.frame()->digest();
     for (int row = 0; row < s.model()->rowCount(); ++row) {
-      const int32_t keyPoint = d.rows[s.model()->digestRow(row)].keyPoint;
-      QCOMPARE(s.cell(row, kColumnLine), QString::number(d.keyPointLines[keyPoint]));
+      const int32_t keyPoint = digestBlock(d, d.rows[s.model()->digestRow(row)]).keyPoint;
+      QCOMPARE(s.cell(row, kColumnLine), QString::number(d.facts.keyPointLines[keyPoint]));
       QCOMPARE(s.cell(row, kColumnLine),
                QString::number(s.frame()->fileLineOf(s.frame()->keyPoints()[keyPoint].line + 1)));
     }
@@ -184,7 +184,8 @@ class SummaryPaneTest : public QObject {
     // The keys walk the rows; Enter goes to the current one again.
     s.clickRow(1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    QCOMPARE(s.frame()->highlightStart(), s.frame()->keyPoints()[s.frame()->digest().rows[2].keyPoint].line);
+    const TraceDigest& d = s.frame()->digest();
+    QCOMPARE(s.frame()->highlightStart(), s.frame()->keyPoints()[digestBlock(d, d.rows[2]).keyPoint].line);
     s.scrollAway();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(s.frame()->fileLineOf(s.frame()->firstVisibleLine() + 1), s.cell(2, kColumnLine).toInt() - 1);

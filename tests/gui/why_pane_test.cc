@@ -109,12 +109,12 @@ class WhyPaneTest : public QObject {
     // Three series a search (complete, aborted, best so far), and the best join order.
     QCOMPARE(map->seriesCount(), 3 * 3 + 1);
     const TraceDigest& d = s.frame()->digest();
-    const int32_t last = d.rows[0].stretchJoinOrders.first + d.rows[0].stretchJoinOrders.count - 1;
+    const int32_t last = digestBlock(d, d.rows[0]).stretchJoinOrders.end() - 1;
     QCOMPARE(map->joinOrderAt(18), last);
     QCOMPARE(map->joinOrderAt(19), -1);
     map->chooseJoinOrder(last - 1);
     QCOMPARE(s.lineText(s.caretLine()).left(14), QString("Join order[5]:"));
-    QCOMPARE(long(s.frame()->highlightEnd()), long(d.joinOrders[last].line) - 1);
+    QCOMPARE(long(s.frame()->highlightEnd()), long(d.facts.joinOrders[last].line) - 1);
   }
 
   void theJoinOrderQuestionIsAnsweredBothWays() {
