@@ -3,7 +3,7 @@
 #include <malloc.h>
 
 #include "app/trace_file.h"
-#include "gui/shown_text.h"
+#include "sql/shown_text.h"
 
 namespace {
 
