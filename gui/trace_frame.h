@@ -251,8 +251,9 @@ class TFMarrow : public QWidget {
   // and returns true; else returns false.
   bool deferWhilePending(std::function<void()> action);
   // What follows once the whole text is in: the kept text given up when
-  // the editor's stands for it (`keep`), and the per-line arrays made.
-  void textComplete(bool keep);
+  // the editor's stands for it (`keep`), and the per-line arrays made, at
+  // once or (`later`) in turns of the event loop of their own.
+  void textComplete(bool keep, bool later = false);
   // Empties the frame for memory that ran out, from the event loop, and
   // tells of it (traceDroppedForMemory).
   void dropTraceLater();

@@ -22,6 +22,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <future>
@@ -246,7 +247,7 @@ void TFMarrow::swapInDocument() {
   }
   lexer_->textChanged();
   updateGutterWidth();
-  textComplete(pending->keep);
+  textComplete(pending->keep, true);
   showHighlight();
   for (const std::function<void()>& action : pending->deferred) action();
 }
@@ -263,12 +264,22 @@ void TFMarrow::completeText() {
   swapInDocument();
 }
 
-void TFMarrow::textComplete(bool keep) {
+void TFMarrow::textComplete(bool keep, bool later) {
   if (keep) {
     text_ = SVString();
     keptInEditor_ = true;
   }
-  makeLineArrays();
+  if (!later) {
+    makeLineArrays();
+    return;
+  }
+  // Each array of a large text takes tens of milliseconds to make: one
+  // per turn of the event loop, so that input between them is answered.
+  QTimer::singleShot(0, this, [this] {
+    const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+    SynEdit1->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(lastLine), 0L);
+    QTimer::singleShot(0, this, [this] { makeLineArrays(); });
+  });
 }
 
 void TFMarrow::setFirstSlice(int64_t bytes) { firstSliceBytes_ = std::max<int64_t>(1, bytes); }
