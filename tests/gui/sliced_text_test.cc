@@ -5,6 +5,7 @@
 // moved.
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -263,6 +264,37 @@ class SlicedTextTest : public QObject {
     const long length = send(sliced.editor(), Sci::SCI_GETLENGTH);
     QVERIFY(length > firstEnd);
     QCOMPARE(send(sliced.editor(), Sci::SCI_GETCURRENTPOS), length);
+  }
+
+  // With accessibility on, the editor's text is read from the first
+  // screens' document and from the whole text's once it is swapped in,
+  // and again after the next load: each reading is of the document shown.
+  void accessibilityReadsTheDocumentShown() {
+    QAccessible::setActive(true);
+    Frame sliced(6, kPages);
+    QVERIFY(sliced.ready);
+    const auto read = [&] {
+      QAccessibleInterface* editor = QAccessible::queryAccessibleInterface(sliced.editor());
+      QVERIFY(editor != nullptr && editor->textInterface() != nullptr);
+      QAccessibleTextInterface* text = editor->textInterface();
+      const int count = text->characterCount();
+      QCOMPARE(count, QString::fromUtf8(sliced.text()).size());
+      QCOMPARE(text->text(std::max(0, count - 10), count), QString::fromUtf8(sliced.text()).right(10));
+      int start = -1;
+      int end = -1;
+      const QString line = text->textAtOffset(count / 2, QAccessible::LineBoundary, &start, &end);
+      QVERIFY(start >= 0 && start <= count / 2 && end > count / 2);
+      QCOMPARE(line, QString::fromUtf8(sliced.text()).mid(start, end - start));
+    };
+    sliced.load(largeTrace());
+    QVERIFY(sliced.frame->textPending());
+    read();
+    QVERIFY(sliced.complete());
+    read();
+    sliced.load(fileBytes("cp1252_no_final_newline.trc"));
+    QVERIFY(sliced.complete());
+    read();
+    QAccessible::setActive(false);
   }
 
   void anotherLoadWhileTheWholeTextIsBuiltShowsOnlyTheNewText() {
