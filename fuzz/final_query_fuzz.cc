@@ -3,16 +3,24 @@
 // inside the text and in the key points' order, only `line` moves (and
 // never up), shiftFinalQueryLines moves them exactly as
 // reformatFinalQueries does, and a key point whose marker is outside every
-// final-query line still lands on its marker in the new text.
+// final-query line still lands on its marker in the new text. The viewer's
+// shown text agrees too: the formatted pieces move the key points as the
+// re-formatting does, and the shown text written in parts of any size (a
+// size taken from the input) is the re-formatted text converted whole,
+// of the length and line count told before it is written, and reads back
+// as the re-formatted text where it has no lone carriage return.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/sv_string.h"
 #include "outline/key_points.h"
 #include "sql/final_query_reformat.h"
 #include "sql/format_sql.h"
+#include "sql/shown_text.h"
 #include "sql/sql_formatter.h"
 #include "trace/trace_scanner.h"
 #include "fuzz/fuzz_check.h"
@@ -90,6 +98,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(before.column <= before.pos);
     check(std::memcmp(shown.c_str() + start, text.c_str() + before.pos - before.column,
                       static_cast<size_t>(before.column)) == 0);
+  }
+  // The viewer's shown text, from pieces over the text as loaded.
+  KeyPoints_c byPieces;
+  copyKeyPoints(scanned, byPieces);
+  const std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.c_str(), text.length(), byPieces);
+  check(byPieces.count() == moved.count());
+  for (int32_t i = 0; i < moved.count(); ++i) check(std::memcmp(&byPieces[i], &moved[i], sizeof(KeyPoint)) == 0);
+  const TraceTextFacts facts = traceTextFacts(text.c_str(), text.length());
+  std::string whole;
+  convertShownText(shown, facts, whole);
+  ShownTextWriter writer(text, pieces, facts);
+  check(writer.shownBytes() == static_cast<int64_t>(whole.size()));
+  const int64_t part = size > 0 ? 1 + data[0] % 97 : 1;
+  std::string parts;
+  while (!writer.done()) {
+    const size_t before = parts.size();
+    check(writer.write(part, [&](const char* p, int64_t n) {
+      parts.append(p, static_cast<size_t>(n));
+      return true;
+    }));
+    check(parts.size() > before || writer.done());
+    check(writer.done() || parts.back() == '\n');
+  }
+  check(parts == whole);
+  check(shownLineFeeds(text, lineFeedsIn(text.c_str(), text.length()), pieces) ==
+        lineFeedsIn(whole.data(), static_cast<int64_t>(whole.size())));
+  if (traceTextFacts(shown.c_str(), shown.length()).loneCarriageReturns == 0) {
+    SVString back;
+    appendTraceBytes(whole.data(), static_cast<int64_t>(whole.size()), facts, back);
+    check(back.length() == shown.length() && std::memcmp(back.c_str(), shown.c_str(), static_cast<size_t>(back.length())) == 0);
   }
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <future>
 
 #include "app/trace_file.h"
-#include "gui/shown_text.h"
+#include "sql/shown_text.h"
 
 namespace {
 

@@ -14,9 +14,9 @@ using Sci = QsciScintillaBase;
 
 }  // namespace
 
-DocumentLoader::DocumentLoader(QsciScintillaBase& editor)
-    : loader_(reinterpret_cast<ScintillaLoader*>(
-          editor.SendScintilla(Sci::SCI_CREATELOADER, 0UL, long(Sci::SC_DOCUMENTOPTION_DEFAULT)))) {}
+DocumentLoader::DocumentLoader(QsciScintillaBase& editor, int64_t room)
+    : loader_(reinterpret_cast<ScintillaLoader*>(editor.SendScintilla(
+          Sci::SCI_CREATELOADER, static_cast<unsigned long>(room), long(Sci::SC_DOCUMENTOPTION_DEFAULT)))) {}
 
 DocumentLoader::~DocumentLoader() {
   if (loader_) loader_->Release();

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "base/sv_string.h"
-#include "gui/shown_text.h"
+#include "sql/shown_text.h"
 
 // The editor library's loader interface, declared here because the
 // library installs no header for it. The declaration must match the
@@ -34,8 +34,14 @@ class ScintillaLoader {
 
 class DocumentLoader {
  public:
-  // On the GUI thread: an empty document of `editor`'s library.
-  explicit DocumentLoader(QsciScintillaBase& editor);
+  // An empty document of `editor`'s library with room for `room` bytes,
+  // which the library clears (text and styles). The library also resets
+  // `editor`'s record of the lines it shows, as for a new document: an
+  // editor that shows one goes on with the document it is given next.
+  // Made on another thread, `editor` must be one that no other thread
+  // uses meanwhile. Throws std::bad_alloc when there is no memory for the
+  // room.
+  explicit DocumentLoader(QsciScintillaBase& editor, int64_t room = 0);
   // Drops this reference to the document (on any thread): the document
   // goes unless an editor shows it.
   ~DocumentLoader();

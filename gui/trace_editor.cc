@@ -42,6 +42,9 @@ TraceEditor::TraceEditor(QWidget* parent) : QsciScintilla(parent) {
   setReadOnly(true);
   setFrameShape(QFrame::NoFrame);
   setEdgeMode(QsciScintilla::EdgeNone);
+  // No annotations: with them shown, the editor visits every line of a
+  // document it is given (tens of milliseconds for a large trace's).
+  setAnnotationDisplay(QsciScintilla::AnnotationHidden);
   setMarginType(0, QsciScintilla::NumberMargin);
   setMarginLineNumbers(0, true);
   setMarginWidth(1, 0);

@@ -5,7 +5,6 @@
 #include <QFontDatabase>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -14,7 +13,8 @@
 #include "gui/editor_search.h"
 #include "gui/find_bar.h"
 #include "gui/multi_line_tree.h"
-#include "gui/shown_text.h"
+#include "gui/document_loader.h"
+#include "gui/trace_document.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
 #include "sql/sql_tokenizer.h"
@@ -79,15 +79,18 @@ TFMarrow::TFMarrow(QWidget* parent) : QWidget(parent) {
   setUpSelectionColours();
   watchForEdits();
 
-  sliceTimer_ = new QTimer(this);
-  sliceTimer_->setSingleShot(true);
-  connect(sliceTimer_, &QTimer::timeout, this, [this] { appendSlice(); });
-  connect(SynEdit1->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { holdScrollRange(); });
-  for (QObject* watched : {static_cast<QObject*>(SynEdit1), static_cast<QObject*>(SynEdit1->viewport()),
-                           static_cast<QObject*>(SynEdit1->verticalScrollBar()),
-                           static_cast<QObject*>(SynEdit1->horizontalScrollBar())}) {
-    watched->installEventFilter(this);
-  }
+  documentMaker_ = new QsciScintillaBase(this);
+  documentMaker_->hide();
+  QScrollBar* bar = SynEdit1->verticalScrollBar();
+  connect(bar, &QScrollBar::rangeChanged, this, [this] { holdScrollRange(); });
+  // A scroll past the first screens' lines, which the editor cannot show
+  // yet, is shown once the whole text is in.
+  connect(bar, &QScrollBar::actionTriggered, this, [this, bar] {
+    if (pending_ && bar->sliderPosition() >= SynEdit1->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT)) {
+      pending_->wantedTop = bar->sliderPosition();
+    }
+  });
+  SynEdit1->installEventFilter(this);
 }
 
 TFMarrow::~TFMarrow() = default;
@@ -148,7 +151,9 @@ void TFMarrow::updateGutterWidth() {
 
 void TFMarrow::setReadOnly(bool on) {
   setOption(*settings_, OptReadOnly, on);
-  SynEdit1->setReadOnly(on);
+  // The first screens' document stays read only: the whole text's takes
+  // the setting when it is swapped in.
+  if (!pending_) SynEdit1->setReadOnly(on);
 }
 
 void TFMarrow::stepFont(int direction) {
@@ -167,6 +172,9 @@ void TFMarrow::findNext() { TFFind1->runSearch(0); }
 void TFMarrow::findPrevious() { TFFind1->runSearch(SearchBackward); }
 
 int TFMarrow::searchForwarder(QWidget* control, const QString& text, int flags) {
-  completeText();
+  // A search may need the lines still to come: it runs again, as the
+  // find bar runs it, once they are in; meanwhile it neither finds nor
+  // fails.
+  if (deferWhilePending([this, flags] { TFFind1->runSearch(flags); })) return -1;
   return searchHandler_ ? searchHandler_(control, text, flags) : -1;
 }

@@ -14,17 +14,19 @@
 #include <utility>
 #include <vector>
 
-#include "app/file_backed_bytes.h"
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
 #include "facts/trace_digest.h"
-#include "gui/shown_text.h"
+#include "sql/shown_text.h"
 #include "outline/key_points.h"
 #include "outline/outline_model.h"
 
 class QSplitter;
 class QTimer;
 class QsciScintilla;
+class QsciScintillaBase;
+class DocumentLoader;
+class TraceDocumentBuild;
 class MultiLineTree0;
 class TraceLexer;
 class TFFind;
@@ -58,27 +60,24 @@ class TFMarrow : public QWidget {
   // kept text (the caller's string is left empty), scans it, fills the
   // editor and the outline. Returns 0, or LoadNoMemory when memory ran out
   // for the key points, facts or outline: the frame then shows an empty
-  // trace, never an outline short of records. A large text goes into the editor
-  // in slices: the first screens at once, the rest a few mebibytes per
-  // turn of the event loop once the window has painted them. Meanwhile the
-  // outline, key points and digest are complete, the line count, line
-  // number margin and vertical scroll range are those of the whole text,
-  // and every command or input that needs more puts the rest in first.
-  // With the `path` the bytes were read from, the part of a large text
-  // not yet in when the editor makes room for the whole is given back and
-  // read from the file again as it goes in; should the file no longer
-  // hold those bytes, the frame emits traceChangedWhileOpening (queued)
-  // with part of the text in, and the trace is to be loaded anew.
-  int loadTrace(SVString& text, const char* path = nullptr);
-  // True while part of the shown text is still to go into the editor.
+  // trace, never an outline short of records. A large text shows its first
+  // screens at once from a small document of their own, while a worker
+  // thread builds the editor's document of the whole text, which is swapped
+  // in when it is ready. Meanwhile the outline, key points and digest are
+  // complete, the line count, line number margin and vertical scroll range
+  // are those of the whole text, input is answered on the first screens,
+  // and what needs the rest (choosing a node further on, a search, going to
+  // a line, the final-query switch) is done once the whole text is in.
+  int loadTrace(SVString& text);
+  // True while the editor's document of the whole text is being built.
   bool textPending() const { return pending_ != nullptr; }
-  // Puts the rest of the shown text into the editor at once.
+  // Waits for the document of the whole text and shows it.
   void completeText();
   // Lines of the shown text not in the editor yet (0 once it is complete).
   int64_t linesToCome() const;
-  // The bytes of the first slice and of each later one (at least 1); a
-  // text no longer than the first goes in whole.
-  void setTextSlices(int64_t firstBytes, int64_t laterBytes);
+  // The bytes of the first screens' document (at least 1); a text no
+  // longer than that goes in whole at once.
+  void setFirstSlice(int64_t bytes);
 
   void setWrap(bool on);
   void setReadOnly(bool on);
@@ -163,9 +162,6 @@ class TFMarrow : public QWidget {
   // A trace was loaded, or the final queries switched form: the key
   // points' lines may have moved.
   void shownTextChanged();
-  // The trace's file changed while its text went into the editor (see
-  // loadTrace): what is shown is incomplete.
-  void traceChangedWhileOpening();
   // An outline node was chosen: the key point it stands for.
   void nodeChosen(int32_t keyPoint);
   // Memory ran out for the key points when the final queries switched
@@ -175,9 +171,9 @@ class TFMarrow : public QWidget {
 
  protected:
   // Notes presses on the tree, so that a press on the chosen node jumps
-  // to it again; starts the slices of a text going in at the editor's
-  // first paint, and completes the text before any input to the editor
-  // or its scroll bars.
+  // to it again; while the whole text is being built, notes the reader's
+  // Ctrl+End and scroll bar moves past the first screens, to carry them
+  // out once it is in.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -227,29 +223,37 @@ class TFMarrow : public QWidget {
     std::string trace;
   };
 
-  // The shown text still to go in (see loadTrace).
+  // The editor's document of the whole text while it is being built (see
+  // loadTrace).
   struct PendingText {
-    std::vector<FormattedPiece> pieces;          // those not in yet
-    std::unique_ptr<ShownTextAppender> appender;  // over text_ and pieces
+    std::vector<FormattedPiece> pieces;  // read by the build
+    std::unique_ptr<TraceDocumentBuild> build;
     bool keep = false;     // once in, the editor's text stands for the kept text
     int64_t lines = 0;     // the editor's line count once the text is complete
     int heldMaximum = -1;  // the vertical scroll bar's maximum while held
+    long wantedTop = -1;   // the line the reader scrolled to past the first screens
+    int toEnd = 0;         // the command of a Ctrl+End meanwhile, or 0
+    std::vector<std::function<void()>> deferred;  // to do once the text is in
   };
+  // Gives the editor a new empty document, the old one freed.
+  void freshDocument();
   // Makes the kept text with `pieces` in place the editor's text (see
-  // shown_text.h; with `giveBack` the kept text is given up as it goes
-  // in), the first `firstSlice` bytes of it now and the rest in slices;
-  // the kept text has `keptLineFeeds` line feeds. Wrapping is switched off
-  // while the first slice goes in so that the editor wraps lazily, visible
-  // lines first.
-  void showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice, int64_t keptLineFeeds);
-  // Puts the next slice in; the last one completes the text.
-  void appendSlice();
-  // Appends `bytes` more of the shown text as a slice does, with wrapping
-  // off meanwhile; true once the text is complete.
-  bool appendUnwrapped(int64_t bytes);
+  // sql/shown_text.h): a text of up to `firstSlice` bytes at once, a larger
+  // one in a document of its first `firstSlice` bytes while the whole is
+  // built. With `keep`, once the whole text is in, the editor's text stands
+  // for the kept text, which is let go. The kept text has `keptLineFeeds`
+  // line feeds.
+  void showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds);
+  // Shows the document of the whole text once it is built, the view where
+  // the reader left it, and does what waited for it.
+  void swapInDocument();
+  // While the whole text is being built, keeps `action` for when it is in
+  // and returns true; else returns false.
+  bool deferWhilePending(std::function<void()> action);
   // What follows once the whole text is in: the kept text given up when
-  // the editor's stands for it, and the per-line arrays made.
-  void textComplete();
+  // the editor's stands for it (`keep`), and the per-line arrays made, at
+  // once or (`later`) in turns of the event loop of their own.
+  void textComplete(bool keep, bool later = false);
   // Empties the frame for memory that ran out, from the event loop, and
   // tells of it (traceDroppedForMemory).
   void dropTraceLater();
@@ -280,6 +284,7 @@ class TFMarrow : public QWidget {
   MultiLineTree0* VirtualStringTree1;
   QWidget* Panel1;
   QsciScintilla* SynEdit1;
+  QsciScintillaBase* documentMaker_;  // never shown: makes the documents the builds fill
   TFFind* TFFind1;
   TraceLexer* lexer_;
 
@@ -302,11 +307,9 @@ class TFMarrow : public QWidget {
   int32_t fileLines_ = 1;  // of the trace as loaded
   bool applyingOptions_ = true;
   std::pair<long, long> drawnSelection_{0, 0};  // the span the selection indicators cover
+  std::unique_ptr<DocumentLoader> document_;  // the editor's document, when a build made it
   std::unique_ptr<PendingText> pending_;
-  std::unique_ptr<FileBackedBytes> backing_;  // over text_, while it goes in
-  QTimer* sliceTimer_;
   int64_t firstSliceBytes_ = 256 << 10;
-  int64_t laterSliceBytes_ = 4 << 20;
   uint64_t jumps_ = 0;  // node choices so far
   bool singleByte_ = false;
 };

@@ -51,31 +51,23 @@ void TFMarrow::setUpNavigation() {
 }
 
 bool TFMarrow::eventFilter(QObject* watched, QEvent* event) {
-  if (pending_) {
-    switch (event->type()) {
-      case QEvent::Paint:
-        // After this paint: the event loop takes the timer's turn once the
-        // window is on the screen.
-        if (watched == SynEdit1->viewport()) sliceTimer_->start(0);
-        break;
-      case QEvent::KeyPress:
-        // A modifier alone moves nothing; completing at the Ctrl of Ctrl+Q
-        // would make quitting wait for the whole text to go in. The key
-        // after it completes, or the command it is a shortcut of does.
-        if (isModifierKey(static_cast<QKeyEvent*>(event)->key())) break;
-        completeText();
-        break;
-      case QEvent::InputMethod:
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::Wheel:
-      case QEvent::DragEnter:
-      case QEvent::Drop:
-      case QEvent::ContextMenu:
-        completeText();
-        break;
-      default:
-        break;
+  if (pending_ && watched == SynEdit1 && event->type() == QEvent::KeyPress) {
+    // Keys act on the first screens at once. Ctrl+End goes to their end
+    // now and to the end of the whole text once it is in; any other key
+    // (a modifier alone moves nothing) takes the reader elsewhere.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // An edit goes into the whole text, which it waits for: the first
+    // screens' document goes at the swap.
+    const bool edits = !key->text().isEmpty() || key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete;
+    if (edits && !hasOption(*settings_, OptReadOnly) && !(key->modifiers() & Qt::ControlModifier)) {
+      completeText();
+      return QWidget::eventFilter(watched, event);
+    }
+    if (!isModifierKey(key->key())) {
+      const bool toEnd = key->key() == Qt::Key_End && (key->modifiers() & Qt::ControlModifier);
+      const bool extend = (key->modifiers() & Qt::ShiftModifier) != 0;
+      pending_->toEnd = !toEnd ? 0 : extend ? Sci::SCI_DOCUMENTENDEXTEND : Sci::SCI_DOCUMENTEND;
+      pending_->wantedTop = -1;
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -109,7 +101,6 @@ void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
   if (item == nullptr || item->userIndex < 0 || item->userIndex >= nodes_.count()) return;
   const OutlineNode& node = nodes_[item->userIndex];
   if (node.keyPointIndex < 0 || node.keyPointIndex >= keyPoints_.count()) return;
-  completeText();
   ++jumps_;
   const int32_t start = keyPoints_[node.keyPointIndex].line;
 
@@ -123,12 +114,24 @@ void TFMarrow::VirtualStringTree1Change(const MultiLineItem* item) {
   if (end != kNoNode && nodes_[end].keyPointIndex >= 0 && nodes_[end].keyPointIndex < keyPoints_.count()) {
     last = keyPoints_[nodes_[end].keyPointIndex].line;
   }
-  placeSection(start, last);
+  // A section past the first screens' lines is placed once the whole
+  // text is in (its lines, shaded, show then); one among them at once.
+  const long loaded = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT);
+  const long rows = SynEdit1->SendScintilla(Sci::SCI_LINESONSCREEN);
+  if (!pending_ || start + rows + 1 < loaded) {
+    placeSection(start, last);
+  } else {
+    const int32_t keyPoint = node.keyPointIndex;
+    deferWhilePending([this, keyPoint, last] {
+      // The key points may have moved meanwhile (the final-query switch).
+      if (keyPoint < keyPoints_.count()) placeSection(keyPoints_[keyPoint].line, last);
+    });
+  }
   emit nodeChosen(node.keyPointIndex);
 }
 
 void TFMarrow::showLines(int32_t first, int32_t last) {
-  completeText();
+  if (deferWhilePending([this, first, last] { showLines(first, last); })) return;
   const int32_t lines = lineCount();
   first = std::clamp(first, 1, lines);
   placeSection(first - 1, std::clamp(last, first, lines));
@@ -190,7 +193,6 @@ void TFMarrow::restoreTop(int32_t line, int32_t rowsAbove) {
 }
 
 void TFMarrow::setWrap(bool on) {
-  completeText();
   setOption(*settings_, OptWrapText, on);
   // The first visible document line stays first: without this, turning
   // wrapping off would keep the row number and move down by every extra
@@ -209,7 +211,8 @@ void TFMarrow::setWrap(bool on) {
 void TFMarrow::setFormatFinalQuery(bool on) {
   setOption(*settings_, OptFormatFinalQuery, on);
   if (applyingOptions_) return;
-  completeText();
+  // The queries are switched in the whole text.
+  if (deferWhilePending([this, on] { setFormatFinalQuery(on); })) return;
 
   // The top as a 1-based line number. When the top row continues a wrapped
   // line, the same number read as a 0-based line is the line after it,

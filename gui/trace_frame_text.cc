@@ -6,17 +6,19 @@
 // kept text. When the kept text can be read back from the editor's (a
 // trace without lone carriage returns: valid UTF-8 is shown byte for byte,
 // anything else as Windows-1252, a character per byte), the kept text is
-// the editor's own once the outline is built: the frame keeps only the
-// trace form of each final query the editor shows formatted, and makes a
-// copy of the kept text again only when the user is about to edit the
-// editor's text. The option switches by replacing those queries in place
-// when the editor shows the trace's bytes; a Windows-1252 trace is read
-// back for the switch and shown anew.
+// the editor's own once the editor's document holds the whole text: the
+// frame keeps only the trace form of each final query the editor shows
+// formatted, and makes a copy of the kept text again only when the user
+// is about to edit the editor's text. The option switches by replacing
+// those queries in place when the editor shows the trace's bytes; a
+// Windows-1252 trace is read back for the switch and shown anew.
 //
-// A large text goes into the editor in slices (see loadTrace): the editor
-// indexes every line as it takes the text in, about a third of a second
-// for a 64 MiB trace, which would otherwise all come before the first
-// paint.
+// A large text is shown in two documents (see loadTrace): a small one
+// with the first screens, made at once, and the whole one, made on a
+// worker thread (TraceDocumentBuild) and swapped in when it is ready. The
+// editor clears the room it makes and indexes every line as it takes the
+// text in, about half a second for a 64 MiB trace, which would otherwise
+// all come before the first paint or between the reader's inputs.
 #include <Qsci/qsciscintilla.h>
 
 #include <QScrollBar>
@@ -24,10 +26,11 @@
 
 #include <algorithm>
 #include <future>
+#include <new>
 
 #include "app/trace_file.h"
 #include "gui/multi_line_tree.h"
-#include "gui/shown_text.h"
+#include "gui/trace_document.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -35,22 +38,19 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
-// How long the slices after the first wait for the window's first paint.
-constexpr int kFirstPaintWaitMs = 200;
+// The room beyond the text keeps its last bytes from growing (and
+// copying) the editor's buffer.
+constexpr int64_t kSpare = 64;
 
 }  // namespace
 
-int TFMarrow::loadTrace(SVString& text, const char* path) {
-  // Slices of a text still going in give way to the new one.
-  sliceTimer_->stop();
+int TFMarrow::loadTrace(SVString& text) {
+  // A document still being built gives way to the new one.
   pending_.reset();
-  backing_.reset();
-  const int64_t fileBytes = text.length();
   text.append("\r\n", 2);
   // The loaded buffer becomes the kept text: no copy of it.
   text_ = std::move(text);
   text = SVString();
-  if (path != nullptr) backing_ = std::make_unique<FileBackedBytes>(path, text_.data(), fileBytes);
   // What the bytes are and how many lines they make is counted on another
   // core while this one scans them; both only read the text.
   struct Counted {
@@ -142,102 +142,147 @@ TFMarrow::TextChange::~TextChange() {
   frame_.changingText_ = false;
 }
 
-void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool giveBack, int64_t firstSlice,
-                        int64_t keptLineFeeds) {
-  singleByte_ = !facts_.validUtf8;
+void TFMarrow::freshDocument() {
+  // A new empty document rather than clearing the one shown: the old one
+  // is freed (a large one away from the GUI thread), and the new one does
+  // not keep the old one's room.
+  auto fresh = std::make_unique<DocumentLoader>(*documentMaker_);
+  fresh->showIn(*SynEdit1);
+  releaseAway(std::move(document_));
+  document_ = std::move(fresh);
+  // What belongs to the document starts afresh.
   SynEdit1->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  drawnSelection_ = {0, 0};
+}
+
+void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds) {
+  singleByte_ = !facts_.validUtf8;
+  pending_.reset();
+  auto pending = std::make_unique<PendingText>();
+  pending->pieces = std::move(pieces);
+  pending->keep = keep;
+  ShownTextWriter writer(text_, pending->pieces, facts_);
+  const bool whole = writer.shownBytes() <= firstSlice;
+  freshDocument();
+  // Wrapping, the editor would wrap every line as it goes in; switched off
+  // and on again, it wraps the lines it shows only.
   const bool wrap = hasOption(*settings_, OptWrapText);
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
-  sliceTimer_->stop();
-  pending_ = std::make_unique<PendingText>();
-  pending_->pieces = std::move(pieces);
-  pending_->keep = giveBack;
-  const int64_t lines = shownLineFeeds(text_, keptLineFeeds, pending_->pieces) + 1;
-  bool done = false;
+  bool outOfMemory = false;
   {
     TextChange change(*this);
-    SynEdit1->SendScintilla(Sci::SCI_CLEARALL);
-    pending_->appender =
-        std::make_unique<ShownTextAppender>(*SynEdit1, text_, pending_->pieces, facts_, giveBack, backing_.get());
-    done = pending_->appender->appendSlice(firstSlice);
-    if (!done) pending_->lines = lines;
+    const auto append = [this](const char* p, int64_t n) {
+      SynEdit1->SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(n), p);
+      return true;
+    };
+    // The editor throws when it cannot make room or take the bytes.
+    try {
+      if (whole) {
+        const int64_t room = writer.shownBytes() + kSpare;
+        if (TraceDocumentBuild::roomHook != nullptr && !TraceDocumentBuild::roomHook(room)) throw std::bad_alloc();
+        SynEdit1->SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(room));
+      }
+      writer.write(whole ? INT64_MAX : firstSlice, append);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    }
   }
   if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
-  if (done) {
-    textComplete();
+  if (outOfMemory) {
+    dropTraceLater();
     return;
   }
+  if (whole) {
+    textComplete(keep);
+    return;
+  }
+  pending->lines = shownLineFeeds(text_, keptLineFeeds, pending->pieces) + 1;
+  pending_ = std::move(pending);
+  // The first screens' document goes at the swap: what was typed into it
+  // would go with it.
+  SynEdit1->SendScintilla(Sci::SCI_SETREADONLY, 1L);
   holdScrollRange();
-  // The rest waits for the first paint (see the event filter), or a
-  // while when the editor is not painted.
-  sliceTimer_->start(kFirstPaintWaitMs);
+  updateGutterWidth();
+  pending_->build = std::make_unique<TraceDocumentBuild>(*documentMaker_, text_, pending_->pieces, facts_);
+  connect(pending_->build.get(), &TraceDocumentBuild::finished, this, &TFMarrow::swapInDocument);
 }
 
-bool TFMarrow::appendUnwrapped(int64_t bytes) {
-  // Wrapping, the editor would wrap every line as it goes in, a few
-  // seconds for a few mebibytes; switched off and on again, it wraps the
-  // lines it shows only.
-  const bool wrap = SynEdit1->SendScintilla(Sci::SCI_GETWRAPMODE) != Sci::SC_WRAP_NONE;
-  const long top = firstVisibleLine();
-  if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
-  bool done = false;
-  {
-    TextChange change(*this);
-    done = pending_->appender->appendSlice(bytes);
-  }
-  if (wrap) {
-    SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
-    SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, top));
-  }
-  return done;
-}
-
-void TFMarrow::appendSlice() {
-  if (!pending_) return;
-  const bool done = appendUnwrapped(laterSliceBytes_);
-  if (done) {
-    textComplete();
+void TFMarrow::swapInDocument() {
+  if (!pending_ || !pending_->build->ready()) return;
+  std::unique_ptr<DocumentLoader> document = pending_->build->take();
+  const std::unique_ptr<PendingText> pending = std::move(pending_);
+  if (!document) {
+    // Memory ran out for the whole text: the trace goes, from the event
+    // loop as below.
+    dropTraceLater();
     return;
   }
-  sliceTimer_->start(0);
+  // The whole text starts with the first screens' text: the view, the
+  // caret and the selection stay where the reader had them, or go where
+  // the reader asked past the first screens.
+  const long top = pending->wantedTop >= 0 ? pending->wantedTop : firstVisibleLine();
+  const long xOffset = SynEdit1->SendScintilla(Sci::SCI_GETXOFFSET);
+  const long caret = SynEdit1->SendScintilla(Sci::SCI_GETCURRENTPOS);
+  const long anchor = SynEdit1->SendScintilla(Sci::SCI_GETANCHOR);
+  const bool wrap = hasOption(*settings_, OptWrapText);
+  if (wrap) SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_NONE));
+  document->showIn(*SynEdit1);
+  document_ = std::move(document);
+  // What belongs to the document: its code page (with the whole text in,
+  // setting it costs nothing), its undo record (the loader's keeps none),
+  // read-only state, and the styles and markers of the shading.
+  SynEdit1->SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
+  SynEdit1->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1L);
+  SynEdit1->SendScintilla(Sci::SCI_SETSAVEPOINT);
+  SynEdit1->setReadOnly(hasOption(*settings_, OptReadOnly));
+  drawnSelection_ = {0, 0};
+  SynEdit1->SendScintilla(Sci::SCI_SETSEL, anchor, caret);
+  SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, top);
+  SynEdit1->SendScintilla(Sci::SCI_SETXOFFSET, xOffset);
+  if (pending->toEnd != 0) SynEdit1->SendScintilla(static_cast<unsigned int>(pending->toEnd));
+  if (wrap) {
+    const long line = firstVisibleLine();
+    SynEdit1->SendScintilla(Sci::SCI_SETWRAPMODE, long(Sci::SC_WRAP_WORD));
+    SynEdit1->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, SynEdit1->SendScintilla(Sci::SCI_VISIBLEFROMDOCLINE, line));
+  }
+  lexer_->textChanged();
+  updateGutterWidth();
+  textComplete(pending->keep, true);
+  showHighlight();
+  for (const std::function<void()>& action : pending->deferred) action();
+}
+
+bool TFMarrow::deferWhilePending(std::function<void()> action) {
+  if (!pending_) return false;
+  pending_->deferred.push_back(std::move(action));
+  return true;
 }
 
 void TFMarrow::completeText() {
   if (!pending_) return;
-  appendUnwrapped(INT64_MAX);
-  textComplete();
+  pending_->build->wait();
+  swapInDocument();
 }
 
-void TFMarrow::textComplete() {
-  sliceTimer_->stop();
-  const bool keep = pending_ != nullptr && pending_->keep;
-  const bool failed = pending_ != nullptr && pending_->appender->failed();
-  const bool outOfMemory = pending_ != nullptr && pending_->appender->outOfMemory();
-  pending_.reset();
-  backing_.reset();
-  if (outOfMemory) {
-    // Part of the text is in, and the rest may have been given back: the
-    // trace goes, from the event loop as below.
-    dropTraceLater();
-    return;
-  }
-  if (failed) {
-    // Not from within whatever asked for the rest of the text: a new load
-    // replaces the frame's text under its feet.
-    QMetaObject::invokeMethod(this, &TFMarrow::traceChangedWhileOpening, Qt::QueuedConnection);
-    return;
-  }
+void TFMarrow::textComplete(bool keep, bool later) {
   if (keep) {
     text_ = SVString();
     keptInEditor_ = true;
   }
-  makeLineArrays();
+  if (!later) {
+    makeLineArrays();
+    return;
+  }
+  // Each array of a large text takes tens of milliseconds to make: one
+  // per turn of the event loop, so that input between them is answered.
+  QTimer::singleShot(0, this, [this] {
+    const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
+    SynEdit1->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(lastLine), 0L);
+    QTimer::singleShot(0, this, [this] { makeLineArrays(); });
+  });
 }
 
-void TFMarrow::setTextSlices(int64_t firstBytes, int64_t laterBytes) {
-  firstSliceBytes_ = std::max<int64_t>(1, firstBytes);
-  laterSliceBytes_ = std::max<int64_t>(1, laterBytes);
-}
+void TFMarrow::setFirstSlice(int64_t bytes) { firstSliceBytes_ = std::max<int64_t>(1, bytes); }
 
 int64_t TFMarrow::linesToCome() const {
   if (!pending_ || pending_->lines == 0) return 0;
@@ -313,9 +358,6 @@ void TFMarrow::rebuildShownText(bool format) {
   // Shown as Windows-1252, the trace is read back and shown anew, again as
   // the only copy.
   const bool keepAgain = keptInEditor_ && !facts_.validUtf8;
-  // The kept text is read back from the editor now, or may have been
-  // edited: it is not the file's any more.
-  backing_.reset();
   if (keepAgain) restoreKeptText();
   if (!keptInEditor_) {
     resetKeyPoints(keyPoints_);

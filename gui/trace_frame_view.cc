@@ -56,7 +56,7 @@ int32_t TFMarrow::fileLineOf(int32_t shownLine) const {
 void TFMarrow::goToFileLine(int32_t line) { goToLine(shownLineOf(std::clamp(line, 1, fileLineCount()))); }
 
 void TFMarrow::goToLine(int32_t line) {
-  completeText();
+  if (deferWhilePending([this, line] { goToLine(line); })) return;
   QsciScintilla* text = editor();
   const int32_t target = std::clamp(line, 1, lineCount()) - 1;
   const int32_t row = topLineFor(target, target);
@@ -94,7 +94,7 @@ TFMarrow::ViewPlace TFMarrow::viewPlace() const {
 }
 
 void TFMarrow::restoreViewPlace(const ViewPlace& place) {
-  completeText();
+  if (deferWhilePending([this, place] { restoreViewPlace(place); })) return;
   QsciScintilla* text = editor();
   if (place.chosenNode >= 0 && place.chosenNode < nodes().count() &&
       place.chosenCaption == firstCaption(nodes(), place.chosenNode)) {

@@ -16,6 +16,11 @@
 // times a search from line 1; gvim's search counts the view moving to
 // the match, not the command line's echo.
 //
+// Each round also starts every program once more and sends Ctrl+End 150 ms
+// after its window's first changed pixels, with the stall probe below on
+// from a double click in the text (which makes the program the owner of
+// PRIMARY) right at that paint.
+//
 // With --compare, each round also opens the viewer's comparison with a
 // second trace (Ctrl+D, the path typed, Return) and closes it with Escape
 // 300 ms after Return, while the comparison is still at work; then opens
@@ -438,6 +443,52 @@ double start(App& app, bool timed) {
   return t.last;
 }
 
+Timing measureNow(App& app, const std::string& step, int quietMs);
+
+// The key pressed 150 ms after the first paint: starts the program, waits
+// for the first changed pixels of its window, double-clicks a word in the
+// text at once (the program then owns PRIMARY, for the stall probe) and
+// sends `key` 150 ms after that paint, timed to its answer. `stall` is the
+// longest GUI-thread stall from the double click to the end, or -1 when
+// nobody owned PRIMARY.
+Timing keyAfterFirstPaint(App& app, const std::string& key, int x, int y, double& stall) {
+  const auto t0 = Clock::now();
+  app.pid = launch(app.argv, app.env);
+  while (!(app.window = windowOf(app.pid)) && msSince(t0) < kTimeoutMs) usleep(1000);
+  if (!app.window) return {};
+  XSelectInput(dpy, app.window, StructureNotifyMask);
+  XWindowAttributes a{};
+  while (msSince(t0) < kTimeoutMs && XGetWindowAttributes(dpy, app.window, &a) && a.map_state != IsViewable) {
+    usleep(1000);
+  }
+  app.damage = XDamageCreate(dpy, app.window, XDamageReportNonEmpty);
+  app.grab.open(app.window);
+  // The first change ends the watch a millisecond later.
+  const Timing painted = watch(app.window, app.damage, app.grab, app.grab.take(app.window), t0, 60000, 1, 60000);
+  const auto firstPaint = Clock::now();
+  if (painted.first < 0) return {};
+  XSetSelectionOwner(dpy, XA_PRIMARY, None, CurrentTime);
+  sendClick(app.window, x, y);
+  sendClick(app.window, x, y);
+  XSync(dpy, False);
+  stall = -1;
+  // Until 150 ms after the paint, damage is taken; the stall probe starts
+  // once the program owns PRIMARY (a program that owns it later was not
+  // answering meanwhile: its key's answer tells that).
+  bool owned = false;
+  while (msSince(firstPaint) < 150) {
+    if (!owned && XGetSelectionOwner(dpy, XA_PRIMARY) != None) {
+      owned = true;
+      stallProbe.start();
+    }
+    const double left = std::min(5.0, 150 - msSince(firstPaint));
+    if (left > 0) watch(app.window, app.damage, app.grab, app.grab.take(app.window), Clock::now(), left, left, left);
+  }
+  const Timing t = measureNow(app, "key:" + key, kQuietMs);
+  if (owned) stall = stallProbe.stop();
+  return t;
+}
+
 void stop(App& app) {
   if (app.damage) XDamageDestroy(dpy, app.damage);
   app.grab.close();
@@ -464,6 +515,8 @@ void place(App& app, int x) {
   app.grab.open(app.window);
   settle(app, 1000);
 }
+
+const std::string kKeyAfterPaint = "Ctrl+End 150 ms after the first paint";
 
 // What one action is in each program: the steps that set it up and the
 // measured step. A program without an entry does not take part. A
@@ -740,6 +793,7 @@ int main(int argc, char** argv) {
   std::map<std::string, long> peak;
   std::map<std::pair<std::string, std::string>, std::vector<Timing>> results;
   std::vector<ComparisonTimes> compared;
+  std::map<std::string, std::vector<double>> keyStalls;
   const std::vector<Action> list = actions();
   for (int run = 0; run < runs && compareOnly && !traceB.empty(); ++run) {
     start(apps[0], false);
@@ -754,6 +808,17 @@ int main(int argc, char** argv) {
     for (App& app : apps) {
       opened[app.name].push_back(start(app, true));
       std::fprintf(stderr, "%s opened in %.0f ms\n", app.name.c_str(), opened[app.name].back());
+      stop(app);
+    }
+    // Ctrl+End 150 ms after the first paint, each program alone again.
+    for (App& app : apps) {
+      double stall = -1;
+      const Timing t = keyAfterFirstPaint(app, "ctrl+End", 400, 300, stall);
+      results[{kKeyAfterPaint, app.name}].push_back(t);
+      if (stall >= 0) keyStalls[app.name].push_back(stall);
+      std::fprintf(stderr, "%s: Ctrl+End 150 ms after the first paint %s / %s ms, stall %s ms\n", app.name.c_str(),
+                   cell(t.first).c_str(), cell(t.last).c_str(), cell(stall).c_str());
+      settle(app, 1500);
       stop(app);
     }
     // The interactions, with the three windows side by side.
@@ -821,6 +886,17 @@ int main(int argc, char** argv) {
       if (it != results.end()) per[i] = &it->second;
     }
     row(action.name, per);
+  }
+  {
+    const std::vector<Timing>* per[3] = {nullptr, nullptr, nullptr};
+    for (int i = 0; i < 3; ++i) {
+      auto it = results.find({kKeyAfterPaint, apps[i].name});
+      if (it != results.end()) per[i] = &it->second;
+    }
+    row(kKeyAfterPaint, per);
+    std::printf("%-48s %17s %17s %17s\n", "longest GUI stall, PRIMARY owned to the answer",
+                cell(median(keyStalls["viewer"])).c_str(), cell(median(keyStalls["glogg"])).c_str(),
+                cell(median(keyStalls["gvim"])).c_str());
   }
   std::printf("%-48s %17s %17s %17s %13s\n", "open to painted window (last change)", cell(median(opened["viewer"])).c_str(),
               cell(median(opened["glogg"])).c_str(), cell(median(opened["gvim"])).c_str(),

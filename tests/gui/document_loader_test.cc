@@ -25,13 +25,11 @@ QByteArray editorText(QsciScintilla& editor) {
   return QByteArray(reinterpret_cast<const char*>(editor.SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length);
 }
 
-// The text appendShownText puts into an editor.
+// The text the trace editor shows for these bytes.
 QByteArray appended(const SVString& text) {
-  QsciScintilla editor;
-  editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));
-  std::vector<FormattedPiece> none;
-  appendShownText(editor, text, none, traceTextFacts(text.data(), text.length()), false);
-  return editorText(editor);
+  std::string shown;
+  convertShownText(text, traceTextFacts(text.data(), text.length()), shown);
+  return QByteArray::fromStdString(shown);
 }
 
 }  // namespace
@@ -57,10 +55,16 @@ class DocumentLoaderTest : public QObject {
     const SVString text = fromBytes(bytes);
     QsciScintilla editor;
     editor.setText("the text shown before");
-    DocumentLoader document(editor);
+    // Made with room on the thread that fills it, as the trace frame's
+    // build makes it.
+    std::unique_ptr<DocumentLoader> made;
     bool loaded = false;
-    std::thread filler([&] { loaded = loadShownText(document, text, traceTextFacts(text.data(), text.length())); });
+    std::thread filler([&] {
+      made = std::make_unique<DocumentLoader>(editor, text.length() + 64);
+      loaded = loadShownText(*made, text, traceTextFacts(text.data(), text.length()));
+    });
     filler.join();
+    DocumentLoader& document = *made;
     QVERIFY(loaded);
     document.showIn(editor);
     editor.SendScintilla(Sci::SCI_SETCODEPAGE, long(Sci::SC_CP_UTF8));

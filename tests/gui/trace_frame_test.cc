@@ -12,7 +12,7 @@
 
 #include "app/trace_file.h"
 #include "gui/multi_line_tree.h"
-#include "gui/shown_text.h"
+#include "gui/trace_document.h"
 #include "gui/trace_frame.h"
 #include "gui/trace_lexer.h"
 
@@ -126,16 +126,26 @@ class TraceFrameTest : public QObject {
     }
   }
 
-  // The editor cannot make room for the text: the frame lets the trace go
-  // and says so, instead of the program ending on the editor's exception.
+  // The editor cannot make room for the text, at once or in the document
+  // built for the whole: the frame lets the trace go and says so, instead
+  // of the program ending on the editor's exception.
+  void editorWithoutRoomEmptiesTheFrame_data() {
+    QTest::addColumn<qint64>("firstSlice");
+    QTest::newRow("the whole text at once") << qint64(INT64_MAX);
+    QTest::newRow("the document built for the whole") << qint64(300);
+  }
   void editorWithoutRoomEmptiesTheFrame() {
+    QFETCH(qint64, firstSlice);
     FrameFixture f;
+    f.frame->setFirstSlice(firstSlice);
     QSignalSpy dropped(f.frame, &TFMarrow::traceDroppedForMemory);
-    ShownTextAppender::roomHook = [](int64_t) { return false; };
+    // No room for the trace; room for the empty text that replaces it.
+    TraceDocumentBuild::roomHook = [](int64_t room) { return room < 100; };
     const int result = f.load(ZAZOZAV_SAMPLES_DIR "/hr_two_statements.trc");
-    ShownTextAppender::roomHook = nullptr;
     QCOMPARE(result, 0);
-    QVERIFY(dropped.wait(1000));
+    QVERIFY(dropped.wait(2000));
+    TraceDocumentBuild::roomHook = nullptr;
+    QCOMPARE(dropped.count(), 1);
     QCOMPARE(f.frame->nodes().count(), 0);
     QCOMPARE(send(f.editor(), QsciScintillaBase::SCI_GETLENGTH), 2L);
   }
