@@ -49,8 +49,15 @@ void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
     document.reset();
   }
   bool ok = document != nullptr;
-  while (ok && !writer.done() && !stop_.load(std::memory_order_relaxed)) {
-    ok = writer.write(kPartBytes, [&](const char* p, int64_t n) { return document->add(p, n); });
+  // The writer's buffer of converted bytes grows too: memory running out
+  // there fails the build, as it does for the room (uncaught on this
+  // thread, it would end the program).
+  try {
+    while (ok && !writer.done() && !stop_.load(std::memory_order_relaxed)) {
+      ok = writer.write(kPartBytes, [&](const char* p, int64_t n) { return document->add(p, n); });
+    }
+  } catch (const std::bad_alloc&) {
+    ok = false;
   }
   if (!ok) releaseAway(std::move(document));
   document_ = std::move(document);
