@@ -100,6 +100,22 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
   Q_INIT_RESOURCE(zazozav);
   setWindowTitle(kTitle);
   TFMarrow1 = new TFMarrow(this);
+  // The file changed while its text went in: shown as it is now, from its
+  // bytes kept whole this time, so that a file that keeps changing cannot
+  // make the loads go round.
+  connect(TFMarrow1, &TFMarrow::traceChangedWhileOpening, this, [this] {
+    rereadFromFile_ = false;
+    const int result = reloadTrace();
+    rereadFromFile_ = true;
+    // What is shown is only part of the text, the rest given back: it does
+    // not stay once the file cannot be read.
+    if (result < 0) {
+      SVString none;
+      TFMarrow1->loadTrace(none);
+      currentTrace_.clear();
+      setWindowTitle(kTitle);
+    }
+  });
   // The frame let the trace go: memory ran out for what describes it.
   connect(TFMarrow1, &TFMarrow::traceDroppedForMemory, this, [this] {
     const QByteArray path = currentTrace_;
@@ -337,7 +353,7 @@ int TForm1::loadTraceFile(const char* path, const char* name, const char* extens
   SVString text;
   const int result = loadFromFile(text, path);
   if (result != 0) return result;
-  const int shown = TFMarrow1->loadTrace(text);
+  const int shown = TFMarrow1->loadTrace(text, rereadFromFile_ ? path : nullptr);
   if (shown != 0) {
     // The frame is empty now: no trace is shown, none can be reloaded.
     currentTrace_.clear();

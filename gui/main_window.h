@@ -232,6 +232,7 @@ class TForm1 : public QMainWindow {
   QSize startSize_;           // the size applied at start-up
   bool sizeSettled_ = false;  // a size other than startSize_ was seen
   bool applyingSettings_ = true;
+  bool rereadFromFile_ = true;  // loads let the frame read the file again (see loadTrace)
   QAction* acCompare = nullptr;
   QStackedWidget* centralStack_ = nullptr;
   CompareView* compareView_ = nullptr;

@@ -16,8 +16,8 @@ constexpr int64_t kSpare = 64;
 
 TraceDocumentBuild::TraceDocumentBuild(QsciScintillaBase& editor, const SVString& text,
                                        const std::vector<FormattedPiece>& pieces, const TraceTextFacts& facts,
-                                       QObject* parent)
-    : QObject(parent), worker_(&TraceDocumentBuild::build, this, &editor, &text, &pieces, facts) {}
+                                       FileBackedBytes* backing, QObject* parent)
+    : QObject(parent), worker_(&TraceDocumentBuild::build, this, &editor, &text, &pieces, facts, backing) {}
 
 TraceDocumentBuild::~TraceDocumentBuild() {
   stop_.store(true, std::memory_order_relaxed);
@@ -36,8 +36,12 @@ std::unique_ptr<DocumentLoader> TraceDocumentBuild::take() {
 }
 
 void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
-                               const std::vector<FormattedPiece>* pieces, TraceTextFacts facts) {
+                               const std::vector<FormattedPiece>* pieces, TraceTextFacts facts,
+                               FileBackedBytes* backing) {
+  // The writer counts the shown text first, over the text as it is.
   ShownTextWriter writer(*text, *pieces, facts);
+  // From here on each block is read again just before it is written.
+  if (backing != nullptr) backing->release(0);
   const int64_t room = writer.shownBytes() + kSpare;
   std::unique_ptr<DocumentLoader> document;
   try {
@@ -52,9 +56,20 @@ void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
   // The writer's buffer of converted bytes grows too: memory running out
   // there fails the build, as it does for the room (uncaught on this
   // thread, it would end the program).
+  ShownTextWriter::Readable readable;
+  if (backing != nullptr) {
+    readable = [&](int64_t end) {
+      fileChanged_ = !backing->refill(end);
+      return !fileChanged_;
+    };
+  }
   try {
     while (ok && !writer.done() && !stop_.load(std::memory_order_relaxed)) {
-      ok = writer.write(kPartBytes, [&](const char* p, int64_t n) { return document->add(p, n); });
+      ok = writer.write(
+          kPartBytes, [&](const char* p, int64_t n) { return document->add(p, n); }, readable);
+      // What the writer has read is in the document now (converted bytes
+      // are handed on at the end of each part).
+      if (backing != nullptr) givePagesBack(text->data(), text->data() + writer.keptRead());
     }
   } catch (const std::bad_alloc&) {
     ok = false;

@@ -26,6 +26,7 @@ class QTimer;
 class QsciScintilla;
 class QsciScintillaBase;
 class DocumentLoader;
+class FileBackedBytes;
 class TraceDocumentBuild;
 class MultiLineTree0;
 class TraceLexer;
@@ -68,7 +69,11 @@ class TFMarrow : public QWidget {
   // are those of the whole text, input is answered on the first screens,
   // and what needs the rest (choosing a node further on, a search, going to
   // a line, the final-query switch) is done once the whole text is in.
-  int loadTrace(SVString& text);
+  // With `path`, the file `text` was read from, the worker reads the text
+  // again from the file as it goes instead of holding the text beside the
+  // document; when the file no longer holds it, traceChangedWhileOpening
+  // is emitted and the trace is to be loaded anew.
+  int loadTrace(SVString& text, const char* path = nullptr);
   // True while the editor's document of the whole text is being built.
   bool textPending() const { return pending_ != nullptr; }
   // Waits for the document of the whole text and shows it.
@@ -164,6 +169,11 @@ class TFMarrow : public QWidget {
   void shownTextChanged();
   // An outline node was chosen: the key point it stands for.
   void nodeChosen(int32_t keyPoint);
+  // The file a large trace was loaded from changed before its text was
+  // all in the editor (see loadTrace): what the frame shows is only part
+  // of the trace, and the file is to be loaded anew (emitted from the
+  // event loop).
+  void traceChangedWhileOpening();
   // Memory ran out for the key points when the final queries switched
   // form, or the editor could not make room for the text: the frame was
   // emptied (emitted from the event loop).
@@ -227,6 +237,7 @@ class TFMarrow : public QWidget {
   // loadTrace).
   struct PendingText {
     std::vector<FormattedPiece> pieces;  // read by the build
+    std::unique_ptr<FileBackedBytes> backing;  // the kept text's file, when the build reads it again
     std::unique_ptr<TraceDocumentBuild> build;
     bool keep = false;     // once in, the editor's text stands for the kept text
     int64_t lines = 0;     // the editor's line count once the text is complete
@@ -242,8 +253,10 @@ class TFMarrow : public QWidget {
   // one in a document of its first `firstSlice` bytes while the whole is
   // built. With `keep`, once the whole text is in, the editor's text stands
   // for the kept text, which is let go. The kept text has `keptLineFeeds`
-  // line feeds.
-  void showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds);
+  // line feeds. With `backing`, the kept text's file, a large text's build
+  // reads the kept text from it again (see loadTrace).
+  void showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds,
+                const char* backing = nullptr);
   // Shows the document of the whole text once it is built, the view where
   // the reader left it, and does what waited for it.
   void swapInDocument();

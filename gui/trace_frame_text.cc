@@ -18,7 +18,11 @@
 // worker thread (TraceDocumentBuild) and swapped in when it is ready. The
 // editor clears the room it makes and indexes every line as it takes the
 // text in, about half a second for a 64 MiB trace, which would otherwise
-// all come before the first paint or between the reader's inputs.
+// all come before the first paint or between the reader's inputs. When the
+// editor's text is to stand for the kept text, the worker gives the kept
+// text back and reads it again from the trace's file block by block as it
+// writes, so that the kept text and the document's room are not both
+// resident.
 #include <Qsci/qsciscintilla.h>
 
 #include <QScrollBar>
@@ -28,6 +32,7 @@
 #include <future>
 #include <new>
 
+#include "app/file_backed_bytes.h"
 #include "app/trace_file.h"
 #include "gui/multi_line_tree.h"
 #include "gui/trace_document.h"
@@ -44,7 +49,7 @@ constexpr int64_t kSpare = 64;
 
 }  // namespace
 
-int TFMarrow::loadTrace(SVString& text) {
+int TFMarrow::loadTrace(SVString& text, const char* path) {
   // A document still being built gives way to the new one.
   pending_.reset();
   text.append("\r\n", 2);
@@ -101,7 +106,7 @@ int TFMarrow::loadTrace(SVString& text) {
   fileLines_ = static_cast<int32_t>(std::min<int64_t>(INT32_MAX, counted.lineFeeds + 1));
   const bool keepInEditor = facts_.loneCarriageReturns == 0;
   if (keepInEditor) notePieces(pieces);
-  showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds);
+  showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds, path);
   VirtualStringTree1->reserveNodes(nodes_.count());
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
   VirtualStringTree1->endUpdate();
@@ -155,7 +160,8 @@ void TFMarrow::freshDocument() {
   drawnSelection_ = {0, 0};
 }
 
-void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds) {
+void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds,
+                        const char* backing) {
   singleByte_ = !facts_.validUtf8;
   pending_.reset();
   auto pending = std::make_unique<PendingText>();
@@ -203,7 +209,13 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t 
   SynEdit1->SendScintilla(Sci::SCI_SETREADONLY, 1L);
   holdScrollRange();
   updateGutterWidth();
-  pending_->build = std::make_unique<TraceDocumentBuild>(*documentMaker_, text_, pending_->pieces, facts_);
+  // Only a text the editor's will stand for can go back to the file: the
+  // kept text is then wanted again only once the user edits.
+  if (keep && backing != nullptr) {
+    pending_->backing = std::make_unique<FileBackedBytes>(backing, text_.data(), text_.length() - 2);
+  }
+  pending_->build =
+      std::make_unique<TraceDocumentBuild>(*documentMaker_, text_, pending_->pieces, facts_, pending_->backing.get());
   connect(pending_->build.get(), &TraceDocumentBuild::finished, this, &TFMarrow::swapInDocument);
 }
 
@@ -211,6 +223,10 @@ void TFMarrow::swapInDocument() {
   if (!pending_ || !pending_->build->ready()) return;
   std::unique_ptr<DocumentLoader> document = pending_->build->take();
   const std::unique_ptr<PendingText> pending = std::move(pending_);
+  if (!document && pending->build->fileChanged()) {
+    QMetaObject::invokeMethod(this, &TFMarrow::traceChangedWhileOpening, Qt::QueuedConnection);
+    return;
+  }
   if (!document) {
     // Memory ran out for the whole text: the trace goes, from the event
     // loop as below.

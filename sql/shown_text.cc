@@ -197,7 +197,8 @@ bool ShownTextWriter::put(const char* p, int64_t n, const Sink& sink) {
   return true;
 }
 
-bool ShownTextWriter::write(int64_t bytes, const Sink& sink) {
+bool ShownTextWriter::write(int64_t bytes, const Sink& sink, const Readable& readable) {
+  const auto have = [&](int64_t end) { return !readable || readable(end); };
   const int64_t goal = written_ + static_cast<int64_t>(buffer_.size()) + bytes;
   const auto reached = [&] { return written_ + static_cast<int64_t>(buffer_.size()) >= goal; };
   bool ok = true;
@@ -212,10 +213,18 @@ bool ShownTextWriter::write(int64_t bytes, const Sink& sink) {
       int64_t take = end - at_;
       const int64_t wanted = std::max<int64_t>(1, goal - written_ - static_cast<int64_t>(buffer_.size()));
       if (take > wanted) {
-        const void* feed = std::memchr(text_.data() + at_ + wanted - 1, '\n', static_cast<size_t>(end - at_ - wanted + 1));
-        if (feed != nullptr) take = static_cast<const char*>(feed) - (text_.data() + at_) + 1;
+        // The line feed is looked for a stretch at a time, so that no more
+        // of the kept text needs to be readable than the part takes.
+        for (int64_t from = at_ + wanted - 1; ok && from < end; from += kStretch) {
+          const int64_t to = std::min(end, from + kStretch);
+          ok = have(to);
+          const void* feed = ok ? std::memchr(text_.data() + from, '\n', static_cast<size_t>(to - from)) : nullptr;
+          if (feed == nullptr) continue;
+          take = static_cast<const char*>(feed) - (text_.data() + at_) + 1;
+          break;
+        }
       }
-      ok = put(text_.data() + at_, take, sink);
+      ok = ok && have(at_ + take) && put(text_.data() + at_, take, sink);
       atLineEnd = text_.data()[at_ + take - 1] == '\n';
       at_ += take;
     } else if (piecesLeft) {

@@ -48,6 +48,10 @@ class ShownTextWriter {
  public:
   // Takes (bytes, count) and returns false to stop the writing.
   using Sink = std::function<bool(const char*, int64_t)>;
+  // Called before the writer reads kept bytes below `end` it has not read
+  // before (ends only grow); returns false when they cannot be had, which
+  // stops the writing. For kept text whose memory was given back.
+  using Readable = std::function<bool(int64_t end)>;
 
   // Counts the shown text (one pass over the text when it is converted).
   ShownTextWriter(const SVString& text, const std::vector<FormattedPiece>& pieces, const TraceTextFacts& facts);
@@ -57,13 +61,17 @@ class ShownTextWriter {
   int64_t shownBytes() const { return shownBytes_; }
   // Shown bytes written so far.
   int64_t written() const { return written_; }
+  // Bytes of the kept text read so far: the writer reads none before them
+  // again.
+  int64_t keptRead() const { return at_; }
   bool done() const { return done_; }
   // Writes at least `bytes` more shown bytes (all that is left when less
   // remains), ending after a line feed or at the end of the text, so that
   // no line, character or carriage return with its line feed is split
-  // between parts. Returns false when `sink` refused bytes (the writer is
-  // done then, short).
-  bool write(int64_t bytes, const Sink& sink);
+  // between parts. With `readable`, asks it for the kept bytes first.
+  // Returns false when `sink` refused bytes or `readable` failed (the
+  // writer is done then, short).
+  bool write(int64_t bytes, const Sink& sink, const Readable& readable = nullptr);
 
  private:
   // Hands `n` bytes of the kept text or of a piece to the converter or

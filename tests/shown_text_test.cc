@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,51 @@ TEST_F(ShownText, PartsAddUpToTheWholeText) {
         EXPECT_EQ(writer.written(), static_cast<int64_t>(parts.size()));
       }
       EXPECT_EQ(parts, whole);
+    }
+  }
+}
+
+// Kept text given back reads as zeros until it is read again: the writer
+// asks for every byte before it reads it (ends growing, a line longer
+// than the stretch it searches at a time included) and writes what it
+// writes from the whole text; an answer of no stops the writing.
+TEST_F(ShownText, AGivenBackTextIsAskedForBeforeItIsRead) {
+  std::string longLine = "a\n" + std::string(9 << 20, 'x') + "\nend\r\n";
+  for (const char* name : {"hr_two_statements.trc", "cp1252_no_final_newline.trc", "long line"}) {
+    for (int64_t budget : {1, 200}) {
+      SCOPED_TRACE(std::string(name) + ", " + std::to_string(budget));
+      const bool synthetic = std::string(name) == "long line";
+      const SVString text = synthetic ? fromBytes(longLine) : sample(name);
+      KeyPoints_c points;
+      scanKeyPoints(points, text);
+      const std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.data(), text.length(), points);
+      SVString gone = fromBytes(std::string(text.data(), static_cast<size_t>(text.length())));
+      ShownTextWriter writer(gone, pieces, traceTextFacts(text.data(), text.length()));
+      std::memset(gone.data(), 0, static_cast<size_t>(gone.length()));
+      int64_t readable = 0;
+      const auto refill = [&](int64_t end) {
+        EXPECT_LE(end, text.length());
+        if (end > readable) {
+          std::memcpy(gone.data() + readable, text.data() + readable, static_cast<size_t>(end - readable));
+          readable = end;
+        }
+        return true;
+      };
+      std::string parts;
+      while (!writer.done()) {
+        ASSERT_TRUE(writer.write(
+            budget,
+            [&](const char* p, int64_t n) {
+              parts.append(p, static_cast<size_t>(n));
+              return true;
+            },
+            refill));
+        EXPECT_LE(writer.keptRead(), readable);
+      }
+      EXPECT_EQ(parts, shown(text, pieces));
+      ShownTextWriter refused(text, pieces, traceTextFacts(text.data(), text.length()));
+      EXPECT_FALSE(refused.write(budget, [](const char*, int64_t) { return true; }, [](int64_t) { return false; }));
+      EXPECT_TRUE(refused.done());
     }
   }
 }
