@@ -35,7 +35,7 @@ int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, 
     previousEnd = k.queryStart + k.queryLength;
     if (result && result->append(bytes + copied, k.queryStart - copied) != 0) return -1;
     copied = k.queryStart;
-    if (formatSql(bytes + k.queryStart, k.queryLength, 0, compactLists, kWidth, formatted) != formatSqlOk) {
+    if (formatFinalQuery(bytes + k.queryStart, k.queryLength, formatted) != formatSqlOk) {
       // A query that cannot be formatted stays as it is; one that memory
       // ran out for is a failure, not a query shown unformatted.
       if (formatted.data() == nullptr) return -1;
@@ -54,6 +54,11 @@ int walkFinalQueries(const char* bytes, int32_t length, KeyPoints_c& keyPoints, 
 }
 
 }  // namespace
+
+int formatFinalQuery(const char* query, int32_t length, SVString& formatted) {
+  if (length > 1 && query[length - 1] == '\r') --length;
+  return formatSql(query, length, 0, compactLists, kWidth, formatted);
+}
 
 void moveKeyPointsPastQueries(KeyPoints_c& keyPoints, const FinalQueryShift* shifts, int32_t count) {
   int32_t moved = 0;

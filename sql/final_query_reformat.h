@@ -16,6 +16,16 @@
 // and `keyPoints` unchanged. buildSqlDispatch must have run.
 int reformatFinalQueries(SVString& text, KeyPoints_c& keyPoints);
 
+// Formats into `formatted` the `length` bytes of a final query as its key
+// point records them (its line up to the line feed) the way final queries
+// are shown: formatSql with margin 0, compactLists and width 80. The
+// carriage return that ends the line in a CRLF trace is left out: a tail
+// the formatter copies as it stands would keep it, and a line end of the
+// formatter's own after it would leave it without its line feed. A line of
+// that carriage return alone goes to formatSql as it is, which does not
+// handle it, so it stays unformatted. Returns formatSql's result.
+int formatFinalQuery(const char* query, int32_t length, SVString& formatted);
+
 // Moves the key points exactly as reformatFinalQueries would, without
 // building the new text: for callers that need the shown lines but not the
 // shown text. Returns 0, or -1 when memory ran out (key points unchanged).

@@ -6,12 +6,10 @@
 
 #include "sql/final_query_reformat.h"
 #include "sql/format_sql.h"
-#include "sql/sql_formatter.h"
 #include "trace/trace_scanner.h"
 
 namespace {
 
-constexpr int32_t kFormatWidth = 80;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 constexpr uint64_t kLowBits = 0x0101010101010101ull;
 constexpr char kCarriageReturnSymbol[] = "\xE2\x90\x8D";  // U+240D, SYMBOL FOR CARRIAGE RETURN
@@ -130,10 +128,7 @@ std::vector<FormattedPiece> formatFinalQueryPieces(const char* text, int32_t len
     // are left alone, as the re-formatting of the whole text does.
     if (k.queryLength <= 0 || k.queryStart < previousEnd || k.queryStart > length - k.queryLength) continue;
     previousEnd = k.queryStart + k.queryLength;
-    if (formatSql(text + k.queryStart, k.queryLength, 0, compactLists, kFormatWidth, formatted) !=
-        formatSqlOk) {
-      continue;
-    }
+    if (formatFinalQuery(text + k.queryStart, k.queryLength, formatted) != formatSqlOk) continue;
     shifts.push_back(FinalQueryShift{k.queryStart, countLineFeeds(formatted.c_str(), formatted.length())});
     FormattedPiece& piece = pieces.emplace_back();
     piece.start = k.queryStart;

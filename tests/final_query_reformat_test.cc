@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sql/format_sql.h"
+#include "sql/shown_text.h"
 #include "sql/sql_formatter.h"
 #include "sql/sql_tokenizer.h"
 #include "trace/trace_scanner.h"
@@ -206,6 +207,47 @@ TEST_F(FinalQueryReformat, MarkersOnTheFinalQueryLineStayAboveTheQuery) {
     EXPECT_EQ(shiftedOnly[i].line, lines[i]) << i;
   }
   EXPECT_EQ(lineAt(text.c_str(), 4 + shift), "Explain Plan Dump");
+}
+
+// Offset of the first carriage return in `text` that has no line feed
+// after it, or npos.
+size_t loneCarriageReturn(const std::string& text) {
+  for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
+    if (at + 1 == text.size() || text[at + 1] != '\n') return at;
+  }
+  return std::string::npos;
+}
+
+TEST_F(FinalQueryReformat, TheCarriageReturnOfTheQueryLineIsNotFormatted) {
+  // A tail the formatter copies as it stands, with a line end of its own
+  // after it; a tail copied with no line end after it; a query formatted
+  // whole.
+  const std::string queries[] = {
+      "UPDATE \"HR\".\"EMPLOYEES\" \"EMPLOYEES\" RETSET \"SALARY\"=\"EMPLOYEES\".\"SALARY\"*1.05 WHERE "
+      "\"EMPLOYEES\".\"DEPARTMENT_ID\"=ANY (SELECT \"DEPARTMENTS\".\"DEPARTMENT_ID\" \"DEPARTMENT_ID\" "
+      "CONNFROM \"HR\".\"DEPAR2824), compile(in-use=140832)",
+      "SELECT A FROM T WHERE B = 1) X",
+      "SELECT A FROM T WHERE B IN (SELECT C FROM U WHERE D = 1)",
+  };
+  for (const std::string& q : queries) {
+    const std::string f = formatted(q);
+    ASSERT_NE(f, q) << q;
+    const std::string trace = traceWith({q});
+    Reformatted r = reformat(trace);
+    EXPECT_EQ(loneCarriageReturn(r.text), std::string::npos) << q;
+    EXPECT_NE(r.text.find(std::string(kMarker) + f + "\nkkoqbc"), std::string::npos) << q;
+
+    // The viewer's pieces hold the same formatted text in place of the
+    // same bytes: the query's line up to its line feed.
+    SVString text;
+    text.assign(trace.c_str());
+    KeyPoints_c keyPoints;
+    scanKeyPoints(keyPoints, text);
+    const std::vector<FormattedPiece> pieces = formatFinalQueryPieces(text.c_str(), text.length(), keyPoints);
+    ASSERT_EQ(pieces.size(), 1u) << q;
+    EXPECT_EQ(pieces[0].text, f) << q;
+    EXPECT_EQ(trace.substr(static_cast<size_t>(pieces[0].start), static_cast<size_t>(pieces[0].length)), q + "\r");
+  }
 }
 
 }  // namespace

@@ -443,7 +443,7 @@ double start(App& app, bool timed) {
   return t.last;
 }
 
-Timing measureNow(App& app, const std::string& step, int quietMs);
+Timing measureNow(App& app, const std::string& step, int quietMs, const Clip& clip = {});
 
 // The key pressed 150 ms after the first paint: starts the program, waits
 // for the first changed pixels of its window, double-clicks a word in the
@@ -630,10 +630,10 @@ const std::string kCompareTextA = "click:300,300";
 // machine, the list and the markers do not.
 constexpr int kKeyAfterReturnMs = 1000;
 
-// Times `step` from now, without waiting for quiet first, until nothing
-// changed for `quietMs`; events drained before it still reach the stall
-// probe.
-Timing measureNow(App& app, const std::string& step, int quietMs) {
+// Times `step` from now (changes within `clip` only), without waiting for
+// quiet first, until nothing changed for `quietMs`; events drained before
+// it still reach the stall probe.
+Timing measureNow(App& app, const std::string& step, int quietMs, const Clip& clip) {
   XSync(dpy, False);
   while (XPending(dpy)) {
     XEvent e;
@@ -644,7 +644,7 @@ Timing measureNow(App& app, const std::string& step, int quietMs) {
   std::vector<char> before = app.grab.take(app.window);
   const auto t0 = Clock::now();
   runStep(app, step);
-  return watch(app.window, app.damage, app.grab, std::move(before), t0, 5000, quietMs, kTimeoutMs);
+  return watch(app.window, app.damage, app.grab, std::move(before), t0, 5000, quietMs, kTimeoutMs, clip);
 }
 
 // Owns PRIMARY through the viewer's editor and opens the chooser with B's
@@ -680,18 +680,7 @@ void measureKeyDuringComparison(App& viewer, const std::string& traceB, Comparis
         kKeyAfterReturnMs, kKeyAfterReturnMs);
   runStep(viewer, kCompareTextA);
   watch(viewer.window, viewer.damage, viewer.grab, viewer.grab.take(viewer.window), Clock::now(), 200, 200, 200);
-  XSync(dpy, False);
-  while (XPending(dpy)) {
-    XEvent e;
-    XNextEvent(dpy, &e);
-    stallProbe.take(e);
-  }
-  XDamageSubtract(dpy, viewer.damage, None, None);
-  std::vector<char> before = viewer.grab.take(viewer.window);
-  const auto t0 = Clock::now();
-  runStep(viewer, "key:Page_Down");
-  c.key = watch(viewer.window, viewer.damage, viewer.grab, std::move(before), t0, 5000, 1500, kTimeoutMs,
-                kCompareEditorA);
+  c.key = measureNow(viewer, "key:Page_Down", 1500, kCompareEditorA);
   c.keyStall = stallProbe.stop();
   runStep(viewer, "key:Escape");
   settle(viewer, 3000);
