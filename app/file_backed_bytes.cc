@@ -38,14 +38,27 @@ void givePagesBack(const char* from, const char* to) {
 }
 
 uint64_t byteChecksum(const char* bytes, int64_t length) {
-  // Eight bytes a step, each step mixed through a multiplication and a
-  // shift: a changed byte changes every bit of the sum after it.
-  uint64_t sum = 0x9E3779B97F4A7C15ULL ^ static_cast<uint64_t>(length);
+  // Eight bytes a step in each of four lanes, each step mixed through a
+  // multiplication and a shift: a changed byte changes every bit of its
+  // lane after it. Four lanes keep four multiplications in flight, so the
+  // sums of a 64 MiB trace cost a few milliseconds, not tens.
+  constexpr uint64_t kMix = 0xFF51AFD7ED558CCDULL;
+  uint64_t lanes[4] = {0x9E3779B97F4A7C15ULL ^ static_cast<uint64_t>(length), 1, 2, 3};
   int64_t i = 0;
+  for (; i + 32 <= length; i += 32) {
+    for (int lane = 0; lane < 4; ++lane) {
+      uint64_t word;
+      std::memcpy(&word, bytes + i + 8 * lane, 8);
+      lanes[lane] = (lanes[lane] ^ word) * kMix;
+      lanes[lane] ^= lanes[lane] >> 32;
+    }
+  }
+  uint64_t sum = lanes[0];
+  for (int lane = 1; lane < 4; ++lane) sum = (sum ^ lanes[lane]) * kMix;
   for (; i + 8 <= length; i += 8) {
     uint64_t word;
     std::memcpy(&word, bytes + i, 8);
-    sum = (sum ^ word) * 0xFF51AFD7ED558CCDULL;
+    sum = (sum ^ word) * kMix;
     sum ^= sum >> 32;
   }
   uint64_t tail = 0;
