@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/kept_text.h"
 #include "app/viewer_settings.h"
 #include "base/sv_string.h"
 #include "facts/trace_digest.h"
@@ -26,7 +27,6 @@ class QTimer;
 class QsciScintilla;
 class QsciScintillaBase;
 class DocumentLoader;
-class FileBackedBytes;
 class TraceDocumentBuild;
 class MultiLineTree0;
 class TraceLexer;
@@ -113,7 +113,7 @@ class TFMarrow : public QWidget {
   int32_t editorFontHeight() const { return fontHeight_; }
   // True when the trace is not valid UTF-8 and the editor shows it as
   // Windows-1252, byte per character.
-  bool singleByteMode() const { return singleByte_; }
+  bool singleByteMode() const { return kept_.singleByte(); }
   const KeyPoints_c& keyPoints() const { return keyPoints_; }
   const NodeMarrow_Array_c& nodes() const { return nodes_; }
   // The 0-based document line at the top of the editor.
@@ -225,19 +225,10 @@ class TFMarrow : public QWidget {
     long mask_ = 0;
     bool readOnly_ = false;
   };
-  // A final query the editor shows formatted while it holds the kept text:
-  // where the formatted text is, and the query as the trace has it.
-  struct ShownPiece {
-    int64_t start = 0;
-    int64_t length = 0;
-    std::string trace;
-  };
-
   // The editor's document of the whole text while it is being built (see
   // loadTrace).
   struct PendingText {
     std::vector<FormattedPiece> pieces;  // read by the build
-    std::unique_ptr<FileBackedBytes> backing;  // the kept text's file, when the build reads it again
     std::unique_ptr<TraceDocumentBuild> build;
     bool keep = false;     // once in, the editor's text stands for the kept text
     int64_t lines = 0;     // the editor's line count once the text is complete
@@ -275,9 +266,6 @@ class TFMarrow : public QWidget {
   void holdScrollRange();
   // Makes the editor's per-line arrays as long as the text at once.
   void makeLineArrays();
-  // Notes where `pieces` will be in the editor's text and the trace form of
-  // each, so that the editor's text can stand for the kept text.
-  void notePieces(const std::vector<FormattedPiece>& pieces);
   // Copies the kept text out of the editor again.
   void restoreKeptText();
   // Shows the final queries formatted or as in the trace, rescanning the
@@ -303,11 +291,8 @@ class TFMarrow : public QWidget {
 
   KeyPoints_c keyPoints_;
   NodeMarrow_Array_c nodes_;
-  SVString text_;  // the trace as loaded, with its "\r\n", before re-formatting
-  TraceTextFacts facts_;
+  KeptText kept_;  // the trace as loaded, before re-formatting; outlives the build
   TraceDigest digest_;
-  bool keptInEditor_ = false;  // text_ released: the editor's text stands for it
-  std::vector<ShownPiece> shownPieces_;  // while keptInEditor_, in text order
   bool changingText_ = false;            // a TextChange is under way
   SearchHandler searchHandler_;
   ViewerSettings ownSettings_;  // stands in until applySettings hands over the window's
@@ -324,5 +309,4 @@ class TFMarrow : public QWidget {
   std::unique_ptr<PendingText> pending_;
   int64_t firstSliceBytes_ = 256 << 10;
   uint64_t jumps_ = 0;  // node choices so far
-  bool singleByte_ = false;
 };

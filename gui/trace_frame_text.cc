@@ -52,10 +52,9 @@ constexpr int64_t kSpare = 64;
 int TFMarrow::loadTrace(SVString& text, const char* path) {
   // A document still being built gives way to the new one.
   pending_.reset();
-  text.append("\r\n", 2);
   // The loaded buffer becomes the kept text: no copy of it.
-  text_ = std::move(text);
-  text = SVString();
+  kept_.take(text);
+  const SVString& kept = kept_.bytes();
   // What the bytes are and how many lines they make is counted on another
   // core while this one scans them; both only read the text.
   struct Counted {
@@ -63,11 +62,9 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
     int64_t lineFeeds = 0;
   };
   std::future<Counted> counting =
-      std::async(std::launch::async | std::launch::deferred, [bytes = text_.data(), length = text_.length()] {
+      std::async(std::launch::async | std::launch::deferred, [bytes = kept.data(), length = kept.length()] {
         return Counted{traceTextFacts(bytes, length), lineFeedsIn(bytes, length)};
       });
-  keptInEditor_ = false;
-  shownPieces_.clear();
 
   VirtualStringTree1->beginUpdate();
   VirtualStringTree1->clear();
@@ -76,21 +73,21 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
   // The facts ride on the scan, over the text as scanned, while it is
   // still the frame's own.
   TraceFacts facts;
-  bool outOfMemory = scanKeyPointsAndFacts(keyPoints_, facts, text_.data(), text_.length()) != 0;
+  bool outOfMemory = scanKeyPointsAndFacts(keyPoints_, facts, kept.data(), kept.length()) != 0;
   // The final queries are formatted on the other core meanwhile: that
   // moves the key points' lines only, which neither the digest nor the
   // outline reads.
   std::future<std::vector<FormattedPiece>> formatting;
   if (hasOption(*settings_, OptFormatFinalQuery)) {
     formatting = std::async(std::launch::async | std::launch::deferred,
-                            [this] { return formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_); });
+                            [this, &kept] { return formatFinalQueryPieces(kept.data(), kept.length(), keyPoints_); });
   }
   // The digest keeps a copy of what it shows.
   outOfMemory = outOfMemory || digestTraceFacts(digest_, facts, keyPoints_.count()) != 0;
   facts = TraceFacts();
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
-  buildOutline(nodes_, keyPoints_, text_.data(), text_.length());
+  buildOutline(nodes_, keyPoints_, kept.data(), kept.length());
   std::vector<FormattedPiece> pieces;
   if (formatting.valid()) pieces = formatting.get();
   const Counted counted = counting.get();
@@ -102,10 +99,10 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
     loadTrace(none);
     return LoadNoMemory;
   }
-  facts_ = counted.facts;
+  kept_.setFacts(counted.facts);
   fileLines_ = static_cast<int32_t>(std::min<int64_t>(INT32_MAX, counted.lineFeeds + 1));
-  const bool keepInEditor = facts_.loneCarriageReturns == 0;
-  if (keepInEditor) notePieces(pieces);
+  const bool keepInEditor = kept_.canLetGo();
+  if (keepInEditor) kept_.notePieces(pieces);
   showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds, path);
   VirtualStringTree1->reserveNodes(nodes_.count());
   if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
@@ -162,12 +159,11 @@ void TFMarrow::freshDocument() {
 
 void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t firstSlice, int64_t keptLineFeeds,
                         const char* backing) {
-  singleByte_ = !facts_.validUtf8;
   pending_.reset();
   auto pending = std::make_unique<PendingText>();
   pending->pieces = std::move(pieces);
   pending->keep = keep;
-  ShownTextWriter writer(text_, pending->pieces, facts_);
+  ShownTextWriter writer(kept_.bytes(), pending->pieces, kept_.facts());
   const bool whole = writer.shownBytes() <= firstSlice;
   freshDocument();
   // Wrapping, the editor would wrap every line as it goes in; switched off
@@ -202,7 +198,7 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t 
     textComplete(keep);
     return;
   }
-  pending->lines = shownLineFeeds(text_, keptLineFeeds, pending->pieces) + 1;
+  pending->lines = shownLineFeeds(kept_.bytes(), keptLineFeeds, pending->pieces) + 1;
   pending_ = std::move(pending);
   // The first screens' document goes at the swap: what was typed into it
   // would go with it.
@@ -211,11 +207,9 @@ void TFMarrow::showText(std::vector<FormattedPiece>& pieces, bool keep, int64_t 
   updateGutterWidth();
   // Only a text the editor's will stand for can go back to the file: the
   // kept text is then wanted again only once the user edits.
-  if (keep && backing != nullptr) {
-    pending_->backing = std::make_unique<FileBackedBytes>(backing, text_.data(), text_.length() - 2);
-  }
+  FileBackedBytes* backed = keep && backing != nullptr ? kept_.backByFile(backing) : nullptr;
   pending_->build =
-      std::make_unique<TraceDocumentBuild>(*documentMaker_, text_, pending_->pieces, facts_, pending_->backing.get());
+      std::make_unique<TraceDocumentBuild>(*documentMaker_, kept_.bytes(), pending_->pieces, kept_.facts(), backed);
   connect(pending_->build.get(), &TraceDocumentBuild::finished, this, &TFMarrow::swapInDocument);
 }
 
@@ -281,10 +275,7 @@ void TFMarrow::completeText() {
 }
 
 void TFMarrow::textComplete(bool keep, bool later) {
-  if (keep) {
-    text_ = SVString();
-    keptInEditor_ = true;
-  }
+  if (keep) kept_.letGoOfBytes();
   if (!later) {
     makeLineArrays();
     return;
@@ -326,42 +317,10 @@ void TFMarrow::makeLineArrays() {
   SynEdit1->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(lastLine), kLastLineMarker);
 }
 
-void TFMarrow::notePieces(const std::vector<FormattedPiece>& pieces) {
-  shownPieces_.clear();
-  shownPieces_.reserve(pieces.size());
-  int64_t copied = 0;  // kept bytes before the next piece
-  int64_t at = 0;      // their length in the editor, pieces included
-  for (const FormattedPiece& piece : pieces) {
-    at += shownLength(text_.data() + copied, piece.start - copied, facts_);
-    ShownPiece& shown = shownPieces_.emplace_back();
-    shown.start = at;
-    shown.length = shownLength(piece.text.data(), static_cast<int64_t>(piece.text.size()), facts_);
-    shown.trace.assign(text_.data() + piece.start, static_cast<size_t>(piece.length));
-    at += shown.length;
-    copied = piece.start + piece.length;
-  }
-}
-
 void TFMarrow::restoreKeptText() {
-  if (!keptInEditor_) return;
+  if (!kept_.letGo()) return;
   const long length = SynEdit1->SendScintilla(Sci::SCI_GETLENGTH);
-  const char* bytes = reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
-  SVString kept;
-  // No larger than the editor's text with the trace form of its queries;
-  // made at once, the copy never grows by moving.
-  int64_t traceBytes = 0;
-  for (const ShownPiece& piece : shownPieces_) traceBytes += static_cast<int64_t>(piece.trace.size());
-  kept.ensureCapacity(length + traceBytes + 1);
-  int64_t copied = 0;
-  for (const ShownPiece& piece : shownPieces_) {
-    appendTraceBytes(bytes + copied, piece.start - copied, facts_, kept);
-    kept.append(piece.trace.data(), static_cast<int64_t>(piece.trace.size()));
-    copied = piece.start + piece.length;
-  }
-  appendTraceBytes(bytes + copied, length - copied, facts_, kept);
-  text_ = std::move(kept);
-  shownPieces_.clear();
-  keptInEditor_ = false;
+  kept_.restore(reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER)), length);
 }
 
 void TFMarrow::replaceShownRange(int64_t start, int64_t length, const char* bytes, int64_t count) {
@@ -373,15 +332,16 @@ void TFMarrow::replaceShownRange(int64_t start, int64_t length, const char* byte
 void TFMarrow::rebuildShownText(bool format) {
   // Shown as Windows-1252, the trace is read back and shown anew, again as
   // the only copy.
-  const bool keepAgain = keptInEditor_ && !facts_.validUtf8;
+  const bool keepAgain = kept_.letGo() && kept_.singleByte();
   if (keepAgain) restoreKeptText();
-  if (!keptInEditor_) {
+  if (!kept_.letGo()) {
+    const SVString& kept = kept_.bytes();
     resetKeyPoints(keyPoints_);
-    scanKeyPoints(keyPoints_, text_);
+    scanKeyPoints(keyPoints_, kept);
     if (droppedForMemory()) return;
     std::vector<FormattedPiece> pieces;
-    if (format) pieces = formatFinalQueryPieces(text_.data(), text_.length(), keyPoints_);
-    if (keepAgain) notePieces(pieces);
+    if (format) pieces = formatFinalQueryPieces(kept.data(), kept.length(), keyPoints_);
+    if (keepAgain) kept_.notePieces(pieces);
     showText(pieces, keepAgain, INT64_MAX, 0);
     return;
   }
@@ -389,12 +349,12 @@ void TFMarrow::rebuildShownText(bool format) {
   // text once.
   TextChange change(*this);
   int64_t delta = 0;
-  for (const ShownPiece& piece : shownPieces_) {
+  for (const KeptText::ShownPiece& piece : kept_.shownPieces()) {
     const auto traceLength = static_cast<int64_t>(piece.trace.size());
     replaceShownRange(piece.start + delta, piece.length, piece.trace.data(), traceLength);
     delta += traceLength - piece.length;
   }
-  shownPieces_.clear();
+  kept_.forgetShownPieces();
   // The editor now shows the kept text as it is: scan it there.
   const long length = SynEdit1->SendScintilla(Sci::SCI_GETLENGTH);
   const char* bytes = reinterpret_cast<const char*>(SynEdit1->SendScintilla(Sci::SCI_GETCHARACTERPOINTER));
@@ -405,18 +365,11 @@ void TFMarrow::rebuildShownText(bool format) {
   std::vector<FormattedPiece> pieces = formatFinalQueryPieces(bytes, static_cast<int32_t>(length), keyPoints_);
   // The trace form of each query, taken before the replacements move the
   // text under `bytes`.
-  shownPieces_.reserve(pieces.size());
-  for (const FormattedPiece& piece : pieces) {
-    ShownPiece& shown = shownPieces_.emplace_back();
-    shown.start = piece.start;
-    shown.length = piece.formattedLength;
-    shown.trace.assign(bytes + piece.start, static_cast<size_t>(piece.length));
-  }
+  kept_.noteReplacedPieces(bytes, pieces);
   delta = 0;
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    replaceShownRange(pieces[i].start + delta, pieces[i].length, pieces[i].text.data(), pieces[i].formattedLength);
-    shownPieces_[i].start = pieces[i].start + delta;
-    delta += pieces[i].formattedLength - pieces[i].length;
+  for (const FormattedPiece& piece : pieces) {
+    replaceShownRange(piece.start + delta, piece.length, piece.text.data(), piece.formattedLength);
+    delta += piece.formattedLength - piece.length;
   }
 }
 
@@ -446,7 +399,7 @@ void TFMarrow::watchForEdits() {
   // longer the kept text, so the kept text gets its own copy first.
   connect(SynEdit1, &QsciScintillaBase::SCN_MODIFIED, this,
           [this](int, int type, const char*, int, int, int, int, int, int, int) {
-            if (changingText_ || !keptInEditor_) return;
+            if (changingText_ || !kept_.letGo()) return;
             if (type & (Sci::SC_MOD_BEFOREINSERT | Sci::SC_MOD_BEFOREDELETE)) restoreKeptText();
           });
 }
