@@ -12,32 +12,20 @@ void KeptText::take(SVString& text) {
   shownPieces_.clear();
 }
 
-void KeptText::notePieces(const std::vector<FormattedPiece>& pieces) {
+void KeptText::notePieces(const std::vector<FormattedPiece>& pieces, const char* from) {
+  const char* bytes = from != nullptr ? from : bytes_.data();
   shownPieces_.clear();
   shownPieces_.reserve(pieces.size());
-  int64_t copied = 0;  // kept bytes before the next piece
+  int64_t copied = 0;  // bytes before the next piece
   int64_t at = 0;      // their length in the shown text, pieces included
   for (const FormattedPiece& piece : pieces) {
-    at += shownLength(bytes_.data() + copied, piece.start - copied, facts_);
+    at += shownLength(bytes + copied, piece.start - copied, facts_);
     ShownPiece& shown = shownPieces_.emplace_back();
     shown.start = at;
     shown.length = shownLength(piece.text.data(), static_cast<int64_t>(piece.text.size()), facts_);
-    shown.trace.assign(bytes_.data() + piece.start, static_cast<size_t>(piece.length));
+    shown.trace.assign(bytes + piece.start, static_cast<size_t>(piece.length));
     at += shown.length;
     copied = piece.start + piece.length;
-  }
-}
-
-void KeptText::noteReplacedPieces(const char* shown, const std::vector<FormattedPiece>& pieces) {
-  shownPieces_.clear();
-  shownPieces_.reserve(pieces.size());
-  int64_t delta = 0;  // what the pieces before have added to the text
-  for (const FormattedPiece& piece : pieces) {
-    ShownPiece& noted = shownPieces_.emplace_back();
-    noted.start = piece.start + delta;
-    noted.length = piece.formattedLength;
-    noted.trace.assign(shown + piece.start, static_cast<size_t>(piece.length));
-    delta += piece.formattedLength - piece.length;
   }
 }
 

@@ -50,11 +50,9 @@ class KeptText {
 
   // Notes where `pieces` will be in the shown text made of the kept bytes,
   // and the trace form of each, so that the shown text can stand for them.
-  void notePieces(const std::vector<FormattedPiece>& pieces);
-  // Notes `pieces`, formatted from the shown text at `shown` while it is
-  // the kept bytes as they are, for the replacements about to be made
-  // there first to last.
-  void noteReplacedPieces(const char* shown, const std::vector<FormattedPiece>& pieces);
+  // With `from`, the pieces were formatted from the bytes there instead
+  // (the editor's text while it is the let-go bytes as they are).
+  void notePieces(const std::vector<FormattedPiece>& pieces, const char* from = nullptr);
   const std::vector<ShownPiece>& shownPieces() const { return shownPieces_; }
   void forgetShownPieces() { shownPieces_.clear(); }
 

@@ -365,7 +365,7 @@ void TFMarrow::rebuildShownText(bool format) {
   std::vector<FormattedPiece> pieces = formatFinalQueryPieces(bytes, static_cast<int32_t>(length), keyPoints_);
   // The trace form of each query, taken before the replacements move the
   // text under `bytes`.
-  kept_.noteReplacedPieces(bytes, pieces);
+  kept_.notePieces(pieces, bytes);
   delta = 0;
   for (const FormattedPiece& piece : pieces) {
     replaceShownRange(piece.start + delta, piece.length, piece.text.data(), piece.formattedLength);

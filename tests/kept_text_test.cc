@@ -50,17 +50,18 @@ TEST_F(KeptTextTest, MadeAgainFromTheShownTextItStoodFor) {
         formatFinalQueryPieces(kept.bytes().data(), kept.bytes().length(), points);
     kept.notePieces(pieces);
     const std::string shown = shownOf(kept.bytes(), pieces, kept.facts());
-    // The shown text of the unformatted bytes, formatted in place, notes
-    // the same pieces (valid UTF-8 only: the other is shown converted).
+    // The same pieces noted from the shown text of the bytes as they are
+    // (valid UTF-8 only: the other is shown converted).
     if (!kept.singleByte()) {
       const std::string plain = shownOf(kept.bytes(), {}, kept.facts());
-      KeptText inPlace;
-      inPlace.noteReplacedPieces(plain.data(), pieces);
-      ASSERT_EQ(inPlace.shownPieces().size(), kept.shownPieces().size());
+      KeptText fromShown;
+      fromShown.setFacts(kept.facts());
+      fromShown.notePieces(pieces, plain.data());
+      ASSERT_EQ(fromShown.shownPieces().size(), kept.shownPieces().size());
       for (size_t i = 0; i < pieces.size(); ++i) {
-        EXPECT_EQ(inPlace.shownPieces()[i].start, kept.shownPieces()[i].start);
-        EXPECT_EQ(inPlace.shownPieces()[i].length, kept.shownPieces()[i].length);
-        EXPECT_EQ(inPlace.shownPieces()[i].trace, kept.shownPieces()[i].trace);
+        EXPECT_EQ(fromShown.shownPieces()[i].start, kept.shownPieces()[i].start);
+        EXPECT_EQ(fromShown.shownPieces()[i].length, kept.shownPieces()[i].length);
+        EXPECT_EQ(fromShown.shownPieces()[i].trace, kept.shownPieces()[i].trace);
       }
     }
     kept.letGoOfBytes();
