@@ -44,15 +44,6 @@ bool blocksByName(const TraceFacts& f, const StatementFacts& s, PackedRecords<in
 
 namespace {
 
-// Sorts `indexes` by the key `keyOf` gives each.
-template <class KeyOf>
-void sortByKey(PackedRecords<int32_t>& indexes, KeyOf keyOf) {
-  std::sort(indexes.begin(), indexes.end(), [&](int32_t x, int32_t y) {
-    const int order = keyOf(x).compare(keyOf(y));
-    return order != 0 ? order < 0 : x < y;
-  });
-}
-
 bool appendDifference(PackedRecords<ListDifference>& list, int32_t pair, int32_t a, int32_t b) {
   ListDifference* d = list.append();
   if (!d) return false;
@@ -60,16 +51,15 @@ bool appendDifference(PackedRecords<ListDifference>& list, int32_t pair, int32_t
   return true;
 }
 
-// Merges two name-sorted lists of entries (parameters or fix controls):
-// one difference per name whose value differs or that one side lacks.
+// Merges two lists of entries (parameters or fix controls), each one per
+// key in the order of the keys: one difference per key whose value differs
+// or that one side lacks.
 template <class Entry>
-bool mergeLists(int32_t pair, const TraceFacts& fa, const PackedRecords<Entry>& listA, PackedRecords<int32_t>& a,
-                const TraceFacts& fb, const PackedRecords<Entry>& listB, PackedRecords<int32_t>& b,
+bool mergeLists(int32_t pair, const TraceFacts& fa, const PackedRecords<Entry>& listA, const PackedRecords<int32_t>& a,
+                const TraceFacts& fb, const PackedRecords<Entry>& listB, const PackedRecords<int32_t>& b,
                 TextSpan Entry::*key, PackedRecords<ListDifference>& out) {
   auto keyA = [&](int32_t i) { return fa.view(listA[i].*key); };
   auto keyB = [&](int32_t i) { return fb.view(listB[i].*key); };
-  sortByKey(a, keyA);
-  sortByKey(b, keyB);
   const int32_t first = out.count();
   int32_t i = 0;
   int32_t j = 0;
@@ -213,13 +203,13 @@ int compareFacts(const ComparedTrace& a, const ComparedTrace& b, TraceComparison
     PackedRecords<int32_t> listA;
     PackedRecords<int32_t> listB;
     d->parameters.first = out.parameters.count();
-    if (effectiveParameters(fa, sa, listA) != 0 || effectiveParameters(fb, sb, listB) != 0 ||
+    if (effectiveParameters(fa, sa, listA, true) != 0 || effectiveParameters(fb, sb, listB, true) != 0 ||
         !mergeLists(p, fa, fa.parameters, listA, fb, fb.parameters, listB, &ParameterFact::name, out.parameters)) {
       return -1;
     }
     d->parameters.count = out.parameters.count() - d->parameters.first;
     d->fixControls.first = out.fixControls.count();
-    if (effectiveFixControls(fa, sa, listA) != 0 || effectiveFixControls(fb, sb, listB) != 0 ||
+    if (effectiveFixControls(fa, sa, listA, true) != 0 || effectiveFixControls(fb, sb, listB, true) != 0 ||
         !mergeLists(p, fa, fa.fixControls, listA, fb, fb.fixControls, listB, &FixControlFact::number,
                     out.fixControls)) {
       return -1;

@@ -52,9 +52,11 @@ int compareSpans(const TraceFacts& f, TextSpan a, TextSpan b) { return f.view(a)
 int listRank(int32_t list) { return list == kParametersAltered ? 0 : 1; }
 
 // Appends to `out` the first of each key among `candidates` (sorted here
-// by the key, then by rank and line), in trace order.
+// by the key, then by rank and line), in trace order or, with `byKey`, in
+// the order of their keys.
 template <class Less, class SameKey>
-int keepFirstOfEachKey(PackedRecords<int32_t>& candidates, PackedRecords<int32_t>& out, Less less, SameKey same) {
+int keepFirstOfEachKey(PackedRecords<int32_t>& candidates, PackedRecords<int32_t>& out, bool byKey, Less less,
+                       SameKey same) {
   std::sort(candidates.begin(), candidates.end(), less);
   for (int32_t i = 0; i < candidates.count(); ++i) {
     if (i > 0 && same(candidates[i - 1], candidates[i])) continue;
@@ -62,13 +64,13 @@ int keepFirstOfEachKey(PackedRecords<int32_t>& candidates, PackedRecords<int32_t
     if (!slot) return -1;
     *slot = candidates[i];
   }
-  std::sort(out.begin(), out.end());
+  if (!byKey) std::sort(out.begin(), out.end());
   return 0;
 }
 
 }  // namespace
 
-int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
+int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out, bool byName) {
   out.reset();
   PackedRecords<int32_t> candidates;
   for (int32_t i = s.parameters.first; i < s.parameters.end(); ++i) {
@@ -78,7 +80,7 @@ int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedReco
     *slot = i;
   }
   return keepFirstOfEachKey(
-      candidates, out,
+      candidates, out, byName,
       [&](int32_t a, int32_t b) {
         const ParameterFact& x = f.parameters[a];
         const ParameterFact& y = f.parameters[b];
@@ -90,7 +92,7 @@ int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedReco
       [&](int32_t a, int32_t b) { return compareSpans(f, f.parameters[a].name, f.parameters[b].name) == 0; });
 }
 
-int effectiveFixControls(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out) {
+int effectiveFixControls(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out, bool byNumber) {
   out.reset();
   PackedRecords<int32_t> candidates;
   for (int32_t i = s.fixControls.first; i < s.fixControls.end(); ++i) {
@@ -99,10 +101,10 @@ int effectiveFixControls(const TraceFacts& f, const StatementFacts& s, PackedRec
     *slot = i;
   }
   return keepFirstOfEachKey(
-      candidates, out,
+      candidates, out, byNumber,
       [&](int32_t a, int32_t b) {
-        const int byNumber = compareSpans(f, f.fixControls[a].number, f.fixControls[b].number);
-        return byNumber != 0 ? byNumber < 0 : a < b;
+        const int order = compareSpans(f, f.fixControls[a].number, f.fixControls[b].number);
+        return order != 0 ? order < 0 : a < b;
       },
       [&](int32_t a, int32_t b) {
         return compareSpans(f, f.fixControls[a].number, f.fixControls[b].number) == 0;

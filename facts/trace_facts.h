@@ -357,8 +357,12 @@ std::vector<JoinOrderSearch> joinOrderSearches(const TraceFacts& facts, FactRang
 // Indexes of the parameters of `statement` that take effect, one per name:
 // an altered value wins over a default one, the first of a list over later
 // repeats; parameters of the OPT_PARAM hint list are left out. In the
-// order of the trace. Returns 0, or -1 when memory ran out.
-int effectiveParameters(const TraceFacts& facts, const StatementFacts& statement, PackedRecords<int32_t>& out);
+// order of the trace, or with `byName` in the order of their names.
+// Returns 0, or -1 when memory ran out.
+int effectiveParameters(const TraceFacts& facts, const StatementFacts& statement, PackedRecords<int32_t>& out,
+                        bool byName = false);
 // Indexes of the statement's fix controls, the first of each number, in
-// the order of the trace. Returns 0 or -1.
-int effectiveFixControls(const TraceFacts& facts, const StatementFacts& statement, PackedRecords<int32_t>& out);
+// the order of the trace, or with `byNumber` in the order of their
+// numbers. Returns 0 or -1.
+int effectiveFixControls(const TraceFacts& facts, const StatementFacts& statement, PackedRecords<int32_t>& out,
+                         bool byNumber = false);

@@ -66,6 +66,21 @@ std::vector<std::string> describe(const TraceFacts& f) {
     for (int32_t x = s.fixControls.first; x < s.fixControls.first + s.fixControls.count; ++x) {
       d.push_back("fix " + str(f, f.fixControls[x].number) + "=" + str(f, f.fixControls[x].value));
     }
+    // In key order, the same entries, sorted by their keys.
+    const auto sameByKey = [&](const PackedRecords<int32_t>& inTraceOrder, const PackedRecords<int32_t>& byKey,
+                               auto keyOf) {
+      std::vector<int32_t> sorted(inTraceOrder.begin(), inTraceOrder.end());
+      std::sort(sorted.begin(), sorted.end(), [&](int32_t x, int32_t y) { return keyOf(x) < keyOf(y); });
+      EXPECT_EQ(sorted, std::vector<int32_t>(byKey.begin(), byKey.end()));
+    };
+    PackedRecords<int32_t> byName;
+    EXPECT_EQ(effectiveParameters(f, s, byName, true), 0);
+    sameByKey(effective, byName, [&](int32_t x) { return str(f, f.parameters[x].name); });
+    PackedRecords<int32_t> fixes;
+    PackedRecords<int32_t> byNumber;
+    EXPECT_EQ(effectiveFixControls(f, s, fixes), 0);
+    EXPECT_EQ(effectiveFixControls(f, s, byNumber, true), 0);
+    sameByKey(fixes, byNumber, [&](int32_t x) { return str(f, f.fixControls[x].number); });
     for (int32_t x = s.planOperations.first; x < s.planOperations.first + s.planOperations.count; ++x) {
       const PlanOperationFact& op = f.planOperations[x];
       d.push_back("plan " + str(f, op.id) + " " + std::string(op.depth, '.') + str(f, op.operation) + " " +
