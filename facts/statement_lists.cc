@@ -1,5 +1,7 @@
 // Reading a statement's long lists, and picking the entries that take effect.
 #include <algorithm>
+#include <cstdint>
+#include <string_view>
 
 #include "facts/facts_internal.h"
 
@@ -46,23 +48,45 @@ int readAllStatementLists(TraceFacts& f) {
 
 namespace {
 
-int compareSpans(const TraceFacts& f, TextSpan a, TextSpan b) { return f.view(a).compare(f.view(b)); }
-
 // A parameter list's rank: lower wins for one name.
 int listRank(int32_t list) { return list == kParametersAltered ? 0 : 1; }
 
-// Appends to `out` the first of each key among `candidates` (sorted here
-// by the key, then by rank and line), in trace order or, with `byKey`, in
-// the order of their keys.
-template <class Less, class SameKey>
-int keepFirstOfEachKey(PackedRecords<int32_t>& candidates, PackedRecords<int32_t>& out, bool byKey, Less less,
-                       SameKey same) {
-  std::sort(candidates.begin(), candidates.end(), less);
-  for (int32_t i = 0; i < candidates.count(); ++i) {
-    if (i > 0 && same(candidates[i - 1], candidates[i])) continue;
+// The first eight bytes of a key as a number that orders as the bytes do
+// (a shorter key padded with zeros): keys mostly differ there, so the
+// sort below mostly compares numbers, not strings. Equal prefixes fall
+// back to the keys themselves.
+uint64_t keyPrefix(std::string_view key) {
+  uint64_t prefix = 0;
+  const size_t n = std::min<size_t>(8, key.size());
+  for (size_t i = 0; i < n; ++i) prefix |= uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
+  return prefix;
+}
+
+// Appends to `out` the first of each key among `candidates`, sorted here
+// by the key, then as `less` orders entries of one key; in trace order
+// or, with `byKey`, in the order of their keys.
+template <class KeyOf, class Less>
+int keepFirstOfEachKey(const PackedRecords<int32_t>& candidates, PackedRecords<int32_t>& out, bool byKey, KeyOf keyOf,
+                       Less less) {
+  struct Keyed {
+    uint64_t prefix;
+    int32_t index;
+  };
+  PackedRecords<Keyed> keyed;
+  if (keyed.reserveRecords(candidates.count()) != 0) return -1;
+  for (int32_t index : candidates) *keyed.append() = Keyed{keyPrefix(keyOf(index)), index};
+  std::sort(keyed.begin(), keyed.end(), [&](const Keyed& x, const Keyed& y) {
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    const int order = keyOf(x.index).compare(keyOf(y.index));
+    return order != 0 ? order < 0 : less(x.index, y.index);
+  });
+  for (int32_t i = 0; i < keyed.count(); ++i) {
+    if (i > 0 && keyed[i - 1].prefix == keyed[i].prefix && keyOf(keyed[i - 1].index) == keyOf(keyed[i].index)) {
+      continue;
+    }
     int32_t* slot = out.append();
     if (!slot) return -1;
-    *slot = candidates[i];
+    *slot = keyed[i].index;
   }
   if (!byKey) std::sort(out.begin(), out.end());
   return 0;
@@ -80,16 +104,12 @@ int effectiveParameters(const TraceFacts& f, const StatementFacts& s, PackedReco
     *slot = i;
   }
   return keepFirstOfEachKey(
-      candidates, out, byName,
+      candidates, out, byName, [&](int32_t i) { return f.view(f.parameters[i].name); },
       [&](int32_t a, int32_t b) {
-        const ParameterFact& x = f.parameters[a];
-        const ParameterFact& y = f.parameters[b];
-        const int byName = compareSpans(f, x.name, y.name);
-        if (byName != 0) return byName < 0;
-        if (listRank(x.list) != listRank(y.list)) return listRank(x.list) < listRank(y.list);
-        return a < b;
-      },
-      [&](int32_t a, int32_t b) { return compareSpans(f, f.parameters[a].name, f.parameters[b].name) == 0; });
+        const int rankA = listRank(f.parameters[a].list);
+        const int rankB = listRank(f.parameters[b].list);
+        return rankA != rankB ? rankA < rankB : a < b;
+      });
 }
 
 int effectiveFixControls(const TraceFacts& f, const StatementFacts& s, PackedRecords<int32_t>& out, bool byNumber) {
@@ -101,12 +121,6 @@ int effectiveFixControls(const TraceFacts& f, const StatementFacts& s, PackedRec
     *slot = i;
   }
   return keepFirstOfEachKey(
-      candidates, out, byNumber,
-      [&](int32_t a, int32_t b) {
-        const int order = compareSpans(f, f.fixControls[a].number, f.fixControls[b].number);
-        return order != 0 ? order < 0 : a < b;
-      },
-      [&](int32_t a, int32_t b) {
-        return compareSpans(f, f.fixControls[a].number, f.fixControls[b].number) == 0;
-      });
+      candidates, out, byNumber, [&](int32_t i) { return f.view(f.fixControls[i].number); },
+      [](int32_t a, int32_t b) { return a < b; });
 }
