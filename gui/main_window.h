@@ -127,8 +127,6 @@ class TForm1 : public QMainWindow {
   QCheckBox* wrapBox() const { return cbWrapText; }
   QCheckBox* readOnlyBox() const { return cbReadOnly; }
   QCheckBox* formatQueryBox() const { return cbFormatFQuery; }
-  QAction* fontIncAction() const { return acFontInc; }
-  QAction* fontDecAction() const { return acFontDec; }
   QMenu* recentMenu() const { return recentMenu_; }
   // The status area's notice; empty while none shows.
   QString notice() const;

@@ -21,7 +21,8 @@ std::string fileBytes() {
 // by block, each checked; a file changed or cut after the release fails
 // at the first block it no longer holds, and the blocks before it stay
 // good. A file removed reads as it was, through the descriptor opened at
-// the start; one that could not be opened fails at the first block.
+// the start, and so does one grown after the bytes; one that could not be
+// opened fails at the first block.
 TEST(FileBackedBytes, RefillsWhatTheFileStillHolds) {
   const std::string original = fileBytes();
   const int64_t length = static_cast<int64_t>(original.size());
@@ -33,11 +34,12 @@ TEST(FileBackedBytes, RefillsWhatTheFileStillHolds) {
     bool cut;
     bool removed;
     bool missing;  // gone before the bytes were backed by it
+    bool appended = false;  // grown after them, as a trace still being written
   };
   for (const Case& c : {Case{"unchanged", -1, false, false, false},
                         Case{"a byte changed", from + 2 * block + 5, false, false, false},
                         Case{"cut short", from + 3 * block, true, false, false}, Case{"removed", -1, false, true, false},
-                        Case{"missing", -1, false, false, true}}) {
+                        Case{"missing", -1, false, false, true}, Case{"appended", -1, false, false, false, true}}) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string path = dir.file("t.trc");
@@ -54,6 +56,7 @@ TEST(FileBackedBytes, RefillsWhatTheFileStillHolds) {
     std::string changed = original;
     if (c.changedAt >= 0) changed[static_cast<size_t>(c.changedAt)] ^= 1;
     if (c.cut) changed.resize(static_cast<size_t>(c.changedAt));
+    if (c.appended) changed += "*** 2026-12-10T23:59:59.000000+00:00\nmore\n";
     if (c.removed) {
       ASSERT_EQ(std::remove(path.c_str()), 0);
     } else if (!c.missing) {
