@@ -30,7 +30,6 @@ class FileBackedBytes {
   // memory of the whole pages among them, which read as zeros until they
   // are refilled. Only the first call does anything.
   void release(int64_t from);
-  int64_t length() const { return length_; }
   // Bytes [0, readableTo()) hold what was read from the file.
   int64_t readableTo() const { return readableTo_; }
   // Reads the released blocks that hold bytes below `to` back from the

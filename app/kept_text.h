@@ -58,9 +58,8 @@ class KeptText {
 
   // Backs the kept bytes by the file at `path` they were read from (see
   // TraceDocumentBuild); returns the backing, which lives until the next
-  // take, letGoOfBytes or dropBacking.
+  // take or letGoOfBytes.
   FileBackedBytes* backByFile(const char* path);
-  void dropBacking() { backing_.reset(); }
   // Frees the kept bytes: the shown text stands for them from now on.
   void letGoOfBytes();
   // Makes the kept bytes again from the `length` bytes of shown text at

@@ -53,9 +53,6 @@ void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
     document.reset();
   }
   bool ok = document != nullptr;
-  // The writer's buffer of converted bytes grows too: memory running out
-  // there fails the build, as it does for the room (uncaught on this
-  // thread, it would end the program).
   ShownTextWriter::Readable readable;
   if (backing != nullptr) {
     readable = [&](int64_t end) {
@@ -63,6 +60,9 @@ void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
       return !fileChanged_;
     };
   }
+  // The writer's buffer of converted bytes grows too: memory running out
+  // there fails the build, as it does for the room (uncaught on this
+  // thread, it would end the program).
   try {
     while (ok && !writer.done() && !stop_.load(std::memory_order_relaxed)) {
       ok = writer.write(
