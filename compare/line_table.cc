@@ -1,5 +1,8 @@
 #include "compare/line_table.h"
 
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "base/byte_text.h"
@@ -16,9 +19,46 @@ inline bool isDigit(char c) { return byteIs(c, kDigitByte); }
 inline bool isHex(char c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
 inline bool isWord(char c) { return byteIs(c, kWordBytes); }
 inline char lower(char c) { return byteIs(c, kUpperByte) ? static_cast<char>(c + 32) : c; }
-// A byte that may start noise: a digit (an address, a date, a figure),
-// the «e» of «elapsed», or the «=» before a figure's key.
-inline bool mayStartNoise(char c) { return isDigit(c) || (c | 0x20) == 'e' || c == '='; }
+// The bytes that may start noise: a digit (an address, a date, a figure),
+// the «e» of «elapsed», or the «=» before a figure's key. Most bytes of a
+// line are none of these; they are skipped sixteen at a time.
+struct NoiseStarts {
+  bool of[256] = {};
+  constexpr NoiseStarts() {
+    for (int c = '0'; c <= '9'; ++c) of[c] = true;
+    of[static_cast<unsigned char>('e')] = of[static_cast<unsigned char>('E')] = of[static_cast<unsigned char>('=')] = true;
+  }
+};
+constexpr NoiseStarts kNoiseStarts;
+
+// 0xff in each byte of `bytes` within [low, low + span], 0 elsewhere.
+inline __m128i inRange(__m128i bytes, char low, char span) {
+  const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8(low));
+  return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset);
+}
+
+// The first byte at or after `i` that may start noise, or s.size(): an
+// «=», or a digit or «e» that starts a word. A digit or «e» inside a word
+// starts none, and traces are full of them (names, figures): the bytes
+// are sifted sixteen at a time, each with the one before it.
+size_t nextNoiseStart(std::string_view s, size_t i) {
+  const char* p = s.data();
+  const size_t n = s.size();
+  if (i == 0 && n > 0 && kNoiseStarts.of[static_cast<unsigned char>(p[0])]) return 0;
+  i = std::max<size_t>(i, 1);
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+    const __m128i afterWord = _mm_or_si128(_mm_or_si128(inRange(before, '0', 9), inRange(_mm_or_si128(before, caseBit), 'a', 25)),
+                                           _mm_cmpeq_epi8(before, _mm_set1_epi8('_')));
+    const __m128i digitOrE = _mm_or_si128(inRange(bytes, '0', 9), _mm_cmpeq_epi8(_mm_or_si128(bytes, caseBit), _mm_set1_epi8('e')));
+    const __m128i any = _mm_or_si128(_mm_andnot_si128(afterWord, digitOrE), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('=')));
+    if (const int mask = _mm_movemask_epi8(any)) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+  while (i < n && !kNoiseStarts.of[static_cast<unsigned char>(p[i])]) ++i;
+  return i;
+}
 
 // Lines that only frame the trace: who wrote it, where, when.
 constexpr std::string_view kNoisePrefixes[] = {
@@ -63,6 +103,7 @@ size_t dateTimeEnd(std::string_view s, size_t i) {
 }
 
 bool endsWithKey(std::string_view s, size_t at, std::string_view key) {
+  if (at == 0 || s[at - 1] != key.back()) return false;
   if (at < key.size() || s.substr(at - key.size(), key.size()) != key) return false;
   return at == key.size() || !isWord(s[at - key.size() - 1]);
 }
@@ -92,7 +133,7 @@ bool isNoiseLine(std::string_view line) {
   const std::string_view rest = line.substr(i);
   if (rest.empty() || !kPrefixStarts.of[static_cast<unsigned char>(rest[0])]) return false;
   for (std::string_view prefix : kNoisePrefixes) {
-    if (rest.starts_with(prefix)) return true;
+    if (prefix[0] == rest[0] && rest.starts_with(prefix)) return true;
   }
   return false;
 }
@@ -139,52 +180,58 @@ class LineHasher {
 
 uint64_t lineHash(std::string_view s) {
   LineHasher hash;
-  int maskNumberWithin = 0;  // bytes left in which the next number is an elapsed time
-  size_t plain = 0;          // start of the run of plain bytes not hashed yet
-  // Ends the plain run before `at` with a placeholder for the noise there.
-  auto noise = [&](size_t at, Placeholder kind) {
+  // The next number that starts a word before this position is an elapsed
+  // time. Noise passed over on the way does not count against the reach.
+  size_t maskUntil = 0;
+  size_t plain = 0;  // start of the run of plain bytes not hashed yet
+  // Ends the plain run before `at` with a placeholder for the noise there,
+  // which ends at `to`.
+  auto noise = [&](size_t at, size_t to, Placeholder kind) {
     hash.run(s.data() + plain, at - plain);
     hash.token(kind);
+    if (maskUntil > at) maskUntil += to - at;
+    plain = to;
   };
-  for (size_t i = 0; i < s.size();) {
+  const size_t n = s.size();
+  for (size_t i = 0; i < n;) {
+    i = nextNoiseStart(s, i);
+    if (i == n) break;
     const char c = s[i];
-    if (!mayStartNoise(c)) {
-      ++i;
-      if (maskNumberWithin > 0) --maskNumberWithin;
-      continue;
-    }
     const bool startsWord = i == 0 || !isWord(s[i - 1]);
-    if (c == '0' && startsWord && i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && isHex(s[i + 2])) {
-      noise(i, kAddress);
-      i += 2;
-      while (i < s.size() && isHex(s[i])) ++i;
-      plain = i;
-    } else if (size_t end = isDigit(c) && startsWord ? dateTimeEnd(s, i) : 0; end != 0) {
-      noise(i, kDateTime);
-      i = plain = end;
-    } else if (isDigit(c) && startsWord && maskNumberWithin > 0) {
-      noise(i, kFigure);
-      while (i < s.size() && (isDigit(s[i]) || s[i] == '.')) ++i;
-      plain = i;
-      maskNumberWithin = 0;
-    } else {
-      // A byte that starts no noise stays in the plain run.
+    if (c == '=') {
       ++i;
-      if (maskNumberWithin > 0) --maskNumberWithin;
-      if (c == '=') {
-        for (std::string_view key : kFigureKeys) {
-          if (!endsWithKey(s, i - 1, key)) continue;
-          noise(i, kFigure);
-          while (i < s.size() && isWord(s[i])) ++i;
-          plain = i;
-          break;
-        }
-      } else if ((c == 'e' || c == 'E') && startsWord && wordAt(s, i - 1, "elapsed")) {
-        maskNumberWithin = 6 + 24;  // the rest of the word, then a little way on
+      for (std::string_view key : kFigureKeys) {
+        if (!endsWithKey(s, i - 1, key)) continue;
+        size_t to = i;
+        while (to < n && isWord(s[to])) ++to;
+        noise(i, to, kFigure);
+        i = to;
+        break;
+      }
+    } else if (!startsWord) {
+      ++i;
+    } else if (c == '0' && i + 2 < n && (s[i + 1] == 'x' || s[i + 1] == 'X') && isHex(s[i + 2])) {
+      size_t to = i + 2;
+      while (to < n && isHex(s[to])) ++to;
+      noise(i, to, kAddress);
+      i = to;
+    } else if (size_t to = isDigit(c) ? dateTimeEnd(s, i) : 0; to != 0) {
+      noise(i, to, kDateTime);
+      i = to;
+    } else if (isDigit(c) && i < maskUntil) {
+      size_t to = i;
+      while (to < n && (isDigit(s[to]) || s[to] == '.')) ++to;
+      maskUntil = 0;
+      noise(i, to, kFigure);
+      i = to;
+    } else {
+      ++i;
+      if (!isDigit(c) && wordAt(s, i - 1, "elapsed")) {
+        maskUntil = i + 6 + 24;  // the rest of the word, then a little way on
       }
     }
   }
-  hash.run(s.data() + plain, s.size() - plain);
+  hash.run(s.data() + plain, n - plain);
   return hash.finish();
 }
 

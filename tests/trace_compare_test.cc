@@ -55,6 +55,9 @@ TEST(LineNoise, LinesThatDifferOnlyInNoiseHashAlike) {
       {"ended 2019-12-23 17:16:37.856", "ended 2020-01-01 01:02:03.999999"},
       {"  kxsbbbfp=7f3a19d0  bln=32  avl=02  flg=05", "  kxsbbbfp=00aa  bln=32  avl=02  flg=05"},
       {"DS_SVC: elapsed time: 0.0231 sec", "DS_SVC: elapsed time: 12.5 sec"},
+      // The reach of «elapsed» does not count the noise passed on the way.
+      {"elapsed 2019-12-23 17:16:37.856 then 5", "elapsed 2020-01-01 01:02:03.999 then 6"},
+      {"0x7f3a12c8 at the start", "0x1 at the start"},
   };
   for (const auto& [x, y] : alike) EXPECT_EQ(lineHash(x), lineHash(y)) << x;
   const std::vector<std::pair<std::string, std::string>> differ = {
@@ -67,6 +70,8 @@ TEST(LineNoise, LinesThatDifferOnlyInNoiseHashAlike) {
       {"Cost: 2.0  Card: 1", "Cost: 3.0  Card: 1"},
       {"a\x01" "b", "a0x5b"},
       {"ab", "a b"},
+      {"elapsed, and much later on the line: 7", "elapsed, and much later on the line: 8"},
+      {"Xelapsed time: 0.0231 sec", "Xelapsed time: 12.5 sec"},  // not the word
   };
   for (const auto& [x, y] : differ) EXPECT_NE(lineHash(x), lineHash(y)) << x;
   for (const char* noise : {"*** 2021-03-15T09:41:07.118204+01:00 (HRPDB(4))", "*** SESSION ID:(388.21577) 2021",
