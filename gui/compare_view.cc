@@ -247,6 +247,10 @@ void CompareView::dropJob() {
 
 void CompareView::start(const QByteArray& pathA, const QByteArray& pathB) {
   clear();
+  // The editors give up the documents shown before now, not a turn later.
+  ++emptying_;
+  emptyEditor(a_);
+  emptyEditor(b_);
   pathA_ = pathA;
   pathB_ = pathB;
   const QString nameA = QFileInfo(QString::fromLocal8Bit(pathA)).fileName();
@@ -269,14 +273,17 @@ void CompareView::clear() {
   dropJob();
   scrolling_->setMaps({}, {});
   model_->setList(nullptr);
-  comparison_.reset();
+  // Two large traces' line tables take tens of milliseconds to free.
+  releaseAway(std::move(comparison_));
+  releaseAway(std::move(arriving_));
   scriptButton_->setEnabled(false);
-  emptyEditor(a_);
-  emptyEditor(b_);
+  emptyEditorsLater();
   summary_->setFullText(QString());
 }
 
 void CompareView::jobFinished() {
+  // A small comparison can end before B's document had its turn.
+  if (job_->code() == 0) showDocumentB();
   ComparisonJob* job = job_;
   job_ = nullptr;
   job->deleteLater();
@@ -286,8 +293,8 @@ void CompareView::jobFinished() {
     emit failed(job->code(), path);
     return;
   }
-  comparison_ = job->takeResult();
-  present();
+  arriving_ = job->takeResult();
+  presentLater();
 }
 
 void CompareView::present() {

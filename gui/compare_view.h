@@ -75,7 +75,8 @@ class CompareView : public QWidget {
   // compares them, replacing what the view showed; the view shows that it
   // is at work until the result is in, then `shown` or `failed` follows.
   void start(const QByteArray& pathA, const QByteArray& pathB);
-  // Drops the comparison, or the one under way, and frees both traces.
+  // Drops the comparison, or the one under way; the editors let go of
+  // both traces in the next turns of the event loop.
   void clear();
   // Reading or comparing.
   bool busy() const { return job_ != nullptr; }
@@ -145,12 +146,16 @@ class CompareView : public QWidget {
   };
   QWidget* makePane(const char* name, Side& side);
   void jobFinished();
-  // Shows the comparison once it is done (the texts show already).
+  // Shows the comparison once it is done (the texts show already), after
+  // the editors' marker room is made (compare_view_text.cc).
+  void presentLater();
   void present();
 
   // compare_view_text.cc: the texts' documents into the editors, and the
   // markers.
+  // A's document now, B's in the next turn (or when the job ends first).
   void showDocuments();
+  void showDocumentB();
   void showDocument(Side& side, std::unique_ptr<DocumentLoader> document);
   // Makes the editor's room for markers, one pointer per line, which its
   // first marker would make (tens of milliseconds for a large trace): one
@@ -158,6 +163,8 @@ class CompareView : public QWidget {
   void makeMarkerRoom(Side& side);
   // Gives the editor an empty document; its own is freed on another thread.
   void emptyEditor(Side& side);
+  // The same for both editors, one per turn of the event loop.
+  void emptyEditorsLater();
   // Sets the markers of the blocks of lines around the side's view.
   void markAround(Side& side);
   void markBlock(Side& side, int32_t block);
@@ -190,7 +197,9 @@ class CompareView : public QWidget {
 
   ComparisonJob* job_ = nullptr;  // the comparison under way, a child of the view
   std::unique_ptr<FileComparison> comparison_;
+  std::unique_ptr<FileComparison> arriving_;  // done, shown once the marker room is made
   QByteArray pathA_;
   QByteArray pathB_;
   bool busyCursor_ = false;
+  uint32_t emptying_ = 0;  // counts the requests to empty the editors; the last one stands
 };

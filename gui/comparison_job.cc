@@ -32,10 +32,11 @@ ComparisonJob::ComparisonJob(QByteArray pathA, QByteArray pathB, std::unique_ptr
 
 ComparisonJob::~ComparisonJob() {
   if (thread_.joinable()) thread_.join();
-  // Documents not shown (a comparison dropped or failed) go away from
-  // the GUI thread.
+  // Documents not shown and a result not taken (a comparison dropped or
+  // failed) go away from the GUI thread.
   releaseAway(std::move(documentA_));
   releaseAway(std::move(documentB_));
+  releaseAway(std::move(result_));
 }
 
 void ComparisonJob::start() {
@@ -96,6 +97,6 @@ void ComparisonJob::run() {
   post([this] {
     if (thread_.joinable()) thread_.join();
     emit finished();
-    if (code_ != LoadOk) result_.reset();
+    if (code_ != LoadOk) releaseAway(std::move(result_));
   });
 }

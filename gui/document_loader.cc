@@ -35,14 +35,10 @@ void DocumentLoader::showIn(QsciScintillaBase& editor) {
 
 void shareWorkerHeaps() { mallopt(M_ARENA_MAX, 2); }
 
-void releaseAway(std::unique_ptr<DocumentLoader> loader) {
-  if (!loader) return;
-  // The pool's jobs are copied: the loader goes with the last copy. The
-  // heaps then give back what they hold freed (the document's line index
-  // and what the comparison freed with it).
-  std::shared_ptr<DocumentLoader> shared(std::move(loader));
-  QThreadPool::globalInstance()->start(QRunnable::create([shared]() mutable {
-    shared.reset();
+void releaseOnPool(std::shared_ptr<void> owned) {
+  // The pool's jobs are copied: what is owned goes with the last copy.
+  QThreadPool::globalInstance()->start(QRunnable::create([owned]() mutable {
+    owned.reset();
     malloc_trim(0);
   }));
 }

@@ -70,10 +70,15 @@ class DocumentLoader {
 // heap gives it back when trimmed.
 void shareWorkerHeaps();
 
-// Destroys `loader` on a pool thread: freeing a large document (its text,
-// its styles and its line index) takes tens of milliseconds. No editor
-// may show the document any more.
-void releaseAway(std::unique_ptr<DocumentLoader> loader);
+// Destroys `owned` on a pool thread, then has the heaps give back what
+// they hold freed: freeing a large document (its text, its styles and its
+// line index) or a comparison's line tables takes tens of milliseconds.
+// No editor may show a document given here any more.
+void releaseOnPool(std::shared_ptr<void> owned);
+template <class T>
+void releaseAway(std::unique_ptr<T> owned) {
+  if (owned) releaseOnPool(std::shared_ptr<void>(std::move(owned)));
+}
 
 // Fills `loader` with `text` as the trace editor shows a trace with these
 // facts (Windows-1252 without valid UTF-8, lone carriage returns as their
