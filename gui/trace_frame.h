@@ -255,8 +255,8 @@ class TFMarrow : public QWidget {
   // and returns true; else returns false.
   bool deferWhilePending(std::function<void()> action);
   // What follows once the whole text is in: the kept text given up when
-  // the editor's stands for it (`keep`), and the per-line arrays made, at
-  // once or (`later`) in turns of the event loop of their own.
+  // the editor's stands for it (`keep`), and the marker array made, at
+  // once or (`later`) in a turn of the event loop of its own.
   void textComplete(bool keep, bool later = false);
   // Empties the frame for memory that ran out, from the event loop, and
   // tells of it (traceDroppedForMemory).
@@ -264,8 +264,8 @@ class TFMarrow : public QWidget {
   // While slices remain, keeps the vertical scroll range that of the whole
   // text, so that the scroll bar does not change as they go in.
   void holdScrollRange();
-  // Makes the editor's per-line arrays as long as the text at once.
-  void makeLineArrays();
+  // Makes the editor's marker array as long as the text at once.
+  void makeMarkerArray();
   // Copies the kept text out of the editor again.
   void restoreKeptText();
   // Shows the final queries formatted or as in the trace, rescanning the

@@ -277,16 +277,12 @@ void TFMarrow::completeText() {
 void TFMarrow::textComplete(bool keep, bool later) {
   if (keep) kept_.letGoOfBytes();
   if (!later) {
-    makeLineArrays();
+    makeMarkerArray();
     return;
   }
-  // Each array of a large text takes tens of milliseconds to make: one
-  // per turn of the event loop, so that input between them is answered.
-  QTimer::singleShot(0, this, [this] {
-    const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
-    SynEdit1->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(lastLine), 0L);
-    QTimer::singleShot(0, this, [this] { makeLineArrays(); });
-  });
+  // The array of a large text takes 15 to 20 ms to make: in a turn of the
+  // event loop of its own, so that input before it is answered.
+  QTimer::singleShot(0, this, [this] { makeMarkerArray(); });
 }
 
 void TFMarrow::setFirstSlice(int64_t bytes) { firstSliceBytes_ = std::max<int64_t>(1, bytes); }
@@ -307,12 +303,12 @@ void TFMarrow::holdScrollRange() {
   bar->setMaximum(pending_->heldMaximum);
 }
 
-void TFMarrow::makeLineArrays() {
-  // The editor keeps line states and markers in arrays as long as the
-  // text, made the first time a line far down gets one: make them now, so
-  // that the first jump there does not wait for them.
+void TFMarrow::makeMarkerArray() {
+  // The editor keeps markers in an array as long as the text, made the
+  // first time a line gets one: make it now, so that the first jump to
+  // the last section does not wait for it. (The lexer keeps the line
+  // states itself, a block of lines at a time.)
   const long lastLine = SynEdit1->SendScintilla(Sci::SCI_GETLINECOUNT) - 1;
-  SynEdit1->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(lastLine), 0L);
   SynEdit1->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(lastLine), kLastLineMarker);
   SynEdit1->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(lastLine), kLastLineMarker);
 }

@@ -145,17 +145,27 @@ void TraceLexer::setFont(const QFont& font, int style) {
 void TraceLexer::setEditor(QsciScintilla* editor) {
   QObject::disconnect(modifiedConnection_);
   QsciLexerCustom::setEditor(editor);
+  states_.clear();
   if (editor) {
     modifiedConnection_ = connect(editor, &QsciScintillaBase::SCN_MODIFIED, this,
                                   [this](int, int type, const char*, int, int, int, int, int, int, int) {
-                                    if (type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) {
-                                      generation_ = (generation_ + 1) & kGenerationMask;
-                                    }
+                                    if (type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) nextGeneration();
                                   });
   }
 }
 
-void TraceLexer::textChanged() { generation_ = (generation_ + 1) & kGenerationMask; }
+void TraceLexer::nextGeneration() {
+  generation_ = (generation_ + 1) & kGenerationMask;
+  // A state of a generation that comes round again would be trusted.
+  if (generation_ == 0) states_.clear();
+}
+
+void TraceLexer::textChanged() {
+  nextGeneration();
+  // With nothing styled (a new document, or one changed from its start)
+  // no state is trusted for its place, so none is kept.
+  if (editor() && send(Sci::SCI_GETENDSTYLED) == 0) states_.clear();
+}
 
 bool TraceLexer::isHighlighted(int line) const {
   return highlightStart_ >= 0 && line >= highlightStart_ && line < highlightEnd_;
@@ -185,9 +195,11 @@ void TraceLexer::visibleLines(int& first, int& last) const {
 }
 
 int TraceLexer::trustedMode(int line, int firstUnstyledLine) const {
-  const int state = static_cast<int>(send(Sci::SCI_GETLINESTATE, static_cast<unsigned long>(line)));
+  const int state = states_.get(line);
   // Lines above the first unstyled one were styled in order since the
-  // text last changed there, so their states hold.
+  // text last changed there, so their states hold: a change moves the
+  // first unstyled line back to it, and the lines above it keep their
+  // places.
   if (line < firstUnstyledLine) return state & kModeMask;
   if ((state & kStateValid) && (static_cast<uint32_t>(state) >> kGenerationShift) == generation_) {
     return state & kModeMask;
@@ -232,7 +244,7 @@ int TraceLexer::modeBefore(int line, int firstUnstyledLine) {
   for (auto pass = passes.rbegin(); pass != passes.rend(); ++pass) mode = mode == 0 ? pass->first : pass->second;
   // The line before keeps what was found, for the next request.
   const int state = static_cast<int>(generation_ << kGenerationShift) | kStateValid | mode;
-  send(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(line - 1), state);
+  states_.set(line - 1, state);
   return mode;
 }
 
@@ -267,7 +279,7 @@ void TraceLexer::styleLines(int first, int last, int firstUnstyledLine) {
     }
     mode = highlighter_->saveRange() & kModeMask;
     const int state = static_cast<int>(generation_ << kGenerationShift) | kStateValid | mode;
-    send(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(line), state);
+    states_.set(line, state);
     ++stats_.linesStyled;
   }
 }

@@ -2,8 +2,8 @@
 //
 // A QsciLexerCustom adapter over ZAzozav_Hiliter_c. Style number k is the
 // highlighter's token kind k; the scanner mode a line ends in is kept as
-// the editor's line state, so styling a line needs only the state of the
-// line before it. Styling is lazy: the editor asks for the lines it is
+// the line's state (LineStates, the lexer's own), so styling a line needs
+// only the state of the line before it. Styling is lazy: the editor asks for the lines it is
 // about to paint, and a request that spans a long unstyled stretch (a jump
 // to the end of a large trace) styles only the lines around the view and
 // leaves the rest for when it is shown.
@@ -26,6 +26,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "gui/line_states.h"
 
 class ZAzozav_Hiliter_c;
 
@@ -116,12 +118,14 @@ class TraceLexer : public QsciLexerCustom {
   // Styles lines [first, last], one SCI_SETSTYLINGEX per line, and stores
   // each line's end mode as its line state.
   void styleLines(int first, int last, int firstUnstyledLine);
+  void nextGeneration();
 
   std::unique_ptr<ZAzozav_Hiliter_c> highlighter_;
   std::vector<uint8_t> lineStyles_;  // one line's styles, reused
   std::vector<std::pair<uint8_t, uint8_t>> passes_;  // modeBefore's walk, reused
   QMetaObject::Connection modifiedConnection_;
   uint32_t generation_ = 0;  // bumped by every text change
+  LineStates states_;       // each styled line's end mode and generation
   QFont baseFont_;
   int32_t highlightStart_ = -1;
   int32_t highlightEnd_ = -1;
