@@ -19,17 +19,9 @@ inline bool isDigit(char c) { return byteIs(c, kDigitByte); }
 inline bool isHex(char c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
 inline bool isWord(char c) { return byteIs(c, kWordBytes); }
 inline char lower(char c) { return byteIs(c, kUpperByte) ? static_cast<char>(c + 32) : c; }
-// The bytes that may start noise: a digit (an address, a date, a figure),
-// the «e» of «elapsed», or the «=» before a figure's key. Most bytes of a
-// line are none of these; they are skipped sixteen at a time.
-struct NoiseStarts {
-  bool of[256] = {};
-  constexpr NoiseStarts() {
-    for (int c = '0'; c <= '9'; ++c) of[c] = true;
-    of[static_cast<unsigned char>('e')] = of[static_cast<unsigned char>('E')] = of[static_cast<unsigned char>('=')] = true;
-  }
-};
-constexpr NoiseStarts kNoiseStarts;
+// A byte that may start noise: a digit (an address, a date, a figure),
+// the «e» of «elapsed», or the «=» before a figure's key.
+inline bool mayStartNoise(char c) { return isDigit(c) || (c | 0x20) == 'e' || c == '='; }
 
 // 0xff in each byte of `bytes` within [low, low + span], 0 elsewhere.
 inline __m128i inRange(__m128i bytes, char low, char span) {
@@ -44,7 +36,7 @@ inline __m128i inRange(__m128i bytes, char low, char span) {
 size_t nextNoiseStart(std::string_view s, size_t i) {
   const char* p = s.data();
   const size_t n = s.size();
-  if (i == 0 && n > 0 && kNoiseStarts.of[static_cast<unsigned char>(p[0])]) return 0;
+  if (i == 0 && n > 0 && mayStartNoise(p[0])) return 0;
   i = std::max<size_t>(i, 1);
   const __m128i caseBit = _mm_set1_epi8(0x20);
   for (; i + 16 <= n; i += 16) {
@@ -56,7 +48,7 @@ size_t nextNoiseStart(std::string_view s, size_t i) {
     const __m128i any = _mm_or_si128(_mm_andnot_si128(afterWord, digitOrE), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('=')));
     if (const int mask = _mm_movemask_epi8(any)) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
-  while (i < n && !kNoiseStarts.of[static_cast<unsigned char>(p[i])]) ++i;
+  while (i < n && !mayStartNoise(p[i])) ++i;
   return i;
 }
 
