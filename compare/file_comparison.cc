@@ -6,11 +6,10 @@
 
 namespace {
 
-// Scans one side and reads its facts; 0 or LoadNoMemory.
+// Scans one side and reads its facts; 0 or LoadNoMemory (also when the
+// key points could not all be kept).
 int prepare(ComparedFile& file) {
-  resetKeyPoints(file.keyPoints);
-  scanKeyPoints(file.keyPoints, file.text);
-  if (buildTraceFacts(file.facts, file.text.c_str(), file.text.length(), file.keyPoints) != 0 ||
+  if (scanKeyPointsAndFacts(file.keyPoints, file.facts, file.text.c_str(), file.text.length()) != 0 ||
       readAllStatementLists(file.facts) != 0) {
     return LoadNoMemory;
   }
@@ -29,11 +28,13 @@ int loadComparedFile(const char* path, ComparedFile& file) {
   return file.text.append("\r\n", 2) == 0 ? LoadOk : LoadNoMemory;
 }
 
-void FileComparison::dropFacts() {
-  for (ComparedFile* side : {&a, &b}) {
-    side->facts = TraceFacts();
-    side->keyPoints = KeyPoints_c();
-  }
+ComparedTexts FileComparison::takeTexts() {
+  ComparedTexts taken{std::move(a), std::move(b)};
+  a = ComparedFile();
+  b = ComparedFile();
+  a.statementCount = taken.a.statementCount;
+  b.statementCount = taken.b.statementCount;
+  return taken;
 }
 
 int loadComparedFiles(const char* pathA, const char* pathB, FileComparison& out, int32_t& failedSide) {

@@ -27,10 +27,16 @@ struct FileComparison {
   DifferenceList differences;
   SVString tryScript;  // buildTryScript's lines, made while the facts are there
 
-  // Frees the key points and facts of both sides, which describe the
-  // texts: for when the texts are given away. The comparison and the
-  // list of differences stand on their own.
-  void dropFacts();
+  // Takes out the texts, key points and facts of both sides (the
+  // statement counts stay): for when the texts are given away. The
+  // comparison and the list of differences stand on their own.
+  struct ComparedTexts takeTexts();
+};
+
+// What a comparison no longer needs once it is made.
+struct ComparedTexts {
+  ComparedFile a;
+  ComparedFile b;
 };
 
 enum ComparedSide : int32_t {

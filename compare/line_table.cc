@@ -29,28 +29,56 @@ inline __m128i inRange(__m128i bytes, char low, char span) {
   return _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(span)), offset);
 }
 
-// The first byte at or after `i` that may start noise, or s.size(): an
-// «=», or a digit or «e» that starts a word. A digit or «e» inside a word
-// starts none, and traces are full of them (names, figures): the bytes
-// are sifted sixteen at a time, each with the one before it.
-size_t nextNoiseStart(std::string_view s, size_t i) {
-  const char* p = s.data();
-  const size_t n = s.size();
-  if (i == 0 && n > 0 && mayStartNoise(p[0])) return 0;
-  i = std::max<size_t>(i, 1);
-  const __m128i caseBit = _mm_set1_epi8(0x20);
-  for (; i + 16 <= n; i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+// The bytes of a line that may start noise, in order: an «=», or a digit
+// or «e» that starts a word. A digit or «e» inside a word starts none, and
+// traces are full of them (names, figures): the bytes are sifted sixteen
+// at a time, each with the one before it, into a mask whose candidates are
+// then taken one by one. In a line shorter than sixteen bytes every digit
+// and «e» counts, so the caller still tells whether one starts a word.
+class NoiseStarts {
+ public:
+  explicit NoiseStarts(std::string_view s) : p_(s.data()), n_(s.size()), base_(s.size()) {}
+
+  // The first candidate at or after `i`, or the line's length.
+  size_t next(size_t i) {
+    while (i < n_) {
+      if (i - base_ >= 16) sift(i);  // also when i < base_: the difference wraps
+      if (const unsigned later = mask_ >> (i - base_)) return i + static_cast<size_t>(__builtin_ctz(later));
+      i = base_ + 16;
+    }
+    return n_;
+  }
+
+ private:
+  // The mask of sixteen bytes from `i`, or of the line's last sixteen
+  // when fewer are left (the caller's shift drops those before `i`).
+  void sift(size_t i) {
+    if (n_ < 16) {
+      base_ = 0;
+      mask_ = 0;
+      for (size_t k = 0; k < n_; ++k) {
+        if (mayStartNoise(p_[k])) mask_ |= 1u << k;
+      }
+      return;
+    }
+    base_ = std::min(i, n_ - 16);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + base_));
+    // The line's first byte has no word before it.
+    const __m128i before = base_ == 0 ? _mm_slli_si128(bytes, 1)
+                                      : _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + base_ - 1));
     const __m128i afterWord = _mm_or_si128(_mm_or_si128(inRange(before, '0', 9), inRange(_mm_or_si128(before, caseBit), 'a', 25)),
                                            _mm_cmpeq_epi8(before, _mm_set1_epi8('_')));
     const __m128i digitOrE = _mm_or_si128(inRange(bytes, '0', 9), _mm_cmpeq_epi8(_mm_or_si128(bytes, caseBit), _mm_set1_epi8('e')));
     const __m128i any = _mm_or_si128(_mm_andnot_si128(afterWord, digitOrE), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('=')));
-    if (const int mask = _mm_movemask_epi8(any)) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    mask_ = static_cast<unsigned>(_mm_movemask_epi8(any));
   }
-  while (i < n && !mayStartNoise(p[i])) ++i;
-  return i;
-}
+
+  const char* p_;
+  size_t n_;
+  size_t base_;  // the sifted block's first byte; at first past every byte
+  unsigned mask_ = 0;  // bit k: byte base_ + k is a candidate
+};
 
 // Lines that only frame the trace: who wrote it, where, when.
 constexpr std::string_view kNoisePrefixes[] = {
@@ -185,8 +213,9 @@ uint64_t lineHash(std::string_view s) {
     plain = to;
   };
   const size_t n = s.size();
+  NoiseStarts starts(s);
   for (size_t i = 0; i < n;) {
-    i = nextNoiseStart(s, i);
+    i = starts.next(i);
     if (i == n) break;
     const char c = s[i];
     const bool startsWord = i == 0 || !isWord(s[i - 1]);

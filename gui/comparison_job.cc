@@ -1,6 +1,5 @@
 #include "gui/comparison_job.h"
 
-#include <malloc.h>
 #include <sys/resource.h>
 
 #include <atomic>
@@ -49,49 +48,57 @@ void ComparisonJob::post(Call call) {
   QMetaObject::invokeMethod(this, call, Qt::QueuedConnection);
 }
 
+int ComparisonJob::loadSide(int32_t side, std::atomic<bool>& goOn) {
+  ComparedFile& file = side == kComparedA ? result_->a : result_->b;
+  int code = loadComparedFile(path(side).constData(), file);
+  if (code == LoadOk && goOn && !loadDocument(side == kComparedA ? *documentA_ : *documentB_, file.text)) {
+    code = LoadNoMemory;
+  }
+  if (code != LoadOk) goOn = false;
+  return code;
+}
+
 void ComparisonJob::run() {
   FileComparison& r = *result_;
   yieldToTheGuiThread();
-  // B is read first, then A while B's document fills: filling a document
-  // makes its room (first touch of every page) and its line index, most
-  // of the time before the texts can show. Then each side's thread scans
-  // its own text and builds its facts and line table, the larger part of
-  // the comparison, while the texts show. The threads only read the texts
-  // and write their own side's parts of the result.
-  failedSide_ = kComparedB;
-  code_ = loadComparedFile(pathB_.constData(), r.b);
-  if (code_ == LoadOk) {
-    std::promise<bool> filledB;
-    std::future<bool> loadedB = filledB.get_future();
-    std::atomic<bool> goOn{true};
-    int preparedB = LoadNoMemory;
-    std::thread sideB([&] {
-      yieldToTheGuiThread();
-      filledB.set_value(loadDocument(*documentB_, r.b.text));
-      if (goOn) preparedB = prepareComparedSide(r, kComparedB);
-    });
-    failedSide_ = kComparedA;
-    code_ = loadComparedFile(pathA_.constData(), r.a);
-    const bool loadedA = code_ == LoadOk && loadDocument(*documentA_, r.a.text);
-    goOn = loadedA;  // B is not prepared in vain when A failed before its fill ended
-    const bool bothLoaded = loadedB.get() && loadedA;
-    if (code_ == LoadOk && !bothLoaded) {
-      code_ = LoadNoMemory;
-      failedSide_ = loadedA ? kComparedB : kComparedA;
-    }
-    if (code_ == LoadOk) {
-      post([this] { emit documentsLoaded(); });
-      code_ = prepareComparedSide(r, kComparedA);
-    }
-    sideB.join();
-    if (code_ == LoadOk) code_ = preparedB == LoadOk ? comparePreparedFiles(r) : LoadNoMemory;
-    r.a.text.release();
-    r.b.text.release();
-    r.dropFacts();
-    // Most of that was allocated on these threads' heaps, which keep freed
-    // memory unless asked to give it back.
-    malloc_trim(0);
+  // Each side has a thread (B's is started here, A's is this one): it
+  // reads its file and fills its document, which makes the document's
+  // room and line index, most of the time before the texts can show; then
+  // it scans its text and builds its facts and line table, the larger part
+  // of the comparison, while the texts show. A side stops early once the
+  // other failed. The threads only read their own texts and write their
+  // own side's parts of the result.
+  std::atomic<bool> goOn{true};
+  std::promise<void> filledB;
+  std::future<void> loadedB = filledB.get_future();
+  int loadCodeB = LoadOk;
+  int preparedB = LoadNoMemory;
+  std::thread sideB([&] {
+    yieldToTheGuiThread();
+    loadCodeB = loadSide(kComparedB, goOn);
+    filledB.set_value();
+    if (loadCodeB == LoadOk && goOn) preparedB = prepareComparedSide(r, kComparedB);
+  });
+  const int loadCodeA = loadSide(kComparedA, goOn);
+  loadedB.wait();
+  int preparedA = LoadNoMemory;
+  if (loadCodeA == LoadOk && loadCodeB == LoadOk) {
+    post([this] { emit documentsLoaded(); });
+    preparedA = prepareComparedSide(r, kComparedA);
   }
+  sideB.join();
+  // B's failure is told first, as when the files are read one by one;
+  // running out of memory past the reading concerns side A.
+  failedSide_ = loadCodeB != LoadOk ? kComparedB : kComparedA;
+  if (loadCodeB != LoadOk || loadCodeA != LoadOk) {
+    code_ = loadCodeB != LoadOk ? loadCodeB : loadCodeA;
+  } else {
+    code_ = preparedA == LoadOk && preparedB == LoadOk ? comparePreparedFiles(r) : LoadNoMemory;
+  }
+  // The texts, key points and facts are freed on the pool, which then has
+  // the heaps give back what they hold freed: the comparison shows
+  // meanwhile.
+  releaseOnPool(std::make_shared<ComparedTexts>(r.takeTexts()));
   // The last thing the thread does: the GUI thread joins it, then tells.
   // A job destroyed first drops the notice with its other posted events.
   post([this] {

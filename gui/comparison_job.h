@@ -1,9 +1,9 @@
 // ComparisonJob: one comparison of two trace files, read and compared on
 // a thread of its own so that the window keeps answering meanwhile. The
-// thread touches no widget and no Qt object: it reads both files, fills
-// the two editor documents it was given with their texts and prepares
-// each side for the comparison (its scan, facts and line table; on two
-// threads, one per side), and then compares the texts into the job's result,
+// thread touches no widget and no Qt object. On two threads, one per
+// side, it reads each file, fills the editor document it was given for
+// that side with its text and prepares the side for the comparison (its
+// scan, facts and line table); then it compares the texts into the job's result,
 // which the job owns until the GUI thread takes it, once `finished` is
 // emitted. Signals come on the GUI thread. Destroying the job waits for
 // the thread.
@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -57,6 +58,10 @@ class ComparisonJob : public QObject {
 
  private:
   void run();
+  // Reads one side's file and fills its document, on that side's thread,
+  // unless `goOn` went false meanwhile (which a failure here makes it): 0
+  // or the LoadResult code.
+  int loadSide(int32_t side, std::atomic<bool>& goOn);
   // Runs `call` on the GUI thread, after what the thread did so far.
   template <class Call>
   void post(Call call);

@@ -82,7 +82,7 @@ TEST(DifferenceList, CommonOnceThenPerPairThenLines) {
   FileComparison c;
   int32_t side = -1;
   ASSERT_EQ(compareFiles(files.path("a.trc").c_str(), files.path("b.trc").c_str(), c, side), LoadOk);
-  c.dropFacts();  // the list stands on its own
+  c.takeTexts();  // the list stands on its own
   const DifferenceList& list = c.differences;
   const std::string k = kinds(list);
   ASSERT_EQ(k.substr(0, 7), "HPHhPFQ") << k;
