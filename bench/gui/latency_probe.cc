@@ -58,6 +58,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -412,6 +413,12 @@ Timing measure(App& app, const std::vector<std::string>& setup, const std::strin
   return watch(app.window, app.damage, app.grab, std::move(before), t0, firstMs, kQuietMs, kActionTimeoutMs, clip);
 }
 
+long long fileSize(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<long long>(size);
+}
+
 long peakKiB(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string line;
@@ -730,10 +737,17 @@ int main(int argc, char** argv) {
   int runs = 5;
   int arg = 1;
   std::string traceB;
+  std::string smaller;  // the same content, fewer MiB: for the cost of each extra MiB opened
   bool compareOnly = false;
+  bool viewerOnly = false;  // for comparing two builds of the viewer, without the peers
   for (;;) {
     if (argc > arg && std::strcmp(argv[arg], "--compare-only") == 0) {
       compareOnly = true;
+      ++arg;
+      continue;
+    }
+    if (argc > arg && std::strcmp(argv[arg], "--viewer-only") == 0) {
+      viewerOnly = true;
       ++arg;
       continue;
     }
@@ -743,12 +757,15 @@ int main(int argc, char** argv) {
     } else if (argc > arg + 1 && std::strcmp(argv[arg], "--compare") == 0) {
       traceB = argv[arg + 1];
       arg += 2;
+    } else if (argc > arg + 1 && std::strcmp(argv[arg], "--smaller") == 0) {
+      smaller = argv[arg + 1];
+      arg += 2;
     } else {
       break;
     }
   }
   if (argc - arg != 2) {
-    std::fprintf(stderr, "usage: latency_probe [--runs N] [--compare TRACE_B] VIEWER TRACE | --write-trace FILE\n");
+    std::fprintf(stderr, "usage: latency_probe [--runs N] [--viewer-only] [--compare TRACE_B] [--smaller TRACE_S] VIEWER TRACE | --write-trace FILE\n");
     return 2;
   }
   const std::string viewer = argv[arg];
@@ -777,8 +794,13 @@ int main(int argc, char** argv) {
   apps[2].name = "gvim";
   apps[2].argv = {"gvim", "-f", "-u", "NONE", "-U", "NONE", "-N", "-n", "-R", "-c", "set guicursor=a:blinkon0",
                   trace};
+  if (viewerOnly) apps.resize(1);
+  const std::string names[3] = {"viewer", "glogg", "gvim"};
 
   std::map<std::string, std::vector<double>> opened;
+  std::map<std::string, std::vector<double>> openedSmaller;
+  std::map<std::string, std::vector<double>> openedKiB;  // VmHWM once painted
+  std::map<std::string, std::vector<double>> openedSmallerKiB;
   std::map<std::string, long> peak;
   std::map<std::pair<std::string, std::string>, std::vector<Timing>> results;
   std::vector<ComparisonTimes> compared;
@@ -796,8 +818,15 @@ int main(int argc, char** argv) {
     // Open to painted window, each program alone on the screen.
     for (App& app : apps) {
       opened[app.name].push_back(start(app, true));
+      openedKiB[app.name].push_back(static_cast<double>(peakKiB(app.pid)));
       std::fprintf(stderr, "%s opened in %.0f ms\n", app.name.c_str(), opened[app.name].back());
       stop(app);
+      if (smaller.empty()) continue;
+      App small = app;
+      std::replace(small.argv.begin(), small.argv.end(), trace, smaller);
+      openedSmaller[app.name].push_back(start(small, true));
+      openedSmallerKiB[app.name].push_back(static_cast<double>(peakKiB(small.pid)));
+      stop(small);
     }
     // Ctrl+End 150 ms after the first paint, each program alone again.
     for (App& app : apps) {
@@ -823,11 +852,13 @@ int main(int argc, char** argv) {
       runStep(apps[0], s);
       settle(apps[0]);
     }
-    activate(apps[1].window);
-    settle(apps[1]);
-    for (const char* s : {"key:ctrl+f", "type:zyzzyva"}) {
-      runStep(apps[1], s);
+    if (!viewerOnly) {
+      activate(apps[1].window);
       settle(apps[1]);
+      for (const char* s : {"key:ctrl+f", "type:zyzzyva"}) {
+        runStep(apps[1], s);
+        settle(apps[1]);
+      }
     }
     for (const Action& action : list) {
       for (App& app : apps) {
@@ -871,7 +902,7 @@ int main(int argc, char** argv) {
   for (const Action& action : list) {
     const std::vector<Timing>* per[3] = {nullptr, nullptr, nullptr};
     for (int i = 0; i < 3; ++i) {
-      auto it = results.find({action.name, apps[i].name});
+      auto it = results.find({action.name, names[i]});
       if (it != results.end()) per[i] = &it->second;
     }
     row(action.name, per);
@@ -879,7 +910,7 @@ int main(int argc, char** argv) {
   {
     const std::vector<Timing>* per[3] = {nullptr, nullptr, nullptr};
     for (int i = 0; i < 3; ++i) {
-      auto it = results.find({kKeyAfterPaint, apps[i].name});
+      auto it = results.find({kKeyAfterPaint, names[i]});
       if (it != results.end()) per[i] = &it->second;
     }
     row(kKeyAfterPaint, per);
@@ -890,6 +921,26 @@ int main(int argc, char** argv) {
   std::printf("%-48s %17s %17s %17s %13s\n", "open to painted window (last change)", cell(median(opened["viewer"])).c_str(),
               cell(median(opened["glogg"])).c_str(), cell(median(opened["gvim"])).c_str(),
               cell(median(opened["viewer"]) / median(opened["glogg"])).c_str());
+  if (!smaller.empty()) {
+    // What each MiB more costs: the difference between the two sizes.
+    const double extraMiB = static_cast<double>(fileSize(trace) - fileSize(smaller)) / 1048576.0;
+    std::string cells[3];
+    for (int i = 0; i < 3; ++i) {
+      const std::string& name = names[i];
+      if (opened[name].empty()) {
+        cells[i] = "-";
+        continue;
+      }
+      const double ms = (median(opened[name]) - median(openedSmaller[name])) / extraMiB;
+      const double mib = (median(openedKiB[name]) - median(openedSmallerKiB[name])) / 1024.0 / extraMiB;
+      char text[64];
+      std::snprintf(text, sizeof text, "%.1f ms %.2f MiB", ms, mib);
+      cells[i] = text;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "open: per extra MiB (%.0f MiB more)", extraMiB);
+    std::printf("%-48s %17s %17s %17s\n", name, cells[0].c_str(), cells[1].c_str(), cells[2].c_str());
+  }
   if (!compared.empty()) {
     std::vector<Timing> shown, escape, key;
     std::vector<double> shownStall, escapeStall, keyStall;
@@ -928,6 +979,11 @@ int main(int argc, char** argv) {
   }
   for (const auto& [name, times] : opened) {
     std::printf("open | %s:", name.c_str());
+    for (double t : times) std::printf(" %s", cell(t).c_str());
+    std::printf("\n");
+  }
+  for (const auto& [name, times] : openedSmaller) {
+    std::printf("open smaller | %s:", name.c_str());
     for (double t : times) std::printf(" %s", cell(t).c_str());
     std::printf("\n");
   }
