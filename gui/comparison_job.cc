@@ -1,7 +1,5 @@
 #include "gui/comparison_job.h"
 
-#include <sys/resource.h>
-
 #include <atomic>
 #include <future>
 
@@ -10,10 +8,6 @@
 
 namespace {
 
-// The job's threads give way to the GUI thread: with both cores busy
-// preparing the two sides, the window's answers waited for the scheduler
-// (stalls of 130-160 ms against 25-50 ms with one thread at work).
-void yieldToTheGuiThread() { setpriority(PRIO_PROCESS, 0, 10); }
 
 bool loadDocument(DocumentLoader& document, const SVString& text) {
   return loadShownText(document, text, traceTextFacts(text.c_str(), text.length()));

@@ -4,6 +4,7 @@
 #include <QThreadPool>
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <new>
 #include <string>
@@ -34,6 +35,8 @@ void DocumentLoader::showIn(QsciScintillaBase& editor) {
 }
 
 void shareWorkerHeaps() { mallopt(M_ARENA_MAX, 2); }
+
+void yieldToTheGuiThread() { setpriority(PRIO_PROCESS, 0, 10); }
 
 void releaseOnPool(std::shared_ptr<void> owned) {
   // The pool's jobs are copied: what is owned goes with the last copy.

@@ -38,6 +38,7 @@ std::unique_ptr<DocumentLoader> TraceDocumentBuild::take() {
 void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
                                const std::vector<FormattedPiece>* pieces, TraceTextFacts facts,
                                FileBackedBytes* backing) {
+  yieldToTheGuiThread();
   // The writer counts the shown text first, over the text as it is.
   ShownTextWriter writer(*text, *pieces, facts);
   // From here on each block is read again just before it is written.
