@@ -17,7 +17,13 @@ struct ComparedFile {
   SVString text;  // the file and "\r\n": what the facts' spans describe
   KeyPoints_c keyPoints;
   TraceFacts facts;
-  int32_t statementCount = 0;  // kept when the facts are dropped
+  int32_t statementCount = 0;  // kept when the texts and facts are taken out
+};
+
+// What a comparison no longer needs once it is made.
+struct ComparedTexts {
+  ComparedFile a;
+  ComparedFile b;
 };
 
 struct FileComparison {
@@ -30,13 +36,7 @@ struct FileComparison {
   // Takes out the texts, key points and facts of both sides (the
   // statement counts stay): for when the texts are given away. The
   // comparison and the list of differences stand on their own.
-  struct ComparedTexts takeTexts();
-};
-
-// What a comparison no longer needs once it is made.
-struct ComparedTexts {
-  ComparedFile a;
-  ComparedFile b;
+  ComparedTexts takeTexts();
 };
 
 enum ComparedSide : int32_t {

@@ -8,7 +8,6 @@
 
 namespace {
 
-
 bool loadDocument(DocumentLoader& document, const SVString& text) {
   return loadShownText(document, text, traceTextFacts(text.c_str(), text.length()));
 }
