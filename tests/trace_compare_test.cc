@@ -58,10 +58,10 @@ TEST(LineNoise, LinesThatDifferOnlyInNoiseHashAlike) {
       // The reach of «elapsed» does not count the noise passed on the way.
       {"elapsed 2019-12-23 17:16:37.856 then 5", "elapsed 2020-01-01 01:02:03.999 then 6"},
       {"0x7f3a12c8 at the start", "0x1 at the start"},
-      // Shorter than the sixteen bytes sifted at once; noise in a last,
-      // overlapping sixteen.
+      // Shorter than the sixteen bytes sifted at once; 22 bytes, the noise
+      // in a last sixteen that overlaps the first.
       {"at 0x7f3a", "at 0x1"},
-      {"nineteen bytes, 0x7f3a12", "nineteen bytes, 0x2"},
+      {"past sixteen: 0x7f3a12", "past sixteen: 0x2"},
   };
   for (const auto& [x, y] : alike) EXPECT_EQ(lineHash(x), lineHash(y)) << x;
   const std::vector<std::pair<std::string, std::string>> differ = {

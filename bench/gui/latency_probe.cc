@@ -794,8 +794,10 @@ int main(int argc, char** argv) {
   apps[2].name = "gvim";
   apps[2].argv = {"gvim", "-f", "-u", "NONE", "-U", "NONE", "-N", "-n", "-R", "-c", "set guicursor=a:blinkon0",
                   trace};
+  // The table keeps a column for each program, run or not.
+  std::vector<std::string> names;
+  for (const App& app : apps) names.push_back(app.name);
   if (viewerOnly) apps.resize(1);
-  const std::string names[3] = {"viewer", "glogg", "gvim"};
 
   std::map<std::string, std::vector<double>> opened;
   std::map<std::string, std::vector<double>> openedSmaller;
