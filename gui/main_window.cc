@@ -99,6 +99,13 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
     : QMainWindow(parent) {
   Q_INIT_RESOURCE(zazozav);
   setWindowTitle(kTitle);
+  initStartupPaths(paths_);
+  fillExeDir(paths_);
+  parseCommandLine(paths_, argumentCount, arguments);
+  // The trace named is read while the window is made.
+  if (paths_.traceArgument >= 0 && paths_.traceArgument < argumentCount) {
+    startupRead_.start(arguments[paths_.traceArgument]);
+  }
   TFMarrow1 = new TFMarrow(this);
   // The file changed while its text went in: shown as it is now, from its
   // bytes kept whole this time, so that a file that keeps changing cannot
@@ -138,9 +145,6 @@ TForm1::TForm1(int argumentCount, const char* const* arguments, QWidget* parent)
     return editorSearchHandler(control, text, flags);
   });
 
-  initStartupPaths(paths_);
-  fillExeDir(paths_);
-  parseCommandLine(paths_, argumentCount, arguments);
   ::settingsLocation(paths_, location_);
   readStartupSettings(location_.path, settings_, session_);
 
@@ -351,7 +355,8 @@ void TForm1::createWhyPane() {
 
 int TForm1::loadTraceFile(const char* path, const char* name, const char* extension) {
   SVString text;
-  const int result = loadFromFile(text, path);
+  int result = 0;
+  if (!startupRead_.take(path, text, result)) result = loadFromFile(text, path);
   if (result != 0) return result;
   const int shown = TFMarrow1->loadTrace(text, rereadFromFile_ ? path : nullptr);
   if (shown != 0) {

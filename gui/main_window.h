@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "app/command_line.h"
+#include "app/read_ahead.h"
 #include "app/settings_store.h"
 #include "app/viewer_settings.h"
 
@@ -223,6 +224,7 @@ class TForm1 : public QMainWindow {
   QAction* acWhy_ = nullptr;
 
   StartupPaths paths_;
+  ReadAhead startupRead_;  // the trace named on the command line, until opened
   SettingsLocation location_;
   ViewerSettings settings_;
   ViewerSession session_;
