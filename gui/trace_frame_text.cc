@@ -82,15 +82,25 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
     formatting = std::async(std::launch::async | std::launch::deferred,
                             [this, &kept] { return formatFinalQueryPieces(kept.data(), kept.length(), keyPoints_); });
   }
-  // The digest keeps a copy of what it shows.
-  outOfMemory = outOfMemory || digestTraceFacts(digest_, facts, keyPoints_.count()) != 0;
-  facts = TraceFacts();
+  // The digest keeps a copy of what it shows, made on another core while
+  // this one builds the outline and fills the tree. It reads the kept
+  // text, so it is done before the text goes to the editor.
+  std::future<int> digesting;
+  if (!outOfMemory) {
+    digesting = std::async(std::launch::async | std::launch::deferred, [this, &facts, count = keyPoints_.count()] {
+      return digestTraceFacts(digest_, facts, count);
+    });
+  }
   // The key points' offsets describe the text as scanned, so the outline
   // is built over the kept text, not the re-formatted one.
   buildOutline(nodes_, keyPoints_, kept.data(), kept.length());
+  VirtualStringTree1->reserveNodes(nodes_.count());
+  if (nodes_.count() > 0 && !nodes_.outOfMemory()) fillOutlineTree(0, kNoTreeNode);
   std::vector<FormattedPiece> pieces;
   if (formatting.valid()) pieces = formatting.get();
   const Counted counted = counting.get();
+  if (digesting.valid() && digesting.get() != 0) outOfMemory = true;
+  facts = TraceFacts();
   if (outOfMemory || nodes_.outOfMemory()) {
     // An outline without the records memory ran out for would pass for
     // the trace's: the frame is emptied instead, and the load fails.
@@ -104,8 +114,6 @@ int TFMarrow::loadTrace(SVString& text, const char* path) {
   const bool keepInEditor = kept_.canLetGo();
   if (keepInEditor) kept_.notePieces(pieces);
   showText(pieces, keepInEditor, firstSliceBytes_, counted.lineFeeds, path);
-  VirtualStringTree1->reserveNodes(nodes_.count());
-  if (nodes_.count() > 0) fillOutlineTree(0, kNoTreeNode);
   VirtualStringTree1->endUpdate();
 
   // Everything starts collapsed; the last statement's sections show.
