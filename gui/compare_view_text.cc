@@ -15,6 +15,7 @@
 #include "gui/document_loader.h"
 #include "gui/trace_editor.h"
 #include "gui/trace_lexer.h"
+#include "gui/zero_page_record.h"
 
 namespace {
 
@@ -80,8 +81,15 @@ void CompareView::makeMarkerRoom(Side& side) {
   TraceEditor* editor = side.editor;
   const long last = std::max(0L, editor->SendScintilla(Sci::SCI_GETLINECOUNT) - 1);
   if (editor->SendScintilla(Sci::SCI_MARKERGET, static_cast<unsigned long>(last)) != 0) return;
-  editor->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(last), kChosenLineMarker);
-  editor->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(last), kChosenLineMarker);
+  ZeroPageRecord room;
+  {
+    const ZeroPageRecord::Open noting(room);
+    editor->SendScintilla(Sci::SCI_MARKERADD, static_cast<unsigned long>(last), kChosenLineMarker);
+    editor->SendScintilla(Sci::SCI_MARKERDELETE, static_cast<unsigned long>(last), kChosenLineMarker);
+  }
+  // No line is marked yet: the room holds only null pointers, whose pages
+  // come back a block of marked lines at a time.
+  room.giveBackZeroPages();
 }
 
 void CompareView::emptyEditorsLater() {

@@ -15,17 +15,22 @@ using Sci = QsciScintillaBase;
 
 }  // namespace
 
-DocumentLoader::DocumentLoader(QsciScintillaBase& editor, int64_t room)
-    : loader_(reinterpret_cast<ScintillaLoader*>(editor.SendScintilla(
-          Sci::SCI_CREATELOADER, static_cast<unsigned long>(room), long(Sci::SC_DOCUMENTOPTION_DEFAULT)))) {}
+DocumentLoader::DocumentLoader(QsciScintillaBase& editor, int64_t room) {
+  const ZeroPageRecord::Open noting(blocks_);
+  loader_ = reinterpret_cast<ScintillaLoader*>(editor.SendScintilla(
+      Sci::SCI_CREATELOADER, static_cast<unsigned long>(room), long(Sci::SC_DOCUMENTOPTION_DEFAULT)));
+}
 
 DocumentLoader::~DocumentLoader() {
   if (loader_) loader_->Release();
 }
 
 bool DocumentLoader::add(const char* data, int64_t length) {
+  const ZeroPageRecord::Open noting(blocks_);
   return loader_ && loader_->AddData(data, static_cast<std::ptrdiff_t>(length)) == 0;
 }
+
+int64_t DocumentLoader::giveBackZeroPages() { return blocks_.giveBackZeroPages(); }
 
 void DocumentLoader::showIn(QsciScintillaBase& editor) {
   // The widget's record of its document still names the one shown
@@ -49,12 +54,18 @@ void releaseOnPool(std::shared_ptr<void> owned) {
 bool loadShownText(DocumentLoader& loader, const SVString& text, const TraceTextFacts& facts) {
   // One AddData with the whole text: the document then makes its room
   // once, exactly, instead of growing by steps that copy it.
-  if (facts.validUtf8 && facts.loneCarriageReturns == 0) return loader.add(text.data(), text.length());
-  try {
-    std::string shown;
-    convertShownText(text, facts, shown);
-    return loader.add(shown.data(), static_cast<int64_t>(shown.size()));
-  } catch (const std::bad_alloc&) {
-    return false;
+  bool added = false;
+  if (facts.validUtf8 && facts.loneCarriageReturns == 0) {
+    added = loader.add(text.data(), text.length());
+  } else {
+    try {
+      std::string shown;
+      convertShownText(text, facts, shown);
+      added = loader.add(shown.data(), static_cast<int64_t>(shown.size()));
+    } catch (const std::bad_alloc&) {
+      added = false;
+    }
   }
+  if (added) loader.giveBackZeroPages();
+  return added;
 }

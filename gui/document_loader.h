@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "base/sv_string.h"
+#include "gui/zero_page_record.h"
 #include "sql/shown_text.h"
 
 // The editor library's loader interface, declared here because the
@@ -52,6 +53,12 @@ class DocumentLoader {
   // library ran out of memory (what it had taken stays).
   bool add(const char* data, int64_t length);
 
+  // Once filled, on the thread that filled it and before any editor shows
+  // the document: gives back the pages of its room that hold only zeros
+  // (its styles, and room beyond the text), which the library cleared as
+  // it made them. Returns the bytes given back.
+  int64_t giveBackZeroPages();
+
   // On the GUI thread, once filled: `editor` shows the document, taking a
   // reference of its own; the loader keeps its reference, so that the
   // document can be freed away from the GUI thread once the editor lets
@@ -60,7 +67,8 @@ class DocumentLoader {
   void showIn(QsciScintillaBase& editor);
 
  private:
-  ScintillaLoader* loader_;
+  ScintillaLoader* loader_ = nullptr;
+  ZeroPageRecord blocks_;  // the document's large blocks, made under this loader's calls
 };
 
 // Called first in main, before any thread starts: the threads other than
@@ -88,5 +96,6 @@ void releaseAway(std::unique_ptr<T> owned) {
 
 // Fills `loader` with `text` as the trace editor shows a trace with these
 // facts (Windows-1252 without valid UTF-8, lone carriage returns as their
-// symbol); the room is made once. False when memory ran out.
+// symbol); the room is made once, and its zero pages are given back.
+// False when memory ran out.
 bool loadShownText(DocumentLoader& loader, const SVString& text, const TraceTextFacts& facts);

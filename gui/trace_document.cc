@@ -75,7 +75,11 @@ void TraceDocumentBuild::build(QsciScintillaBase* editor, const SVString* text,
   } catch (const std::bad_alloc&) {
     ok = false;
   }
-  if (!ok) releaseAway(std::move(document));
+  if (ok) {
+    document->giveBackZeroPages();
+  } else {
+    releaseAway(std::move(document));
+  }
   document_ = std::move(document);
   ready_.store(true, std::memory_order_release);
   QMetaObject::invokeMethod(this, &TraceDocumentBuild::finished, Qt::QueuedConnection);

@@ -89,6 +89,24 @@ class DocumentLoaderTest : public QObject {
       QCOMPARE(editor.SendScintilla(Sci::SCI_GETLINECOUNT), 2L);
     }
   }
+
+  // What the library cleared and nothing wrote yet (the styles) goes back
+  // before the document is shown: the text stays whole, and lines take
+  // styles as the lexer sets them.
+  void clearedRoomGoesBackBeforeShowing() {
+    QsciScintilla editor;
+    const QByteArray text = QByteArray(4 << 20, 'x') + "\nend";
+    DocumentLoader document(editor, text.size() + 64);
+    QVERIFY(document.add(text.constData(), text.size()));
+    QVERIFY(document.giveBackZeroPages() >= text.size() - (64 << 10));
+    document.showIn(editor);
+    QCOMPARE(editorText(editor), text);
+    editor.SendScintilla(Sci::SCI_STARTSTYLING, 0UL);
+    editor.SendScintilla(Sci::SCI_SETSTYLING, 10UL, 5L);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETSTYLEAT, 9UL), 5L);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETSTYLEAT, 10UL), 0L);
+    QCOMPARE(editor.SendScintilla(Sci::SCI_GETSTYLEAT, static_cast<unsigned long>(text.size() - 1)), 0L);
+  }
 };
 
 QTEST_MAIN(DocumentLoaderTest)
