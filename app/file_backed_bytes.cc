@@ -37,6 +37,13 @@ void givePagesBack(const char* from, const char* to) {
   if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
 }
 
+void askForLargePages(void* from, size_t length) {
+  constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(from) + length) & ~(kLargePage - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
 uint64_t byteChecksum(const char* bytes, int64_t length) {
   // Eight bytes a step in each of four lanes, each step mixed through a
   // multiplication and a shift: a changed byte changes every bit of its

@@ -13,6 +13,7 @@
 // removed after the load still reads as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -52,6 +53,13 @@ class FileBackedBytes {
 // they read as zeros afterwards. The pages must be private memory of the
 // caller's own, such as a buffer of a mebibyte or more from malloc.
 void givePagesBack(const char* from, const char* to);
+
+// Asks the system to back the whole 2 MiB stretches of [from, from +
+// length) with large pages when it can: on a virtual machine each first
+// touch of a 4 KiB page costs some 10 us, so filling 64 MiB costs 180 ms
+// in small pages and under 10 ms in large ones. A hint: nothing changes
+// when the system gives none.
+void askForLargePages(void* from, size_t length);
 
 // A 64-bit checksum of `length` bytes: not a cryptographic hash, a check
 // that bytes read again are the bytes read before.

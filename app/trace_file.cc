@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/file_backed_bytes.h"
 #include "base/bounded_copy.h"
 
 namespace {
@@ -43,6 +44,7 @@ int loadFromFile(SVString& text, const char* path) {
   const int64_t size = info.st_size;
   if (size > maxTraceFileSize) return LoadTooLarge;
   if (text.ensureCapacity(size + 1) != 0) return LoadNoMemory;
+  askForLargePages(text.data(), static_cast<size_t>(size));
   int64_t got = 0;
   while (got < size) {
     const ssize_t n = ::read(file.get(), text.data() + got, static_cast<size_t>(size - got));
